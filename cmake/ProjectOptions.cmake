@@ -1,0 +1,11 @@
+# One set of build options that every target of the project shares.
+add_library(fleetset_options INTERFACE)
+target_compile_options(fleetset_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+if(FLEETSET_WERROR)
+  target_compile_options(fleetset_options INTERFACE -Werror)
+endif()
+if(FLEETSET_SANITIZE)
+  target_compile_options(fleetset_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(fleetset_options INTERFACE -fsanitize=address,undefined)
+endif()
+target_include_directories(fleetset_options INTERFACE ${PROJECT_SOURCE_DIR})
