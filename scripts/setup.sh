@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that fleetset needs to build, test and run. Idempotent:
+# asks apt only for what is missing, and refreshes the package lists only then.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config       # compiler and build
+  libgtest-dev libgmock-dev              # tests
+  libbenchmark-dev                       # benchmarks
+  libtinyxml-dev                         # discovery XML
+  libcli11-dev                           # command-line flags
+  nlohmann-json3-dev                     # JSON output and simulator configuration
+  iproute2 util-linux                    # the private network lab (ip, unshare)
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi

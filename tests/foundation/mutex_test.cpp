@@ -1,0 +1,86 @@
+#include "foundation/Mutex.h"
+#include "foundation/ResultCodes.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+TEST(CMutex, LifecycleResultsAndLogLines) {
+    LogCapture log;
+    CMutex m;
+    EXPECT_EQ(m.Wait(), RC_FAIL);      // not created yet
+    EXPECT_EQ(m.Release(), RC_FAIL);
+    EXPECT_EQ(m.Close(), RC_FAIL);
+    EXPECT_EQ(log.count("entered"), 3u);
+
+    EXPECT_EQ(m.Create(), RC_OK);
+    EXPECT_EQ(m.Create(), RC_FAIL);    // the first mutex is kept
+    EXPECT_TRUE(log.contains("[Mutex : CMutex::Create]"));
+    EXPECT_EQ(m.Wait(), RC_OK);
+    EXPECT_EQ(m.Release(), RC_OK);
+    EXPECT_EQ(m.Close(), RC_OK);
+    EXPECT_EQ(m.Close(), RC_FAIL);
+    EXPECT_EQ(m.Create(), RC_OK);      // can be created again after Close
+    EXPECT_EQ(m.Close(), RC_OK);
+}
+
+TEST(CMutex, IsRecursiveForItsOwner) {
+    CMutex m;
+    ASSERT_EQ(m.Create(), RC_OK);
+    EXPECT_EQ(m.Wait(), RC_OK);
+    EXPECT_EQ(m.Wait(), RC_OK);
+    EXPECT_EQ(m.Release(), RC_OK);
+    EXPECT_EQ(m.Release(), RC_OK);
+    EXPECT_EQ(m.Release(), RC_FAIL);   // nothing left to release
+    m.Close();
+}
+
+TEST(CMutex, ReleaseByAnotherThreadIsRefused) {
+    CMutex m;
+    ASSERT_EQ(m.Create(), RC_OK);
+    ASSERT_EQ(m.Wait(), RC_OK);
+    uint32_t other = RC_OK;
+    std::thread([&] { other = m.Release(); }).join();
+    EXPECT_EQ(other, RC_FAIL);
+    EXPECT_EQ(m.Release(), RC_OK);
+    m.Close();
+}
+
+TEST(CMutex, ExcludesOtherThreads) {
+    CMutex m;
+    ASSERT_EQ(m.Create(), RC_OK);
+    long counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            CAutoMutex lock(&m);
+            long v = counter;
+            counter = v + 1;
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(counter, 40000);
+    m.Close();
+}
+
+TEST(CAutoMutex, NullLocksNothingAndLogsOnce) {
+    LogCapture log;
+    { CAutoMutex lock(nullptr); }
+    EXPECT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.contains("entered"));
+}
+
+TEST(CAutoMutex, ReleasesAtScopeEnd) {
+    CMutex m;
+    ASSERT_EQ(m.Create(), RC_OK);
+    { CAutoMutex lock(&m); }
+    uint32_t taken = RC_FAIL;
+    std::thread([&] {
+        taken = m.Wait();
+        m.Release();
+    }).join();
+    EXPECT_EQ(taken, RC_OK);
+    m.Close();
+}
