@@ -1,0 +1,111 @@
+#include "cli/DeviceTable.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string_view>
+
+namespace {
+
+// A record's texts are NUL-terminated within their arrays; never read past them.
+std::string text(const char (&field)[kDiscoveryTextSize]) {
+    return std::string(field, strnlen(field, kDiscoveryTextSize));
+}
+
+std::string hex(int32_t value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(value));
+    return buf;
+}
+
+constexpr std::array<const char*, 12> kColumns = {
+    "mac", "ip", "cmd_port", "media_port", "http_port", "phone_port",
+    "ipc_type", "board_type", "device_type", "subnet_mask", "gateway", "software_ver"};
+
+// One row of cells in column order; board_type in hexadecimal as the windows show it when
+// asked for human-readable text.
+std::array<std::string, 12> cells(const DEV_INFO& d, bool board_hex) {
+    return {text(d.mac_address), text(d.ip_address), std::to_string(d.cmd_port),
+            std::to_string(d.media_port), std::to_string(d.http_port), std::to_string(d.phone_port),
+            std::to_string(d.ipc_type), board_hex ? hex(d.board_type) : std::to_string(d.board_type),
+            std::to_string(d.device_type), text(d.subnet_mask), text(d.gateway), text(d.software_ver)};
+}
+
+std::string to_json(const std::vector<DEV_INFO>& devices) {
+    auto array = nlohmann::json::array();
+    for (const auto& d : devices) {
+        array.push_back({{"mac", text(d.mac_address)},
+                         {"ip", text(d.ip_address)},
+                         {"cmd_port", d.cmd_port},
+                         {"media_port", d.media_port},
+                         {"http_port", d.http_port},
+                         {"phone_port", d.phone_port},
+                         {"ipc_type", d.ipc_type},
+                         {"board_type", d.board_type},
+                         {"device_type", d.device_type},
+                         {"subnet_mask", text(d.subnet_mask)},
+                         {"gateway", text(d.gateway)},
+                         {"software_ver", text(d.software_ver)}});
+    }
+    // Device texts are whatever a device sent: replace invalid UTF-8 rather than fail.
+    return array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+std::string csv_cell(const std::string& value) {
+    if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+    std::string quoted = "\"";
+    for (char c : value) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string to_csv(const std::vector<DEV_INFO>& devices) {
+    std::string out;
+    for (size_t i = 0; i < kColumns.size(); ++i) out += (i ? "," : "") + std::string(kColumns[i]);
+    out += "\n";
+    for (const auto& d : devices) {
+        auto row = cells(d, false);
+        for (size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + csv_cell(row[i]);
+        out += "\n";
+    }
+    return out;
+}
+
+std::string to_table(const std::vector<DEV_INFO>& devices) {
+    std::vector<std::array<std::string, 12>> rows;
+    std::array<std::string, 12> header;
+    for (size_t i = 0; i < kColumns.size(); ++i) header[i] = kColumns[i];
+    rows.push_back(header);
+    for (const auto& d : devices) rows.push_back(cells(d, true));
+
+    std::array<size_t, 12> width{};
+    for (const auto& row : rows)
+        for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
+
+    std::string out;
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size()) line += std::string(width[i] - row[i].size() + 2, ' ');
+        }
+        out += line + "\n";
+    }
+    out += std::to_string(devices.size()) + (devices.size() == 1 ? " device\n" : " devices\n");
+    return out;
+}
+
+} // namespace
+
+std::string format_device_table(const std::vector<DEV_INFO>& devices, DeviceTableFormat format) {
+    switch (format) {
+    case DeviceTableFormat::Json: return to_json(devices);
+    case DeviceTableFormat::Csv: return to_csv(devices);
+    case DeviceTableFormat::Table: break;
+    }
+    return to_table(devices);
+}

@@ -1,0 +1,18 @@
+#pragma once
+#include "cli/DeviceTable.h"
+
+#include <string>
+
+namespace CLI { class App; }
+
+struct DiscoverOptions {
+    double seconds = 3;
+    std::string interface_address;  // empty: every local address
+    DeviceTableFormat format = DeviceTableFormat::Table;
+};
+
+// Adds "discover" to the program; the callback runs it and sets exit_code.
+void add_discover_command(CLI::App& app, int& exit_code);
+
+// Finds the devices for the given time and prints the table to standard output.
+int run_discover(const DiscoverOptions& options);
