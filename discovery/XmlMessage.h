@@ -22,6 +22,10 @@ int xml_file_read(TiXmlDocument* doc, char* out, size_t capacity, const char* pa
 int xml_file_write_new(TiXmlDocument* doc, const char* value, const char* path, bool attribute, const char* attribute_name);
 int xml_export_buffer(TiXmlDocument* doc, char* out, size_t capacity);
 
+// The leading decimal number of a text as atoi reads it (white space, sign, digits), but
+// never looking past text.size(); values beyond 32 bits are clamped.
+int32_t xml_leading_int(std::string_view text);
+
 // One discovery message: its record as attributes of the element "Message.Header.<name>".
 // An object serves one datagram: opened once by FromMe or ToMe, then destroyed.
 class IXmlMessage {

@@ -1,0 +1,209 @@
+#include "discovery/DiscoveryHeader.h"
+#include "discovery/DiscoveryMessages.h"
+#include "tests/support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <memory>
+#include <regex>
+#include <string>
+
+namespace {
+
+template <size_t N>
+void set_text(char (&field)[N], const char* value) { std::strncpy(field, value, N); }
+
+uint32_t word_at(const unsigned char* buffer, size_t index) {
+    uint32_t word;
+    std::memcpy(&word, buffer + 4 * index, 4);
+    return ntohl(word);
+}
+
+REQUEST_DEVICE_INFO sample_request() {
+    REQUEST_DEVICE_INFO r{};
+    set_text(r.server_ip, "192.168.1.10");
+    r.server_port = 12000;
+    r.connection_type = 2;
+    return r;
+}
+
+const std::string kReplyStart =
+    R"(mac_address="00:11:22:33:44:55" ip_address="10.0.0.5" cmd_port="8000" media_port="8001" )"
+    R"(http_port="80" phone_port="8002" ipc_type="3" board_type="255" subnet_mask="255.255.255.0" gateway="10.0.0.1")";
+const std::string kReply = kReplyStart + R"( device_type="7" software_ver="V1")";
+
+std::string replace(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+}
+
+} // namespace
+
+TEST(DiscoveryDatagram, RequestEncodesToSixLinesBehindABigEndianHeader) {
+    const REQUEST_DEVICE_INFO request = sample_request();
+    MSG_REQUEST_DEVICE_INFO message;
+    unsigned char buffer[kSendBufferSize];
+    std::memset(buffer, 0xAA, sizeof buffer);
+    const size_t size = encode_datagram(message, kCmdRequestDeviceInfo, &request, buffer);
+
+    const std::string expected =
+        "<?xml version=\"1.0\" ?>\n<Message Version=\"1\">\n    <Header>\n"
+        "        <MSG_REQUEST_DEVICE_INFO server_ip=\"192.168.1.10\" server_port=\"12000\" connection_type=\"2\" />\n"
+        "    </Header>\n</Message>\n";
+    ASSERT_EQ(size, 64 + expected.size());
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer) + 64, expected.size()), expected);
+    EXPECT_EQ(buffer[0], 0xFF);
+    EXPECT_EQ(word_at(buffer, 0), 0xFFFE3412u);
+    EXPECT_EQ(word_at(buffer, 2), 4097u);
+    EXPECT_EQ(word_at(buffer, 7), expected.size());
+    for (size_t i : {1u, 3u, 4u, 5u, 6u}) EXPECT_EQ(word_at(buffer, i), 0u) << i;
+    for (size_t i = 32; i < 64; ++i) EXPECT_EQ(buffer[i], 0) << i;
+    for (size_t i = size; i < kSendBufferSize; ++i) ASSERT_EQ(buffer[i], 0) << i;
+}
+
+TEST(DiscoveryDatagram, ByteSwapTouchesTheFirstEightWordsOnly) {
+    DiscoveryHeader header{};
+    for (uint32_t i = 0; i < 16; ++i) header.word[i] = 0x01020304u + i;
+    DiscoveryHeader network = header;
+    network.to_network();
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(network.word[i], i < 8 ? htonl(header.word[i]) : header.word[i]) << i;
+    network.to_host();
+    EXPECT_EQ(std::memcmp(&network, &header, sizeof header), 0);
+}
+
+TEST(DiscoveryDatagram, FromMeFailsWithoutRoomAndKeepsTheLength) {
+    const REQUEST_DEVICE_INFO request = sample_request();
+    char out[kPayloadCapacity];
+    int length = static_cast<int>(sizeof out);
+    MSG_REQUEST_DEVICE_INFO first, second;
+    ASSERT_EQ(first.FromMe(&request, out, &length), 0u);
+    const int exact = length;  // leaves no room for the NUL
+    EXPECT_NE(second.FromMe(&request, out, &length), 0u);
+    EXPECT_EQ(length, exact);
+}
+
+TEST(DiscoveryDatagram, AttributesFollowTheFixedOrder) {
+    // Attribute names in the order they stand in the text.
+    auto names = [](IXmlMessage&& message, const void* record) {
+        char text[kPayloadCapacity];
+        int length = static_cast<int>(sizeof text);
+        EXPECT_EQ(message.FromMe(record, text, &length), 0u);
+        const std::string printed(text, static_cast<size_t>(length));
+        const std::regex attribute(R"(([A-Za-z_]+)=")");
+        std::string found;
+        for (std::sregex_iterator it(printed.begin(), printed.end(), attribute), end; it != end; ++it)
+            found += (*it)[1].str() + " ";
+        return found;
+    };
+    const DEV_INFO device{};
+    const NETWORK_INFO_REQUEST change{};
+    EXPECT_EQ(names(MSG_DEV_INFO_REPLY(), &device),
+              "version Version mac_address ip_address master_ip port cmd_port media_port http_port "
+              "phone_port ipc_type board_type device_type subnet_mask gateway software_ver ");
+    EXPECT_EQ(names(MSG_NETWORK_INFO_REQUEST(), &change),
+              "version Version dev_mac new_dev_ip new_dev_submask new_dev_gateway new_dev_cmdport "
+              "new_dev_mediaport new_dev_mobileport new_dev_httpport server_ip server_port ");
+}
+
+TEST(DiscoveryReply, DecodesTheRawText) {
+    struct Case { const char* what; std::string attributes; uint32_t result; bool logs; const char* ip; const char* gateway; uint16_t cmd_port; };
+    const std::string g31(31, 'g');
+    const Case cases[] = {
+        {"complete", kReply, 0, false, "10.0.0.5", "10.0.0.1", 8000},
+        {"empty software_ver", replace(kReply, "V1", ""), 1, true, "10.0.0.5", "10.0.0.1", 8000},
+        {"missing software_ver", replace(kReply, "software_ver", "version"), 1, true, "10.0.0.5", "10.0.0.1", 8000},
+        {"device_type 0", replace(kReply, "\"7\"", "\"0\""), 1, false, "10.0.0.5", "", 8000},
+        {"device_type missing", replace(kReply, "device_type", "kind"), 1, false, "10.0.0.5", "", 8000},
+        {"mac missing", replace(kReply, "mac_address", "hw"), 1, false, "", "", 0},
+        {"cmd_port 0", replace(kReply, "8000", "0"), 1, false, "10.0.0.5", "", 0},
+        {"31-char value", replace(kReply, "10.0.0.1", g31), 0, false, "10.0.0.5", g31.c_str(), 8000},
+        {"32-char value", replace(kReply, "10.0.0.1", g31 + "g"), 0, false, "10.0.0.5", "", 8000},
+        {"name inside a value", replace(kReply, "00:11:22:33:44:55", "ip_address"), 0, false, " ip_address=", "10.0.0.1", 8000},
+        {"name inside a name", "old_cmd_port=\"5\" " + kReply, 0, false, "10.0.0.5", "10.0.0.1", 5},
+    };
+    for (const auto& c : cases) {
+        DEV_INFO device{};
+        LogCapture log;
+        MSG_DEV_INFO_REPLY message;
+        EXPECT_EQ(message.ToMe("<MSG_DEV_INFO_REPLY " + c.attributes + " />", &device, sizeof device), c.result) << c.what;
+        EXPECT_EQ(log.contains("[Discovery : MSG_DEV_INFO_REPLY::ToMe] "), c.logs) << c.what;
+        EXPECT_STREQ(device.ip_address, c.ip) << c.what;
+        EXPECT_STREQ(device.gateway, c.gateway) << c.what;
+        EXPECT_EQ(device.cmd_port, c.cmd_port) << c.what;
+    }
+}
+
+TEST(DiscoveryReply, NeverReadsPastAFullBuffer) {
+    // Each text fills its heap block to the last byte with no NUL behind it.
+    struct Case { const char* ending; uint32_t result; const char* software_ver; int32_t device_type; };
+    const Case cases[] = {{R"( device_type="7" software_ver="V1")", 0, "V1", 7},
+                          {R"( device_type="7" software_ver="V1)", 1, "", 7},
+                          {R"( software_ver="V1" device_type="12)", 0, "V1", 12},
+                          {R"( software_ver="V1" device_type=)", 1, "", 0}};
+    for (const auto& c : cases) {
+        const std::string text = kReplyStart + c.ending;
+        auto block = std::make_unique<char[]>(text.size());
+        std::memcpy(block.get(), text.data(), text.size());
+        DEV_INFO device{};
+        MSG_DEV_INFO_REPLY message;
+        EXPECT_EQ(message.ToMe(std::string_view(block.get(), text.size()), &device, sizeof device), c.result) << c.ending;
+        EXPECT_STREQ(device.software_ver, c.software_ver) << c.ending;
+        EXPECT_EQ(device.device_type, c.device_type) << c.ending;
+    }
+}
+
+TEST(DiscoveryMessages, RecordTooSmallFailsBeforeReading) {
+    LogCapture log;
+    DEV_INFO device{};
+    EXPECT_EQ(MSG_DEV_INFO_REPLY().ToMe(kReply, &device, sizeof device - 1), 1u);
+    EXPECT_EQ(device.mac_address[0], '\0');
+    REQUEST_DEVICE_INFO request{};
+    EXPECT_EQ(MSG_REQUEST_DEVICE_INFO().ToMe("", &request, sizeof request - 1), 1u);
+    NETWORK_INFO_REQUEST change{};
+    EXPECT_EQ(MSG_NETWORK_INFO_REQUEST().ToMe("", &change, sizeof change - 1), 1u);
+    EXPECT_EQ(log.count("] "), 3u);
+}
+
+TEST(DiscoveryMessages, RoundTripThroughADatagram) {
+    DEV_INFO device{};
+    set_text(device.mac_address, "00:11:22:33:44:55");
+    set_text(device.ip_address, "10.0.0.5");
+    set_text(device.master_ip, "10.0.0.1");
+    set_text(device.subnet_mask, "255.255.255.0");
+    set_text(device.gateway, "10.0.0.1");
+    set_text(device.software_ver, "V1.2.3 build 2024");
+    device.port = 9999;
+    device.cmd_port = 8000;
+    device.media_port = 8001;
+    device.phone_port = 8002;
+    device.ipc_type = 3;
+    device.board_type = 0x1ff;
+    device.device_type = 7;
+    device.http_port = 80;
+    const REQUEST_DEVICE_INFO request = sample_request();
+    NETWORK_INFO_REQUEST change{};
+    set_text(change.dev_mac, "00:11:22:33:44:55");
+    set_text(change.new_dev_ip, "10.0.0.9");
+    set_text(change.new_dev_submask, "255.255.0.0");
+    set_text(change.new_dev_gateway, "10.0.0.254");
+    change.new_dev_cmdport = 8000;
+    change.new_dev_mobileport = -1;
+
+    // Decoded straight from the datagram, where the payload has no NUL of its own.
+    auto round_trip = [](IXmlMessage&& encoder, IXmlMessage&& decoder, const auto& sent, auto expected) {
+        unsigned char buffer[kSendBufferSize];
+        const size_t size = encode_datagram(encoder, 0, &sent, buffer);
+        ASSERT_GT(size, kDiscoveryHeaderSize) << encoder.name();
+        decltype(expected) received{};
+        const std::string_view payload(reinterpret_cast<char*>(buffer) + 64, size - 64);
+        EXPECT_EQ(decoder.ToMe(payload, &received, sizeof received), 0u) << encoder.name();
+        EXPECT_EQ(std::memcmp(&received, &expected, sizeof expected), 0) << encoder.name();
+    };
+    DEV_INFO without_sender_fields = device;  // the reply decoder never reads port and master_ip
+    without_sender_fields.port = 0;
+    std::memset(without_sender_fields.master_ip, 0, sizeof without_sender_fields.master_ip);
+    round_trip(MSG_DEV_INFO_REPLY(), MSG_DEV_INFO_REPLY(), device, without_sender_fields);
+    round_trip(MSG_REQUEST_DEVICE_INFO(), MSG_REQUEST_DEVICE_INFO(), request, request);
+    round_trip(MSG_NETWORK_INFO_REQUEST(), MSG_NETWORK_INFO_REQUEST(), change, change);
+}
