@@ -2,8 +2,10 @@
 #include "discovery/PrivateDiscover.h"
 #include "foundation/Mutex.h"
 
+#include <atomic>
 #include <cstdio>
 #include <deque>
+#include <string>
 #include <vector>
 
 // The facade the windows, the batch workers and the command line use: owns one engine,
@@ -35,13 +37,14 @@ public:
     bool IsRunning() const { return m_running; }
 
 private:
-    uint32_t change_request(NETWORK_INFO_REQUEST* request, bool with_mask_and_gateway);
+    uint32_t change_request(NETWORK_INFO_REQUEST* request, bool with_mask_and_gateway, const char* function);
+    void close_trace_files();
 
     std::atomic<bool> m_running{false};
     std::vector<DEV_INFO> m_table;
     CMutex m_table_mutex;
-    DiscoveryCB m_callback = nullptr;
-    void* m_context = nullptr;
+    std::atomic<DiscoveryCB> m_callback{nullptr};
+    std::atomic<void*> m_context{nullptr};
     private_discover m_engine;
     std::deque<DEV_INFO> m_queue;
     CMutex m_queue_mutex;

@@ -4,7 +4,9 @@
 #include "discovery/LocalAddresses.h"
 #include "foundation/Thread.h"
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -39,17 +41,22 @@ public:
     uint32_t handle_packet(const char* source_address, const unsigned char* datagram, size_t received);
     uint32_t update_device(const char* source_address, const char* payload, int length);
     const std::vector<std::string>& local_addresses() const { return m_local_addresses; }
-    const std::string& refresh_address() const { return m_refresh_address; }
+    std::string refresh_address() const;
 
 private:
     uint32_t create_socket(int* socket_slot);
     uint32_t close_socket(int* socket_slot);
+    int open_request_socket(const std::string& bind_address, bool* connected);
+    void send_request(int socket, bool connected, const std::string& server_ip);
+    void drain_request_socket(int socket);
 
     CThread<private_discover> m_receiver;
     CThread<private_discover> m_sender;
+    // Written by the controlling thread while the sender thread may be reading it.
+    mutable std::mutex m_refresh_mutex;
     std::string m_refresh_address;  // at most 15 characters; empty means any address
-    DiscoveryCB m_callback = nullptr;
-    void* m_context = nullptr;
+    std::atomic<DiscoveryCB> m_callback{nullptr};
+    std::atomic<void*> m_context{nullptr};
     DiscoveryConfig m_config;
     int m_socket = -1;
     std::vector<std::string> m_local_addresses;

@@ -1,0 +1,153 @@
+#include "EngineLab.h"
+#include "discovery/PrivateDiscover.h"
+#include "support/LogCapture.h"
+
+using namespace lab;
+
+namespace {
+
+using EngineTest = LabTest;
+using Addresses = std::vector<std::string>;
+
+NETWORK_INFO_REQUEST change_for(const std::string& mac) {
+    NETWORK_INFO_REQUEST r{};
+    set_text(r.dev_mac, mac);
+    set_text(r.new_dev_ip, "10.77.3.3");
+    return r;
+}
+
+// The MAC and source address of the next change request the camera hears.
+std::string next_change(FakeCamera& camera) {
+    Datagram d;
+    if (!camera.receive(d, kCmdNetworkInfoRequest)) return "nothing";
+    return std::string(d.decode<MSG_NETWORK_INFO_REQUEST, NETWORK_INFO_REQUEST>().dev_mac) + " from " + d.source;
+}
+
+TEST_F(EngineTest, LocalAddressesSkipLoopbackAndRepeatsAndRefuseOverflow) {
+    Addresses found{"stale"};
+    ASSERT_TRUE(query_local_ipv4_addresses(found));
+    EXPECT_EQ(found, Addresses{"10.77.0.1"});
+    private_discover platform(config);
+    platform.init();
+    EXPECT_EQ(platform.local_addresses(), Addresses{"10.77.0.1"});
+
+    config.local_addresses = [] { return Addresses{"10.77.0.2", "127.0.0.1", "10.77.0.1", "10.77.0.2"}; };
+    private_discover listed(config);
+    listed.init();
+    EXPECT_EQ(listed.local_addresses(), (Addresses{"10.77.0.2", "10.77.0.1"}));
+
+    config.local_addresses = [] { return Addresses(11, "10.77.0.1"); };
+    private_discover crowded(config);
+    EXPECT_EQ(crowded.get_host_ip(), 1u);
+    EXPECT_TRUE(crowded.local_addresses().empty());
+}
+
+TEST_F(EngineTest, BadDatagramsAreLoggedAndDroppedWhileReceptionGoesOn) {
+    // No local address: no sweep socket shares the receive port, so the receiver alone
+    // handles every datagram, in order.
+    config.local_addresses = [] { return Addresses{}; };
+    LogCapture log;
+    Reports reports;
+    private_discover engine(config);
+    ASSERT_EQ(engine.set_discovery_cb(&Reports::callback, &reports), 0u);
+    ASSERT_EQ(engine.start(2147483647), 0u);
+    FakeCamera camera("10.77.0.5");
+
+    const auto good = reply_datagram(make_device("00:12:41:00:00:01", "10.77.0.5"));
+    auto wrong_magic = good;
+    wrong_magic[0] = 0x00;
+    DEV_INFO no_version = make_device("00:12:41:00:00:02", "10.77.0.5");
+    no_version.software_ver[0] = '\0';
+    auto trailing = reply_datagram(make_device("00:12:41:00:00:03", "10.77.0.5"));
+    trailing.insert(trailing.end(), 5, 'x');
+    // Two datagrams fill the 2048-byte receive buffer to its last byte: a reply padded in
+    // front, and one cut inside its last value, which must be refused without reading on.
+    const auto text_of = reply_datagram(make_device("00:12:41:00:00:04", "10.77.0.5"));
+    const std::string text(text_of.begin() + kDiscoveryHeaderSize, text_of.end());
+    const std::string cut = text.substr(0, text.find("software_ver=\"") + 16);
+    const size_t room = kRecvBufferSize - kDiscoveryHeaderSize;
+
+    camera.send_raw(wrong_magic);
+    camera.send_raw(good, 10);
+    camera.send_raw(good, 0);
+    camera.send_raw(good, good.size() - 10);
+    camera.send_raw(reply_datagram(make_device("00:12:41:00:00:09", "10.77.0.5"), kCmdRequestDeviceInfo));
+    camera.send_raw(reply_datagram(no_version));
+    camera.send_raw(trailing);
+    camera.send_raw(raw_datagram(kCmdDevInfoReply, std::string(room - text.size(), ' ') + text));
+    camera.send_raw(raw_datagram(kCmdDevInfoReply, std::string(room - cut.size(), ' ') + cut));
+    camera.send_raw(raw_datagram(kCmdDevInfoReply, std::string(2100, ' ')));
+    camera.send_raw(good);
+    ASSERT_TRUE(reports.wait_for(3));
+    engine.stop();
+
+    std::vector<std::string> macs;
+    for (const auto& r : reports.items()) macs.push_back(r.device.mac_address);
+    EXPECT_EQ(macs, (Addresses{"00:12:41:00:00:03", "00:12:41:00:00:04", "00:12:41:00:00:01"}));
+    const std::string short_of = "received data size is not enough, bytes = ";
+    EXPECT_EQ(log.count("magic number error please check [0xfe3412]\n"), 1u);
+    EXPECT_EQ(log.count(short_of + "10 should recevied 64\n"), 1u);
+    EXPECT_EQ(log.count(short_of + "0 should recevied 64\n"), 1u);
+    const std::string cut_short = std::to_string(good.size() - 10) + " should recevied " + std::to_string(good.size());
+    EXPECT_EQ(log.count(short_of + cut_short), 1u);
+    EXPECT_EQ(log.count(short_of + "2048 should recevied 2164\n"), 1u);
+    EXPECT_EQ(log.count("Unhandled command id [4097]\n"), 1u);
+    EXPECT_EQ(log.count("undecodable reply from 10.77.0.5 dropped\n"), 2u);
+    EXPECT_EQ(log.count("recv bad packet, recv = " + std::to_string(trailing.size()) + " "), 1u);
+}
+
+// Without a default route a broadcast needs a bound local source address.
+TEST_F(EngineTest, ChangeRequestLeavesFromLocalAddressesWithoutDefaultRoute) {
+    config.local_addresses = [] { return Addresses{"10.77.0.1", "10.77.0.2"}; };
+    FakeCamera camera("10.77.0.9");
+    private_discover engine(config);
+    engine.init();
+
+    ASSERT_EQ(engine.send_change_ip_request(change_for("00:12:41:00:00:0a")), 0u);
+    EXPECT_EQ(next_change(camera), "00:12:41:00:00:0a from 10.77.0.1");
+    EXPECT_EQ(next_change(camera), "00:12:41:00:00:0a from 10.77.0.2");
+
+    // With a refresh address set, one copy leaves from it alone.
+    engine.refresh("10.77.0.2");
+    ASSERT_EQ(engine.send_change_ip_request(change_for("00:12:41:00:00:0b")), 0u);
+    ASSERT_EQ(engine.send_change_ip_request(change_for("00:12:41:00:00:0c")), 0u);
+    EXPECT_EQ(next_change(camera), "00:12:41:00:00:0b from 10.77.0.2");
+    EXPECT_EQ(next_change(camera), "00:12:41:00:00:0c from 10.77.0.2");
+
+    // With no local address the platform must choose and, without a route, cannot.
+    config.local_addresses = [] { return Addresses{}; };
+    private_discover alone(config);
+    alone.init();
+    LogCapture log;
+    EXPECT_EQ(alone.send_change_ip_request(change_for("00:12:41:00:00:0d")), 0u);
+    EXPECT_TRUE(log.contains("error_code = " + std::to_string(ENETUNREACH)));
+}
+
+TEST_F(EngineTest, SweepSendsOneRequestPerLocalAddressFromTheReceivePort) {
+    config.local_addresses = [] { return Addresses{"10.77.0.1", "10.77.0.2"}; };
+    FakeCamera camera("10.77.0.9");
+    private_discover engine(config);
+    engine.init();
+
+    // No refresh address: each request leaves from the address it names.
+    ASSERT_EQ(engine.send_request_to_all(), 0u);
+    for (const char* address : {"10.77.0.1", "10.77.0.2"}) {
+        Datagram d;
+        ASSERT_TRUE(camera.receive(d, kCmdRequestDeviceInfo));
+        auto request = d.decode<MSG_REQUEST_DEVICE_INFO, REQUEST_DEVICE_INFO>();
+        EXPECT_STREQ(request.server_ip, address);
+        EXPECT_EQ(request.server_port, 12000);
+        EXPECT_EQ(request.connection_type, 2);
+        EXPECT_EQ(d.source, address);
+        EXPECT_EQ(d.source_port, 12000);
+    }
+
+    // A refresh address that is not local cannot be bound: the sweep fails.
+    LogCapture log;
+    EXPECT_EQ(engine.refresh("10.78.0.1"), 0u);
+    EXPECT_EQ(engine.refresh_address(), "10.78.0.1");
+    EXPECT_EQ(engine.send_request_to_all(), 1u);
+    EXPECT_TRUE(log.contains("bind prepare for receiving error\n"));
+}
+
+} // namespace
