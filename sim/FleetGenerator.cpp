@@ -1,0 +1,77 @@
+#include "sim/FleetGenerator.h"
+
+#include "sim/Ipv4.h"
+
+#include <array>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <unordered_set>
+
+namespace {
+
+bool usable_host_part(uint32_t address) {
+    const uint32_t last = address & 0xFFu;
+    return last != 0 && last != 255;
+}
+
+std::string generated_mac(uint32_t serial) {
+    char text[18];
+    std::snprintf(text, sizeof text, "00:1A:2B:%02X:%02X:%02X", (serial >> 16) & 0xFFu, (serial >> 8) & 0xFFu, serial & 0xFFu);
+    return text;
+}
+
+} // namespace
+
+size_t max_generated_cameras() {
+    static const size_t count = [] {
+        size_t usable = 0;
+        for (uint32_t a = kFirstGeneratedAddress; a <= kLastGeneratedAddress; ++a) usable += usable_host_part(a) ? 1 : 0;
+        return usable;
+    }();
+    return count;
+}
+
+std::vector<CameraConfig> generate_cameras(size_t count, const std::vector<CameraConfig>& existing) {
+    std::unordered_set<std::string> macs, addresses;
+    for (const CameraConfig& camera : existing) {
+        macs.insert(camera.mac_address);
+        addresses.insert(camera.ip_address);
+    }
+    std::vector<CameraConfig> cameras;
+    cameras.reserve(count);
+    uint32_t serial = 1;
+    uint32_t address = kFirstGeneratedAddress;
+    while (cameras.size() < count) {
+        while (address <= kLastGeneratedAddress && (!usable_host_part(address) || addresses.count(format_ipv4(address)))) ++address;
+        if (address > kLastGeneratedAddress)
+            throw std::length_error("at most " + std::to_string(max_generated_cameras()) + " generated cameras fit 10.77.1.1-10.77.255.254");
+        while (macs.count(generated_mac(serial))) ++serial;
+        CameraConfig camera;
+        camera.mac_address = generated_mac(serial++);
+        camera.ip_address = format_ipv4(address++);
+        cameras.push_back(std::move(camera));
+    }
+    return cameras;
+}
+
+void apply_demo_mix(std::vector<CameraConfig>& cameras) {
+    static constexpr std::array<int32_t, 6> kDeviceTypes{1, 2, 19, 200, 201, 233};
+    static constexpr std::array<int32_t, 3> kBoardTypes{0x3516, 0x3518, 0x3559};
+    static constexpr std::array<const char*, 4> kVersions{"2.4.1", "2.4.3", "3.0.0-rc2", "1.9.12"};
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        CameraConfig& camera = cameras[i];
+        camera.device_type = kDeviceTypes[i % kDeviceTypes.size()];
+        camera.ipc_type = static_cast<int32_t>(1 + i % 3);
+        camera.board_type = kBoardTypes[i % kBoardTypes.size()];
+        camera.software_ver = kVersions[i % kVersions.size()];
+        if (i % 5 == 4) {
+            camera.cmd_port = 6000;
+            camera.media_port = 6001;
+            camera.phone_port = 6002;
+            camera.http_port = 8080;
+        }
+        if (i == 3) camera.faults.reply_delay_ms = 800;
+        if (i == 5) camera.software_ver.clear();
+    }
+}

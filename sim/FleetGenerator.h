@@ -1,0 +1,25 @@
+#pragma once
+#include "sim/CameraConfig.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The default fleet: MACs "00:1A:2B:00:00:01" upward, addresses from 10.77.1.1 upward (host
+// parts .0 and .255 skipped, everything inside 10.77.0.0/16 where the lab makes every address
+// local), mask 255.255.0.0, gateway 10.77.0.254, the CameraConfig defaults otherwise.
+constexpr uint32_t kFirstGeneratedAddress = (10u << 24) | (77u << 16) | (1u << 8) | 1u;   // 10.77.1.1
+constexpr uint32_t kLastGeneratedAddress = (10u << 24) | (77u << 16) | (255u << 8) | 254u;  // 10.77.255.254
+
+// How many cameras fit between the first and last generated address.
+size_t max_generated_cameras();
+
+// `count` new cameras whose MACs and addresses differ from those of `existing` and from each
+// other. Throws std::length_error when they do not fit the address range.
+std::vector<CameraConfig> generate_cameras(size_t count, const std::vector<CameraConfig>& existing = {});
+
+// Gives a generated fleet variety for demonstrations, by position: device types 1, 2, 19,
+// 200, 201, 233 in turn; three board types and four firmware versions in turn; every fifth
+// camera on other ports; the fourth camera answers 800 ms late and the sixth has an empty
+// version (the tool must ignore it).
+void apply_demo_mix(std::vector<CameraConfig>& cameras);
