@@ -34,7 +34,7 @@ std::array<std::string, 12> cells(const DEV_INFO& d, bool board_hex) {
 }
 
 std::string to_json(const std::vector<DEV_INFO>& devices) {
-    auto array = nlohmann::json::array();
+    auto array = nlohmann::ordered_json::array();
     for (const auto& d : devices) {
         array.push_back({{"mac", text(d.mac_address)},
                          {"ip", text(d.ip_address)},
@@ -49,8 +49,8 @@ std::string to_json(const std::vector<DEV_INFO>& devices) {
                          {"gateway", text(d.gateway)},
                          {"software_ver", text(d.software_ver)}});
     }
-    // Device texts are whatever a device sent: replace invalid UTF-8 rather than fail.
-    return array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    // Keys stay in the documented column order. Device texts are whatever a device sent: replace invalid UTF-8 rather than fail.
+    return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 std::string csv_cell(const std::string& value) {

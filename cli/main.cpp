@@ -1,11 +1,18 @@
 // fleetset-cli: the headless front end of fleetset.
 #include "cli/DiscoverCommand.h"
+#include "foundation/debug_log.h"
 
 #include <CLI/CLI.hpp>
 
 int main(int argc, char** argv) {
     CLI::App app{"fleetset-cli: look after many IP cameras on one LAN from the command line"};
     app.require_subcommand(1);
+    bool debug_log_on = false;
+    app.add_flag("--debug-log", debug_log_on, "Write the diagnostic log to standard error");
+    app.parse_complete_callback([&debug_log_on] {
+        // The diagnostic log is for developers; a user's terminal gets only the results.
+        if (!debug_log_on) set_debug_log_sink([](std::string_view) {});
+    });
     int exit_code = 0;
     add_discover_command(app, exit_code);
     CLI11_PARSE(app, argc, argv);

@@ -70,7 +70,7 @@ TEST(DeviceTable, TextFieldsFilledToTheLastByteAreNotOverread) {
 
 TEST(DeviceTable, InvalidUtf8FromADeviceDoesNotBreakJson) {
     auto out = format_device_table({device("m", "10.77.1.1", "\xff\xfe")}, DeviceTableFormat::Json);
-    EXPECT_NO_THROW((void)nlohmann::json::parse(out));
+    EXPECT_TRUE(nlohmann::json::accept(out));
 }
 
 TEST(DeviceTable, TableShowsBoardTypeInHexAndACount) {
