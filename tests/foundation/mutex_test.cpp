@@ -6,6 +6,14 @@
 
 #include <thread>
 
+// ThreadSanitizer reports a refused unlock as the misuse it is; the refusals are checked
+// in the other builds.
+#if defined(__SANITIZE_THREAD__)
+#define SKIP_REFUSED_UNLOCK() GTEST_SKIP() << "deliberate unlock misuse"
+#else
+#define SKIP_REFUSED_UNLOCK() (void)0
+#endif
+
 TEST(CMutex, LifecycleResultsAndLogLines) {
     LogCapture log;
     CMutex m;
@@ -26,6 +34,7 @@ TEST(CMutex, LifecycleResultsAndLogLines) {
 }
 
 TEST(CMutex, IsRecursiveForItsOwner) {
+    SKIP_REFUSED_UNLOCK();
     CMutex m;
     ASSERT_EQ(m.Create(), RC_OK);
     EXPECT_EQ(m.Wait(), RC_OK);
@@ -37,6 +46,7 @@ TEST(CMutex, IsRecursiveForItsOwner) {
 }
 
 TEST(CMutex, ReleaseByAnotherThreadIsRefused) {
+    SKIP_REFUSED_UNLOCK();
     CMutex m;
     ASSERT_EQ(m.Create(), RC_OK);
     ASSERT_EQ(m.Wait(), RC_OK);
