@@ -10,6 +10,7 @@ packages=(
   libtinyxml-dev                         # discovery XML
   libcli11-dev                           # command-line flags
   nlohmann-json3-dev                     # JSON output and simulator configuration
+  libsodium-dev                          # device SDK: login challenge-response, firmware digests
   iproute2 util-linux                    # the private network lab (ip, unshare)
 )
 

@@ -1,0 +1,10 @@
+#include "devsdk/client/Library.h"
+
+namespace ovix::client {
+
+Library& library() {
+    static Library* instance = new Library;
+    return *instance;
+}
+
+} // namespace ovix::client

@@ -1,0 +1,105 @@
+#include "devsdk/client/LiveStream.h"
+
+#include "devsdk/protocol/VideoCodec.h"
+#include "foundation/debug_log.h"
+
+#include <cstring>
+
+namespace ovix::client {
+
+LiveStream::LiveStream(std::shared_ptr<LoginSession> session, uint32_t stream_id)
+    : m_session(std::move(session)), m_stream_id(stream_id) {}
+
+LiveStream::~LiveStream() {
+    // Without the stop request: this may run on the login's reader, which a request would block.
+    if (!m_stopped) m_session->detach_stream(m_stream_id);
+}
+
+int32_t LiveStream::start(const std::shared_ptr<LoginSession>& session, const ovix_live_preview& preview,
+                          std::shared_ptr<LiveStream>& out) {
+    LiveStart request;
+    request.channel = preview.channel;
+    request.stream = preview.stream;
+    Bytes data;
+    int32_t result = session->call(Kind::LiveStart, encode(request), &data);
+    if (result != OVIX_OK) return result;
+    uint32_t stream_id = 0;
+    if (!decode_u32(data, stream_id)) return OVIX_ERR_PROTOCOL;
+
+    std::shared_ptr<LiveStream> stream(new LiveStream(session, stream_id));
+    session->attach_stream(stream_id, stream);
+    out = std::move(stream);
+    return OVIX_OK;
+}
+
+void LiveStream::stop() {
+    if (m_stopped.exchange(true)) return;
+    m_session->detach_stream(m_stream_id);
+    set_target(nullptr);
+    if (m_session->alive()) m_session->call(Kind::LiveStop, encode_u32(m_stream_id));
+}
+
+void LiveStream::set_target(ovix_render_target* target) {
+    m_target = target;
+    // Called from inside the frame callback, the delivery in progress is this very call.
+    if (m_delivering.load() == std::this_thread::get_id()) return;
+    std::lock_guard<std::mutex> wait_for_delivery(m_deliver_mutex);
+}
+
+int32_t LiveStream::forward(int32_t command, ByteView argument) {
+    LiveControl request;
+    request.stream_id = m_stream_id;
+    request.command = command;
+    request.argument.assign(argument.begin(), argument.end());
+    return m_session->call(Kind::LiveControl, encode(request));
+}
+
+int32_t LiveStream::control(int32_t command, void* argument) {
+    switch (command) {
+    case OVIX_LIVE_SET_TARGET:
+        if (!argument) return OVIX_ERR_BAD_ARGUMENT;
+        set_target(*static_cast<OVIX_WINDOW*>(argument));
+        return OVIX_OK;
+    case OVIX_LIVE_MIC_OPEN:
+    case OVIX_LIVE_MIC_CLOSE:
+        return forward(command, {});
+    case OVIX_LIVE_FRAME_RATE: {
+        if (!argument) return OVIX_ERR_BAD_ARGUMENT;
+        int32_t rate;
+        std::memcpy(&rate, argument, sizeof rate);
+        if (rate < 0) return OVIX_ERR_BAD_ARGUMENT;
+        return forward(command, encode_i32(rate));
+    }
+    case OVIX_LIVE_ZOOM: {
+        if (!argument) return OVIX_ERR_BAD_ARGUMENT;
+        return forward(command, ByteView(static_cast<const uint8_t*>(argument), sizeof(ovix_zoom)));
+    }
+    default:
+        return OVIX_ERR_BAD_ARGUMENT;
+    }
+}
+
+void LiveStream::on_frame(const VideoFrameHeader& header, ByteView picture) {
+    if (!m_target.load()) return;  // nobody watches: skip the decoding
+    std::lock_guard<std::mutex> lock(m_deliver_mutex);
+    ovix_render_target* target = m_target.load();
+    if (!target || !target->on_frame || !picture_size_ok(header.width, header.height)) return;
+    m_pixels.resize(size_t{header.width} * header.height);
+    if (!decode_picture(header.codec, picture, header.width, header.height, m_pixels.data())) {
+        DEBUG_LOCATION("ovix_client", "LiveStream::on_frame");
+        debug_log("picture %u of stream %u does not decode\n", header.sequence, m_stream_id);
+        return;
+    }
+    ovix_frame frame{};
+    frame.pixels = reinterpret_cast<const uint8_t*>(m_pixels.data());
+    frame.width = header.width;
+    frame.height = header.height;
+    frame.stride = header.width * 4;
+    frame.sequence = header.sequence;
+    frame.timestamp_ms = static_cast<int64_t>(header.timestamp_ms);
+    m_delivering = std::this_thread::get_id();
+    target->on_frame(target->context, &frame);
+    m_delivering = std::thread::id{};
+}
+
+} // namespace ovix::client

@@ -1,0 +1,273 @@
+#include "FakeDevice.h"
+
+#include "devsdk/ovix_client.h"
+#include "devsdk/protocol/LoginProof.h"
+#include "devsdk/protocol/Socket.h"
+#include "foundation/Clock.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace ovix;
+
+namespace {
+constexpr int64_t kSliceMs = 50;
+}
+
+void FakeDevice::Peer::answer(const Frame& request, int32_t result, const Bytes& data) {
+    std::lock_guard<std::mutex> lock(write_mutex);
+    stream.write(Kind::Result, request.id, encode(Answer{result, data}), 5000);
+}
+
+void FakeDevice::Peer::push(Kind kind, const Bytes& payload) {
+    std::lock_guard<std::mutex> lock(write_mutex);
+    stream.write(kind, 0, payload, 5000);
+}
+
+void FakeDevice::Peer::send_raw(const Bytes& bytes) {
+    std::lock_guard<std::mutex> lock(write_mutex);
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = ::send(stream.fd(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        pollfd p{stream.fd(), POLLOUT, 0};
+        if (n < 0 && errno == EAGAIN && ::poll(&p, 1, 1000) > 0) continue;
+        return;
+    }
+}
+
+void FakeDevice::Peer::reset() {
+    std::lock_guard<std::mutex> lock(write_mutex);
+    linger l{1, 0};
+    ::setsockopt(stream.fd(), SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    // Replacing the socket closes it (with a reset, by the linger) while the descriptor
+    // number stays valid for the stream that owns it.
+    int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ::dup2(null_fd, stream.fd());
+    ::close(null_fd);
+}
+
+void FakeDevice::Peer::close() {
+    stream.shutdown();
+}
+
+FakeDevice::FakeDevice() {
+    crypto_ready();
+    m_listen_fd = tcp_listen("127.0.0.1", 0, 256);
+    m_port = local_port(m_listen_fd);
+    add_user("Admin", "tevoq");
+    m_acceptor = std::thread(&FakeDevice::accept_loop, this);
+}
+
+FakeDevice::~FakeDevice() {
+    m_stop = true;
+    m_acceptor.join();
+    close_all();
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        threads.swap(m_threads);
+    }
+    for (auto& t : threads) t.join();
+    ::close(m_listen_fd);
+}
+
+void FakeDevice::add_user(const std::string& user, const std::string& password) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_users[user] = password;
+}
+
+void FakeDevice::on(Kind kind, Handler handler) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_handlers[static_cast<uint16_t>(kind)] = std::move(handler);
+}
+
+std::vector<Frame> FakeDevice::received(Kind kind) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<Frame> out;
+    for (auto& f : m_received)
+        if (f.kind == static_cast<uint16_t>(kind)) out.push_back(f);
+    return out;
+}
+
+int FakeDevice::open_connections() {
+    return m_active_logins;
+}
+
+void FakeDevice::push_all(Kind kind, const Bytes& payload) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& p : m_peers) p->push(kind, payload);
+}
+
+void FakeDevice::send_raw_all(const Bytes& bytes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& p : m_peers) p->send_raw(bytes);
+}
+
+void FakeDevice::close_all() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& p : m_peers) p->close();
+}
+
+void FakeDevice::reset_all() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& p : m_peers) p->reset();
+}
+
+void FakeDevice::accept_loop() {
+    while (!m_stop) {
+        int fd = tcp_accept(m_listen_fd, Clock::now_ms() + kSliceMs);
+        if (fd < 0) continue;
+        auto peer = std::make_shared<Peer>(fd);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_peers.push_back(peer);
+        m_threads.emplace_back(&FakeDevice::serve, this, peer);
+    }
+}
+
+bool FakeDevice::greet(Peer& peer, Nonce& nonce) {
+    switch (m_greeting.load()) {
+    case Greeting::None:
+        return false;
+    case Greeting::Garbage:
+        peer.send_raw(Bytes(64, 0xAB));
+        return false;
+    case Greeting::WrongMajor:
+        peer.push(Kind::Hello, encode(Hello{static_cast<uint16_t>(kProtocolMajor + 1), 0, nonce}));
+        return false;
+    case Greeting::Normal:
+        peer.push(Kind::Hello, encode(Hello{kProtocolMajor, kProtocolMinor, nonce}));
+        return true;
+    }
+    return false;
+}
+
+bool FakeDevice::handle_login(Peer& peer, const Frame& frame, const Nonce& nonce) {
+    LoginRequest login;
+    int32_t result = OVIX_OK;
+    if (frame.kind != static_cast<uint16_t>(Kind::Login) || !decode(frame.payload, login)) {
+        result = OVIX_ERR_BAD_REQUEST;
+    } else if (m_login_result != 0) {
+        result = m_login_result;
+    } else {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_received.push_back(frame);
+        auto it = m_users.find(login.user);
+        if (it == m_users.end())
+            result = OVIX_ERR_USER_UNKNOWN;
+        else if (!proof_matches(login_proof(login.user, it->second, nonce, login.client_nonce), login.proof))
+            result = OVIX_ERR_PASSWORD;
+    }
+    peer.answer(frame, result);
+    return result == OVIX_OK;
+}
+
+void FakeDevice::serve(std::shared_ptr<Peer> peer) {
+    Nonce nonce = random_nonce();
+    bool greeted = greet(*peer, nonce);
+    bool logged_in = false;
+    while (!m_stop) {
+        Frame frame;
+        Io io = peer->stream.read(frame, Clock::now_ms() + kSliceMs);
+        if (io == Io::Timeout) continue;
+        if (io != Io::Ok) break;
+        if (!greeted) continue;  // a silent or broken device ignores everything
+        if (!logged_in) {
+            if (m_login_result == kNoAnswer) continue;
+            if (!handle_login(*peer, frame, nonce)) break;
+            logged_in = true;
+            ++m_logins;
+            ++m_active_logins;
+            continue;
+        }
+        handle(*peer, frame);
+    }
+    if (logged_in) --m_active_logins;
+    peer->close();
+}
+
+void FakeDevice::handle(Peer& peer, const Frame& frame) {
+    Handler handler;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (frame.kind != static_cast<uint16_t>(Kind::UpgradeData)) m_received.push_back(frame);
+        auto it = m_handlers.find(frame.kind);
+        if (it != m_handlers.end()) handler = it->second;
+    }
+    if (handler)
+        handler(peer, frame);
+    else
+        default_answer(peer, frame);
+}
+
+void FakeDevice::default_answer(Peer& peer, const Frame& frame) {
+    switch (static_cast<Kind>(frame.kind)) {
+    case Kind::Logout:
+        peer.close();
+        return;
+    case Kind::GetConfig: {
+        ConfigGet get;
+        decode(frame.payload, get);
+        Bytes data(static_cast<size_t>(get.length > 0 ? get.length : 0));
+        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(get.command + static_cast<int>(i));
+        peer.answer(frame, OVIX_OK, data);
+        return;
+    }
+    case Kind::GetCapability: {
+        Bytes data(sizeof(ovix_capability), 0);
+        data[offsetof(ovix_capability, microphone)] = 1;
+        data[offsetof(ovix_capability, lamp_type)] = 2;
+        peer.answer(frame, OVIX_OK, data);
+        return;
+    }
+    case Kind::LiveStart:
+        peer.answer(frame, OVIX_OK, encode_u32(7));
+        return;
+    case Kind::UpgradeStart:
+        upgrade_start(peer, frame);
+        return;
+    case Kind::UpgradeData:
+        upgrade_data(peer, frame);
+        return;
+    case Kind::UpgradeAbort:
+        peer.upgrading = false;
+        return;
+    default:
+        if (frame.id != 0) peer.answer(frame, OVIX_OK);
+    }
+}
+
+void FakeDevice::upgrade_start(Peer& peer, const Frame& frame) {
+    UpgradeStart start;
+    FirmwareInfo info;
+    int32_t result = decode(frame.payload, start) ? check_upgrade_start(start, kBoard, info) : OVIX_ERR_BAD_REQUEST;
+    if (result == OVIX_OK && m_upgrade_refusal != 0) result = m_upgrade_refusal;
+    if (result == OVIX_OK) {
+        peer.upgrading = true;
+        peer.expected = info.image_length;
+        peer.received = 0;
+        peer.digest = std::make_unique<ImageDigest>();
+        peer.wanted = info.image_digest;
+    }
+    peer.answer(frame, result);
+}
+
+void FakeDevice::upgrade_data(Peer& peer, const Frame& frame) {
+    m_upgrade_bytes += frame.payload.size();
+    if (!peer.upgrading) return;
+    peer.received += frame.payload.size();
+    peer.digest->update(frame.payload);
+    UpgradeProgress progress{kFirmwareHeaderSize + peer.received, kFirmwareHeaderSize + peer.expected,
+                             kUpgradeReceiving};
+    if (peer.received >= peer.expected) {
+        peer.upgrading = false;
+        bool whole = peer.received == peer.expected && peer.digest->finish() == peer.wanted;
+        progress.state = whole ? kUpgradeComplete : OVIX_ERR_UPGRADE_INVALID;
+    }
+    peer.push(Kind::UpgradeProgress, encode(progress));
+}

@@ -1,0 +1,97 @@
+#pragma once
+#include "devsdk/protocol/FirmwareHeader.h"
+#include "devsdk/protocol/Frame.h"
+#include "devsdk/protocol/FrameStream.h"
+#include "devsdk/protocol/Messages.h"
+
+#include <atomic>
+#include <climits>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A device on 127.0.0.1 that speaks the protocol from devsdk/protocol, answers every request
+// with a default, and lets a test replace the answer of any request kind or misbehave.
+class FakeDevice {
+public:
+    static constexpr const char* kBoard = "FAKE-BOARD";
+    // A login result that makes the device keep silent after the login request.
+    static constexpr int32_t kNoAnswer = INT32_MIN;
+
+    // One accepted connection. Writes are serialised, so tests may push from their thread.
+    class Peer {
+    public:
+        explicit Peer(int fd) : stream(fd) {}
+        void answer(const ovix::Frame& request, int32_t result, const ovix::Bytes& data = {});
+        void push(ovix::Kind kind, const ovix::Bytes& payload);
+        void send_raw(const ovix::Bytes& bytes);
+        void reset();  // the client sees a reset
+        void close();  // an orderly close
+        ovix::FrameStream stream;
+        std::mutex write_mutex;
+        // Upgrade in progress on this connection.
+        bool upgrading = false;
+        uint64_t expected = 0;
+        uint64_t received = 0;
+        std::unique_ptr<ovix::ImageDigest> digest;
+        ovix::Digest wanted{};
+    };
+    using Handler = std::function<void(Peer& peer, const ovix::Frame& request)>;
+
+    enum class Greeting { Normal, None, Garbage, WrongMajor };
+
+    FakeDevice();
+    ~FakeDevice();
+
+    uint16_t port() const { return m_port; }
+    void set_greeting(Greeting g) { m_greeting = g; }
+    void add_user(const std::string& user, const std::string& password);
+    void set_login_result(int32_t result) { m_login_result = result; }  // 0: check user and password
+    void set_upgrade_refusal(int32_t result) { m_upgrade_refusal = result; }  // e.g. 2: version refused
+    void on(ovix::Kind kind, Handler handler);
+
+    // Every connection at once.
+    void push_all(ovix::Kind kind, const ovix::Bytes& payload);
+    void send_raw_all(const ovix::Bytes& bytes);
+    void close_all();
+    void reset_all();
+
+    // What arrived: requests by kind (upgrade data only counted).
+    std::vector<ovix::Frame> received(ovix::Kind kind);
+    uint64_t upgrade_bytes() const { return m_upgrade_bytes; }
+    int logins() const { return m_logins; }
+    int open_connections();
+
+private:
+    void accept_loop();
+    void serve(std::shared_ptr<Peer> peer);
+    bool greet(Peer& peer, ovix::Nonce& nonce);
+    bool handle_login(Peer& peer, const ovix::Frame& frame, const ovix::Nonce& nonce);
+    void handle(Peer& peer, const ovix::Frame& frame);
+    void default_answer(Peer& peer, const ovix::Frame& frame);
+    void upgrade_start(Peer& peer, const ovix::Frame& frame);
+    void upgrade_data(Peer& peer, const ovix::Frame& frame);
+
+    int m_listen_fd = -1;
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_acceptor;
+
+    std::mutex m_mutex;
+    std::vector<std::shared_ptr<Peer>> m_peers;
+    std::vector<std::thread> m_threads;
+    std::map<std::string, std::string> m_users;
+    std::map<uint16_t, Handler> m_handlers;
+    std::vector<ovix::Frame> m_received;
+
+    std::atomic<Greeting> m_greeting{Greeting::Normal};
+    std::atomic<int32_t> m_login_result{0};
+    std::atomic<int32_t> m_upgrade_refusal{0};
+    std::atomic<int> m_logins{0};
+    std::atomic<int> m_active_logins{0};
+    std::atomic<uint64_t> m_upgrade_bytes{0};
+};

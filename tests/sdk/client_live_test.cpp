@@ -1,0 +1,158 @@
+#include "SdkTest.h"
+
+#include "devsdk/protocol/VideoCodec.h"
+
+#include <cstring>
+
+using namespace ovix;
+
+namespace {
+
+// A render target as a toolkit widget would hold it: copies each picture.
+struct Screen {
+    std::mutex mutex;
+    int frames = 0;
+    int width = 0, height = 0, stride = 0;
+    uint32_t sequence = 0;
+    std::vector<uint32_t> pixels;
+    ovix_render_target target{&Screen::on_frame, this};
+
+    static void on_frame(void* context, const ovix_frame* frame) {
+        auto* s = static_cast<Screen*>(context);
+        std::lock_guard<std::mutex> lock(s->mutex);
+        ++s->frames;
+        s->width = frame->width;
+        s->height = frame->height;
+        s->stride = frame->stride;
+        s->sequence = frame->sequence;
+        s->pixels.resize(static_cast<size_t>(frame->width) * static_cast<size_t>(frame->height));
+        for (int y = 0; y < frame->height; ++y)
+            std::memcpy(s->pixels.data() + static_cast<size_t>(y * frame->width),
+                        frame->pixels + static_cast<size_t>(y) * static_cast<size_t>(frame->stride),
+                        static_cast<size_t>(frame->width) * 4);
+    }
+    int count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return frames;
+    }
+};
+
+Bytes video_frame(uint32_t sequence, uint16_t w, uint16_t h, uint16_t codec = kCodecRle32) {
+    std::vector<uint32_t> pixels(size_t{w} * h);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = i < w ? 0x00FF0000u : static_cast<uint32_t>(sequence);
+    Bytes payload = encode(VideoFrameHeader{7, sequence, 1000 + sequence, w, h, codec});
+    Bytes picture = codec == kCodecRle32 ? encode_rle32(pixels.data(), w, h) : encode_raw32(pixels.data(), w, h);
+    payload.insert(payload.end(), picture.begin(), picture.end());
+    return payload;
+}
+
+class ClientLive : public SdkTest {
+protected:
+    void SetUp() override {
+        SdkTest::SetUp();
+        handle = login();
+        ovix_live_preview preview{0, 0, 2};
+        ASSERT_EQ(Network_ClientStartLive(&live, handle, &preview, 0, 0), OVIX_OK);
+    }
+    int32_t handle = -1;
+    int32_t live = -1;
+    Screen screen;
+};
+
+} // namespace
+
+TEST_F(ClientLive, PicturesReachTheRenderTargetAsRgb32) {
+    LiveStart start;
+    ASSERT_TRUE(decode(device.received(Kind::LiveStart).at(0).payload, start));
+    EXPECT_EQ(start.stream, 2);
+
+    OVIX_WINDOW window = &screen.target;
+    ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_OK);
+    device.push_all(Kind::VideoFrame, video_frame(1, 64, 36));
+    device.push_all(Kind::VideoFrame, video_frame(2, 32, 18, kCodecRaw32));
+    ASSERT_TRUE(eventually([&] { return screen.count() == 2; }));
+    std::lock_guard<std::mutex> lock(screen.mutex);
+    EXPECT_EQ(screen.width, 32);
+    EXPECT_EQ(screen.height, 18);
+    EXPECT_EQ(screen.stride, 32 * 4);
+    EXPECT_EQ(screen.sequence, 2u);
+    EXPECT_EQ(screen.pixels[0], 0xFFFF0000u);
+    EXPECT_EQ(screen.pixels[32], 0xFF000002u);
+}
+
+TEST_F(ClientLive, DetachedOrStoppedStreamsDeliverNothingMore) {
+    OVIX_WINDOW window = &screen.target;
+    Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
+    device.push_all(Kind::VideoFrame, video_frame(1, 16, 16));
+    ASSERT_TRUE(eventually([&] { return screen.count() == 1; }));
+
+    OVIX_WINDOW none = nullptr;
+    ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &none), OVIX_OK);
+    device.push_all(Kind::VideoFrame, video_frame(2, 16, 16));
+    // A frame for another stream, and a broken one, are ignored too. Each answer comes
+    // after the pushes before it, so it shows that they were handled.
+    Bytes other = video_frame(3, 16, 16);
+    other[0] = 99;
+    device.push_all(Kind::VideoFrame, other);
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr), OVIX_OK);
+    Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
+    Bytes broken = video_frame(4, 16, 16);
+    broken.resize(broken.size() - 3);
+    device.push_all(Kind::VideoFrame, broken);
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_CLOSE, nullptr), OVIX_OK);
+    EXPECT_EQ(screen.count(), 1);
+
+    ASSERT_EQ(Network_ClientStopLive(live), OVIX_OK);
+    EXPECT_EQ(device.received(Kind::LiveStop).size(), 1u);
+    device.push_all(Kind::VideoFrame, video_frame(5, 16, 16));
+    EXPECT_EQ(Network_ClientDeviceControl(handle, OVIX_CTRL_LAMP, 0, 0, 0), OVIX_OK);
+    EXPECT_EQ(screen.count(), 1);
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr), OVIX_ERR_BAD_HANDLE);
+}
+
+TEST_F(ClientLive, ControlsGoToTheDeviceWithTheirRecords) {
+    ovix_zoom zoom{1000, 320, 180};
+    int32_t rate = 0;
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_FRAME_RATE, &rate), OVIX_OK);
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_ZOOM, &zoom), OVIX_OK);
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr), OVIX_OK);
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_CLOSE, nullptr), OVIX_OK);
+
+    auto controls = device.received(Kind::LiveControl);
+    ASSERT_EQ(controls.size(), 4u);
+    LiveControl c;
+    ASSERT_TRUE(decode(controls[1].payload, c));
+    EXPECT_EQ(c.stream_id, 7u);
+    EXPECT_EQ(c.command, OVIX_LIVE_ZOOM);
+    ASSERT_EQ(c.argument.size(), sizeof zoom);
+    EXPECT_EQ(std::memcmp(c.argument.data(), &zoom, sizeof zoom), 0);
+    ASSERT_TRUE(decode(controls[0].payload, c));
+    EXPECT_EQ(c.command, OVIX_LIVE_FRAME_RATE);
+    EXPECT_EQ(c.argument, encode_i32(0));
+    ASSERT_TRUE(decode(controls[3].payload, c));
+    EXPECT_EQ(c.command, OVIX_LIVE_MIC_CLOSE);
+    EXPECT_TRUE(c.argument.empty());
+
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, nullptr), OVIX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_ZOOM, nullptr), OVIX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_FRAME_RATE, nullptr), OVIX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(Network_ClientLiveControl(live, 42, &rate), OVIX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(device.received(Kind::LiveControl).size(), 4u);
+}
+
+TEST_F(ClientLive, TargetCanBeFreedAsSoonAsItIsReplaced) {
+    auto first = std::make_unique<Screen>();
+    OVIX_WINDOW window = &first->target;
+    Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
+    std::atomic<bool> pushing{true};
+    std::thread pusher([&] {
+        for (uint32_t i = 0; pushing; ++i) device.push_all(Kind::VideoFrame, video_frame(i, 64, 64));
+    });
+    ASSERT_TRUE(eventually([&] { return first->count() > 3; }));
+    window = &screen.target;
+    Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
+    first.reset();  // a use after this would show under the sanitizers
+    ASSERT_TRUE(eventually([&] { return screen.count() > 3; }));
+    pushing = false;
+    pusher.join();
+}

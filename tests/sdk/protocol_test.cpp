@@ -1,0 +1,183 @@
+#include "devsdk/ovix_client.h"
+#include "devsdk/protocol/Frame.h"
+#include "devsdk/protocol/FrameStream.h"
+#include "devsdk/protocol/LoginProof.h"
+#include "devsdk/protocol/Messages.h"
+#include "devsdk/protocol/VideoCodec.h"
+#include "foundation/Clock.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace ovix;
+
+namespace {
+
+// Every payload shorter than the encoding is refused, the full one decodes.
+template <class T>
+void expect_prefixes_refused(const T& message) {
+    Bytes full = encode(message);
+    T out;
+    EXPECT_TRUE(decode(full, out));
+    for (size_t n = 0; n < full.size(); ++n) {
+        T partial;
+        EXPECT_FALSE(decode(ByteView(full.data(), n), partial)) << "accepted " << n << " of " << full.size();
+    }
+}
+
+} // namespace
+
+TEST(ProtocolFrame, HeaderRoundTripAndLimits) {
+    uint8_t raw[kFrameHeaderSize];
+    encode_frame_header({static_cast<uint16_t>(Kind::UpgradeData), 0x01020304, kMaxPayload}, raw);
+    EXPECT_EQ(raw[0], 'O');
+    EXPECT_EQ(raw[1], 'V');
+    FrameHeader back;
+    ASSERT_EQ(decode_frame_header(raw, back), HeaderCheck::Ok);
+    EXPECT_EQ(back.kind, static_cast<uint16_t>(Kind::UpgradeData));
+    EXPECT_EQ(back.id, 0x01020304u);
+    EXPECT_EQ(back.length, kMaxPayload);
+
+    encode_frame_header({1, 1, kMaxPayload + 1}, raw);
+    EXPECT_EQ(decode_frame_header(raw, back), HeaderCheck::TooLong);
+    raw[0] = 'X';
+    EXPECT_EQ(decode_frame_header(raw, back), HeaderCheck::BadMagic);
+}
+
+TEST(ProtocolMessages, ShortPayloadsAreRefusedLongerOnesAccepted) {
+    expect_prefixes_refused(Hello{1, 0, random_nonce()});
+    expect_prefixes_refused(LoginRequest{1, 0, "Admin", {}, {}});
+    expect_prefixes_refused(ConfigGet{1000, 0, 72});
+    expect_prefixes_refused(DeviceControl{2, 0, 0, 0});
+    expect_prefixes_refused(PtzRequest{0, 1, 8, 0});
+    expect_prefixes_refused(UpgradeStart{});
+    expect_prefixes_refused(UpgradeProgress{});
+    expect_prefixes_refused(DeviceEvent{0x20001, 1, 2, "motion"});
+    VideoFrameHeader video;
+    ByteView picture;
+    EXPECT_FALSE(decode(Bytes(kVideoFrameHeaderSize - 1), video, picture));
+
+    // A later minor version may append fields.
+    Bytes longer = encode(CodeValue{1043, 5});
+    longer.insert(longer.end(), {1, 2, 3});
+    CodeValue back;
+    ASSERT_TRUE(decode(longer, back));
+    EXPECT_EQ(back.code, 1043);
+    EXPECT_EQ(back.value, 5);
+}
+
+TEST(ProtocolLogin, ProofDependsOnEveryInput) {
+    Nonce device = random_nonce();
+    Nonce client = random_nonce();
+    Proof proof = login_proof("Admin", "tevoq", device, client);
+    EXPECT_TRUE(proof_matches(proof, login_proof("Admin", "tevoq", device, client)));
+    EXPECT_FALSE(proof_matches(proof, login_proof("Admin", "tevoQ", device, client)));
+    EXPECT_FALSE(proof_matches(proof, login_proof("admin", "tevoq", device, client)));
+    EXPECT_FALSE(proof_matches(proof, login_proof("Admin", "tevoq", random_nonce(), client)));
+    EXPECT_FALSE(proof_matches(proof, login_proof("Admin", "tevoq", device, random_nonce())));
+    EXPECT_FALSE(proof_matches(login_proof("Admin", "", device, client), login_proof("Admin", "x", device, client)));
+    EXPECT_NE(device, random_nonce());
+}
+
+TEST(ProtocolVideo, PicturesSurviveBothCodecsAndComeOutOpaque) {
+    const uint16_t w = 33, h = 7;
+    std::vector<uint32_t> pixels(size_t{w} * h);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = (i / 5) % 3 == 0 ? 0x00102030u : 0x00A0B0C0u + (i % 2);
+    for (uint16_t codec : {kCodecRaw32, kCodecRle32}) {
+        Bytes data = codec == kCodecRaw32 ? encode_raw32(pixels.data(), w, h) : encode_rle32(pixels.data(), w, h);
+        std::vector<uint32_t> out(pixels.size());
+        ASSERT_TRUE(decode_picture(codec, data, w, h, out.data())) << codec;
+        for (size_t i = 0; i < pixels.size(); ++i) ASSERT_EQ(out[i], pixels[i] | 0xFF000000u) << i;
+    }
+    // One colour compresses to a single run.
+    std::vector<uint32_t> flat(size_t{w} * h, 0x123456);
+    EXPECT_EQ(encode_rle32(flat.data(), w, h).size(), 6u);
+}
+
+TEST(ProtocolVideo, BrokenPicturesAreRefusedWithoutOverrun) {
+    const uint16_t w = 4, h = 2;
+    std::vector<uint32_t> out(size_t{w} * h);
+    Bytes run_too_long;
+    ByteWriter(run_too_long).u16(9);
+    ByteWriter(run_too_long).u32(1);
+    EXPECT_FALSE(decode_picture(kCodecRle32, run_too_long, w, h, out.data()));
+    Bytes zero_run;
+    ByteWriter(zero_run).u16(0);
+    ByteWriter(zero_run).u32(1);
+    EXPECT_FALSE(decode_picture(kCodecRle32, zero_run, w, h, out.data()));
+    Bytes short_runs;
+    ByteWriter(short_runs).u16(7);
+    ByteWriter(short_runs).u32(1);
+    EXPECT_FALSE(decode_picture(kCodecRle32, short_runs, w, h, out.data()));
+    short_runs.pop_back();
+    EXPECT_FALSE(decode_picture(kCodecRle32, short_runs, w, h, out.data()));
+    EXPECT_FALSE(decode_picture(kCodecRaw32, Bytes(w * h * 4 - 1), w, h, out.data()));
+    EXPECT_FALSE(decode_picture(99, Bytes(w * h * 4), w, h, out.data()));
+    EXPECT_FALSE(decode_picture(kCodecRle32, {}, 0, h, out.data()));
+    EXPECT_FALSE(decode_picture(kCodecRle32, {}, kMaxVideoWidth + 1, 1, out.data()));
+}
+
+class ProtocolStream : public ::testing::Test {
+protected:
+    void SetUp() override {
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds), 0);
+        reader = std::make_unique<FrameStream>(fds[0]);
+        writer_fd = fds[1];
+    }
+    void TearDown() override { ::close(writer_fd); }
+    void raw(const Bytes& bytes) { ASSERT_EQ(::write(writer_fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    Bytes framed(uint16_t kind, uint32_t id, const Bytes& payload) {
+        Bytes out(kFrameHeaderSize);
+        encode_frame_header({kind, id, static_cast<uint32_t>(payload.size())}, out.data());
+        out.insert(out.end(), payload.begin(), payload.end());
+        return out;
+    }
+    std::unique_ptr<FrameStream> reader;
+    int writer_fd = -1;
+};
+
+TEST_F(ProtocolStream, FramesArrivingInPiecesComeOutWholeAndInOrder) {
+    Bytes two = framed(0x11, 5, Bytes(300, 0x42));
+    Bytes second = framed(0x12, 6, {});
+    const size_t first_size = two.size();
+    two.insert(two.end(), second.begin(), second.end());
+    Frame frame;
+    // Byte by byte: every read before the end of the first frame times out and keeps what it has.
+    for (size_t i = 0; i + 1 < first_size; ++i) {
+        raw({two[i]});
+        ASSERT_EQ(reader->read(frame, Clock::now_ms()), Io::Timeout) << i;
+    }
+    raw(Bytes(two.begin() + static_cast<long>(first_size - 1), two.end()));
+    ASSERT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Ok);
+    EXPECT_EQ(frame.kind, 0x11);
+    EXPECT_EQ(frame.id, 5u);
+    EXPECT_EQ(frame.payload, Bytes(300, 0x42));
+    ASSERT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Ok);
+    EXPECT_EQ(frame.id, 6u);
+    EXPECT_TRUE(frame.payload.empty());
+}
+
+TEST_F(ProtocolStream, GarbageAndHugeLengthsAreRefusedAtTheHeader) {
+    Bytes huge(kFrameHeaderSize);
+    encode_frame_header({0x10, 1, 0}, huge.data());
+    store_u32(huge.data() + 8, 0xFFFFFFF0u);
+    raw(huge);
+    Frame frame;
+    EXPECT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Garbage);
+
+    ::close(writer_fd);
+    SetUp();
+    raw(Bytes(kFrameHeaderSize, 0xAB));
+    EXPECT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Garbage);
+}
+
+TEST_F(ProtocolStream, PeerClosingMidFrameEndsTheRead) {
+    Bytes frame_bytes = framed(0x10, 1, Bytes(100, 1));
+    raw(Bytes(frame_bytes.begin(), frame_bytes.begin() + 50));
+    ::shutdown(writer_fd, SHUT_WR);
+    Frame frame;
+    EXPECT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Closed);
+}
