@@ -11,6 +11,7 @@ packages=(
   libcli11-dev                           # command-line flags
   nlohmann-json3-dev                     # JSON output and simulator configuration
   libsodium-dev                          # device SDK: login challenge-response, firmware digests
+  qt6-base-dev xvfb xauth fonts-wqy-microhei  # the windows, a virtual display, their Chinese texts
   iproute2 util-linux                    # the private network lab (ip, unshare)
 )
 

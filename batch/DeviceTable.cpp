@@ -1,0 +1,165 @@
+#include "batch/DeviceTable.h"
+
+#include "foundation/debug_log.h"
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+std::string text_of(const char (&field)[kDiscoveryTextSize]) {
+    return std::string(field, strnlen(field, kDiscoveryTextSize));
+}
+
+std::string index_text(size_t row) {
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "%02zu", row + 1);
+    return buffer;
+}
+
+std::string bid_text(int32_t board_type) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%x", static_cast<unsigned>(board_type));
+    return buffer;
+}
+
+} // namespace
+
+std::string DeviceRow::cell(int column) const {
+    switch (column) {
+    case COL_INDEX: return index;
+    case COL_MAC: return mac;
+    case COL_IP: return ip;
+    case COL_PORT: return port;
+    case COL_VERSION: return version;
+    case COL_BID: return bid;
+    case COL_MESSAGE: return message;
+    default:
+        if (column >= COL_MARK_IP && column <= COL_MARK_SETTINGS) return marks[static_cast<size_t>(column - COL_MARK_IP)];
+        return {};
+    }
+}
+
+bool DeviceRow::set_cell(int column, std::string text) {
+    switch (column) {
+    case COL_INDEX: index = std::move(text); return true;
+    case COL_MAC: mac = std::move(text); return true;
+    case COL_IP: ip = std::move(text); return true;
+    case COL_PORT: port = std::move(text); return true;
+    case COL_VERSION: version = std::move(text); return true;
+    case COL_BID: bid = std::move(text); return true;
+    case COL_MESSAGE: message = std::move(text); return true;
+    default:
+        if (column < COL_MARK_IP || column > COL_MARK_SETTINGS) return false;
+        marks[static_cast<size_t>(column - COL_MARK_IP)] = std::move(text);
+        return true;
+    }
+}
+
+DeviceTable::Update DeviceTable::update_dev_find_list(const DEV_INFO& record, bool is_new,
+                                                      const std::string& need_update_text) {
+    if (record.device_type < 1) {
+        DEBUG_LOCATION("fleetsetDlg", "CfleetsetDlg::update_dev_find_list");
+        debug_log("unknown device type: %d\n", record.device_type);
+    }
+    const std::string mac = text_of(record.mac_address);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Update update;
+    update.row = find_mac_locked(mac);
+    if (update.row < 0) {
+        if (!is_new) return update;
+        DeviceRow fresh;
+        fresh.index = index_text(m_rows.size());
+        fresh.mac = mac;
+        m_rows.push_back(std::move(fresh));
+        m_row_of_mac.emplace(mac, m_rows.size() - 1);
+        update.row = static_cast<int>(m_rows.size() - 1);
+        update.inserted = true;
+    }
+    DeviceRow& row = m_rows[static_cast<size_t>(update.row)];
+    row.ip = text_of(record.ip_address);
+    row.port = std::to_string(record.cmd_port);
+    row.version = text_of(record.software_ver);
+    row.bid = bid_text(record.board_type);
+    row.is_type1 = is_device_family1(record.device_type);
+    if (row.version.empty()) row.marks[COL_MARK_UPGRADE - COL_MARK_IP] = need_update_text;
+    return update;
+}
+
+size_t DeviceTable::size() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_rows.size();
+}
+
+std::optional<DeviceRow> DeviceTable::row(size_t index) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (index >= m_rows.size()) return std::nullopt;
+    return m_rows[index];
+}
+
+std::vector<DeviceRow> DeviceTable::rows() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_rows;
+}
+
+std::string DeviceTable::cell(size_t row, int column) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return row < m_rows.size() ? m_rows[row].cell(column) : std::string();
+}
+
+bool DeviceTable::set_cell(size_t row, int column, std::string text) {
+    if (column == COL_INDEX || column == COL_MAC) return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return row < m_rows.size() && m_rows[row].set_cell(column, std::move(text));
+}
+
+bool DeviceTable::checked(size_t row) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return row < m_rows.size() && m_rows[row].checked;
+}
+
+bool DeviceTable::set_checked(size_t row, bool checked) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (row >= m_rows.size()) return false;
+    m_rows[row].checked = checked;
+    return true;
+}
+
+void DeviceTable::select_all() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (DeviceRow& row : m_rows) row.checked = true;
+}
+
+void DeviceTable::invert() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (DeviceRow& row : m_rows) row.checked = !row.checked;
+}
+
+size_t DeviceTable::count_checked() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    size_t count = 0;
+    for (const DeviceRow& row : m_rows) count += row.checked ? 1 : 0;
+    return count;
+}
+
+bool DeviceTable::is_type1(size_t row) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return row < m_rows.size() && m_rows[row].is_type1;
+}
+
+int DeviceTable::find_mac(std::string_view mac) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return find_mac_locked(mac);
+}
+
+int DeviceTable::find_mac_locked(std::string_view mac) const {
+    auto it = m_row_of_mac.find(std::string(mac));
+    return it == m_row_of_mac.end() ? -1 : static_cast<int>(it->second);
+}
+
+void DeviceTable::clear() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rows.clear();
+    m_row_of_mac.clear();
+}

@@ -1,0 +1,100 @@
+#pragma once
+#include "discovery/DiscoveryRecords.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// The rows of the batch window's device list, kept apart from any widget: the window owns
+// the table and renders it, the workers of a job read rows from their own threads. Every
+// call takes the table's lock for its own duration only and hands out copies, so a reader
+// never waits on the window's thread.
+//
+// Rows are kept in the order the devices were found; the index text of a row is its number
+// from 1 ("%02d"), so that order is also the order of the index texts as numbers. There is
+// no row limit: row n stays the device's identity for a job however long the list grows.
+
+enum DeviceColumn : int {
+    COL_INDEX = 0,
+    COL_MAC = 1,
+    COL_IP = 2,
+    COL_PORT = 3,
+    COL_VERSION = 4,
+    COL_BID = 5,
+    COL_MARK_IP = 6,        // marks of the job steps, columns 6 to 11
+    COL_MARK_UPGRADE = 7,
+    COL_MARK_LOGO = 8,
+    COL_MARK_COMMAND = 9,
+    COL_MARK_CLOCK = 10,
+    COL_MARK_SETTINGS = 11,
+    COL_MESSAGE = 12,
+};
+constexpr int kDeviceColumns = 13;
+constexpr int kMarkColumns = 6;
+
+// Device family 1: device types 2, 19, and 200 and above.
+constexpr bool is_device_family1(int32_t device_type) {
+    return device_type == 2 || device_type == 19 || device_type >= 200;
+}
+
+struct DeviceRow {
+    std::string index;    // "%02d" of the row number + 1
+    std::string mac;
+    std::string ip;
+    std::string port;     // cmd_port as "%d"
+    std::string version;
+    std::string bid;      // board_type as "0x%x"
+    std::array<std::string, kMarkColumns> marks;  // columns 6 to 11
+    std::string message;  // column 12
+    bool checked = false;
+    bool is_type1 = false;
+
+    // The text of a column; empty outside 0..12.
+    std::string cell(int column) const;
+    bool set_cell(int column, std::string text);
+};
+
+class DeviceTable {
+public:
+    struct Update {
+        int row = -1;           // the row written, -1 when the record was ignored
+        bool inserted = false;  // a row was added at the end
+    };
+
+    // Adds or updates the row of a discovered device. A new device gets a row at the end;
+    // a changed device updates the row with its MAC, and is ignored when no row has it.
+    // A new device whose MAC is already listed (a report that crossed a refresh) updates
+    // that row rather than listing it twice. An empty version puts `need_update_text` into
+    // column 7; a device type below 1 is logged and listed all the same.
+    Update update_dev_find_list(const DEV_INFO& record, bool is_new, const std::string& need_update_text);
+
+    size_t size() const;
+    std::optional<DeviceRow> row(size_t index) const;
+    std::vector<DeviceRow> rows() const;
+    std::string cell(size_t row, int column) const;  // empty outside the table
+    // Writes columns 2 to 12; the index and the MAC are the row's identity and stay.
+    bool set_cell(size_t row, int column, std::string text);
+
+    bool checked(size_t row) const;
+    bool set_checked(size_t row, bool checked);
+    void select_all();
+    void invert();
+    size_t count_checked() const;
+    bool is_type1(size_t row) const;
+
+    int find_mac(std::string_view mac) const;  // -1 when not listed
+    void clear();
+
+private:
+    int find_mac_locked(std::string_view mac) const;
+
+    mutable std::mutex m_mutex;
+    std::vector<DeviceRow> m_rows;
+    std::unordered_map<std::string, size_t> m_row_of_mac;  // rows are only ever appended
+};

@@ -1,0 +1,181 @@
+// The device rows as discovery fills them, and the ticks a job reads.
+#include "batch/DeviceTable.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const std::string kNeedUpdate = "upgrade first";
+
+void put(char (&field)[kDiscoveryTextSize], const std::string& text) {
+    std::memset(field, 0, sizeof field);
+    std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
+}
+
+DEV_INFO device(const std::string& mac, const std::string& ip, int32_t type = 1, const std::string& version = "2.4.1") {
+    DEV_INFO d{};
+    put(d.mac_address, mac);
+    put(d.ip_address, ip);
+    put(d.software_ver, version);
+    d.cmd_port = 5000;
+    d.board_type = 0x3516;
+    d.device_type = type;
+    return d;
+}
+
+std::string mac_of(int n) {
+    char text[32];
+    std::snprintf(text, sizeof text, "00:1A:2B:00:%02X:%02X", n / 256, n % 256);
+    return text;
+}
+
+std::vector<size_t> ticked(const DeviceTable& table) {
+    std::vector<size_t> rows;
+    for (size_t r = 0; r < table.size(); ++r)
+        if (table.checked(r)) rows.push_back(r);
+    return rows;
+}
+
+TEST(DeviceTable, FirstReportAddsRowAndLaterReportOfSameMacUpdatesIt) {
+    DeviceTable table;
+    auto first = table.update_dev_find_list(device("00:1A:2B:00:00:01", "10.77.1.1"), true, kNeedUpdate);
+    EXPECT_EQ(first.row, 0);
+    EXPECT_TRUE(first.inserted);
+    auto row = *table.row(0);
+    EXPECT_EQ(row.index, "01");
+    EXPECT_EQ(row.mac, "00:1A:2B:00:00:01");
+    EXPECT_EQ(row.ip, "10.77.1.1");
+    EXPECT_EQ(row.port, "5000");
+    EXPECT_EQ(row.version, "2.4.1");
+    EXPECT_EQ(row.bid, "0x3516");
+
+    DEV_INFO moved = device("00:1A:2B:00:00:01", "10.77.2.9", 1, "3.0.0");
+    moved.cmd_port = 6000;
+    moved.board_type = 0x3559;
+    auto second = table.update_dev_find_list(moved, false, kNeedUpdate);
+    EXPECT_EQ(second.row, 0);
+    EXPECT_FALSE(second.inserted);
+    ASSERT_EQ(table.size(), 1u);
+    row = *table.row(0);
+    EXPECT_EQ(row.index, "01");
+    EXPECT_EQ(row.ip, "10.77.2.9");
+    EXPECT_EQ(row.port, "6000");
+    EXPECT_EQ(row.version, "3.0.0");
+    EXPECT_EQ(row.bid, "0x3559");
+}
+
+TEST(DeviceTable, MacFindsTheRowElseAChangeIsIgnored) {
+    DeviceTable table;
+    table.update_dev_find_list(device("00:1A:2B:00:00:01", "10.77.1.1"), true, kNeedUpdate);
+    EXPECT_EQ(table.update_dev_find_list(device("00:1A:2B:00:00:02", "10.77.1.2"), false, kNeedUpdate).row, -1);
+    EXPECT_EQ(table.size(), 1u);
+    // A new report for a listed MAC (one that crossed a refresh) is not listed twice.
+    auto again = table.update_dev_find_list(device("00:1A:2B:00:00:01", "10.77.1.7"), true, kNeedUpdate);
+    EXPECT_EQ(again.row, 0);
+    EXPECT_FALSE(again.inserted);
+    EXPECT_EQ(table.size(), 1u);
+    EXPECT_EQ(table.cell(0, COL_IP), "10.77.1.7");
+}
+
+TEST(DeviceTable, FamilyOneFollowsDeviceType) {
+    DeviceTable table;
+    const std::vector<std::pair<int32_t, bool>> cases = {{19, true}, {18, false}, {200, true}, {2, true},
+                                                          {1, false}, {199, false}, {233, true}};
+    for (size_t i = 0; i < cases.size(); ++i)
+        table.update_dev_find_list(device(mac_of(static_cast<int>(i)), "10.77.1.1", cases[i].first), true, kNeedUpdate);
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(table.is_type1(i), cases[i].second) << "device type " << cases[i].first;
+
+    // A device that reports another type later follows it.
+    table.update_dev_find_list(device(mac_of(0), "10.77.1.1", 18), false, kNeedUpdate);
+    EXPECT_FALSE(table.is_type1(0));
+}
+
+TEST(DeviceTable, EmptyVersionAsksForUpgradeInColumnSeven) {
+    DeviceTable table;
+    table.update_dev_find_list(device(mac_of(1), "10.77.1.1", 1, ""), true, kNeedUpdate);
+    table.update_dev_find_list(device(mac_of(2), "10.77.1.2", 1, "2.4.1"), true, kNeedUpdate);
+    EXPECT_EQ(table.cell(0, COL_MARK_UPGRADE), kNeedUpdate);
+    EXPECT_EQ(table.cell(0, COL_VERSION), "");
+    EXPECT_EQ(table.cell(1, COL_MARK_UPGRADE), "");
+    for (int c = COL_MARK_IP; c <= COL_MESSAGE; ++c) {
+        if (c == COL_MARK_UPGRADE) continue;
+        EXPECT_EQ(table.cell(0, c), "") << "column " << c;
+    }
+}
+
+TEST(DeviceTable, UnknownDeviceTypeIsLoggedAndStillListed) {
+    LogCapture log;
+    DeviceTable table;
+    table.update_dev_find_list(device(mac_of(1), "10.77.1.1", 0), true, kNeedUpdate);
+    table.update_dev_find_list(device(mac_of(2), "10.77.1.2", 1), true, kNeedUpdate);
+    EXPECT_EQ(table.size(), 2u);
+    const auto lines = log.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("[fleetsetDlg : CfleetsetDlg::update_dev_find_list] ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(" entered\n"), std::string::npos);
+    EXPECT_EQ(lines[1], "unknown device type: 0\n");
+}
+
+TEST(DeviceTable, ListGrowsPastNinetyNineInDiscoveryOrder) {
+    DeviceTable table;
+    for (int n = 0; n < 150; ++n) table.update_dev_find_list(device(mac_of(n), "10.77.1.1"), true, kNeedUpdate);
+    ASSERT_EQ(table.size(), 150u);
+    EXPECT_EQ(table.cell(8, COL_INDEX), "09");
+    EXPECT_EQ(table.cell(98, COL_INDEX), "99");
+    EXPECT_EQ(table.cell(99, COL_INDEX), "100");
+    EXPECT_EQ(table.cell(149, COL_INDEX), "150");
+    EXPECT_EQ(table.cell(120, COL_MAC), mac_of(120));
+    EXPECT_EQ(table.find_mac(mac_of(149)), 149);
+    // Changes still find their row beyond the hundredth.
+    table.update_dev_find_list(device(mac_of(140), "10.77.9.9"), false, kNeedUpdate);
+    EXPECT_EQ(table.cell(140, COL_IP), "10.77.9.9");
+}
+
+TEST(DeviceTable, SelectAllAndInvert) {
+    DeviceTable table;
+    for (int n = 0; n < 5; ++n) table.update_dev_find_list(device(mac_of(n), "10.77.1.1"), true, kNeedUpdate);
+    table.set_checked(1, true);
+    table.set_checked(3, true);
+    table.invert();
+    EXPECT_EQ(ticked(table), (std::vector<size_t>{0, 2, 4}));
+    EXPECT_EQ(table.count_checked(), 3u);
+    table.select_all();
+    EXPECT_EQ(table.count_checked(), 5u);
+    table.invert();
+    EXPECT_EQ(table.count_checked(), 0u);
+    EXPECT_FALSE(table.set_checked(5, true));
+}
+
+// Workers read rows while the window lists new devices; under the sanitizers this shows
+// any access outside the lock.
+TEST(DeviceTable, ReadersSeeWholeRowsWhileTheListGrows) {
+    DeviceTable table;
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 3; ++i)
+        readers.emplace_back([&] {
+            while (!done) {
+                const size_t n = table.size();
+                if (n == 0) continue;
+                auto row = table.row(n - 1);
+                if (row && row->mac != mac_of(std::stoi(row->index) - 1)) ++torn;
+            }
+        });
+    for (int n = 0; n < 500; ++n) table.update_dev_find_list(device(mac_of(n), "10.77.1.1"), true, kNeedUpdate);
+    done = true;
+    for (auto& t : readers) t.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(table.size(), 500u);
+}
+
+} // namespace

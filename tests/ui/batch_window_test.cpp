@@ -1,0 +1,295 @@
+// The batch window's controls, texts, combo boxes, small handlers and closing.
+#include "UiTest.h"
+#include "ui/batch/ControlIds.h"
+#include "ui/batch/DeviceListModel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTableView>
+#include <QTest>
+
+using namespace batch_ids;
+using namespace ui_test;
+
+namespace {
+
+QStringList entries(QComboBox* combo) {
+    QStringList list;
+    for (int i = 0; i < combo->count(); ++i) list << combo->itemText(i);
+    return list;
+}
+
+QString caption(QWidget* w) {
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
+    if (auto* group = qobject_cast<QGroupBox*>(w)) return group->title();
+    return {};
+}
+
+DEV_INFO listed_device(int n) {
+    DEV_INFO d{};
+    std::snprintf(d.mac_address, sizeof d.mac_address, "00:1A:2B:00:00:%02d", n);
+    std::snprintf(d.ip_address, sizeof d.ip_address, "10.77.1.%d", n);
+    std::snprintf(d.software_ver, sizeof d.software_ver, "2.4.1");
+    d.device_type = 1;
+    return d;
+}
+
+using BatchWindow = BatchWindowTest;
+
+TEST_F(BatchWindow, StartStatesAfterOpening) {
+    open();
+    const std::vector<int> shown = {DeviceList, DeviceTypeLabel, DeviceTypeCombo, RefreshButton, SelectAllButton,
+        InvertButton, UpgradeGroup, UpgradeFirmwareCheck, FirmwarePathEdit, FirmwareBrowseButton, UpgradeButton,
+        ProgressBar, SettingGroup, SetNetworkCheck, IpAddressLabel, SubmaskLabel, GatewayLabel, DhcpCheck,
+        FactoryResetButton, ResetPasswordButton};
+    const std::vector<int> disabled = {StopButton, NetworkSetButton, IpAddressEdit, SubmaskEdit, GatewayEdit};
+    const std::vector<int> hidden = {UserNameLabel, UserNameEdit, PasswordLabel, PasswordEdit, NetworkCardLabel,
+        NetworkCardCombo, AutoIpCheck, RangeFirstAddress, RangeLastAddress, AutoIpSetButton, ProgressLabel,
+        DoneCounterLabel, UpdateLogoCheck, LogoPathEdit, LogoBrowseButton, LogoUpgradeButton, TimeSyncCheck,
+        SyncButton, SendCommandCheck, CommandEdit, SendButton, StartButton, TimeZoneCheck, TimeZoneCombo,
+        TimeZoneSetButton, TimeFormatCombo, VideoStandardCombo, LanguageCombo, DefaultPasswordEdit,
+        MaxChannelCombo, DefaultChannelCombo, DefaultChannelSetButton, Dns1Label, Dns1Edit, Dns2Label, Dns2Edit,
+        UidCheck, UidEdit, UidSetButton, SpareRefreshButton, SpareLabel};
+    for (int id : shown) EXPECT_TRUE(ctl(id)->isVisible() && ctl(id)->isEnabled()) << id;
+    for (int id : disabled) EXPECT_TRUE(ctl(id)->isVisible() && !ctl(id)->isEnabled()) << id;
+    for (int id : hidden) EXPECT_TRUE(ctl(id)->isHidden()) << id;
+    EXPECT_EQ(ctl(GatewayEdit)->objectName(), QString::number(GatewayEdit));
+    EXPECT_EQ(ctl<QLineEdit>(UserNameEdit)->text(), "Admin");
+    EXPECT_EQ(ctl<QProgressBar>(ProgressBar)->maximum(), 100);
+    EXPECT_EQ(ctl<QProgressBar>(ProgressBar)->value(), 0);
+    EXPECT_TRUE(window->discovery().IsRunning());
+}
+
+TEST_F(BatchWindow, TextsComeFromTheLanguageFile) {
+    open();
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("批量 t-fleetset"));
+    const std::vector<std::pair<int, const char*>> keyed = {
+        {DeviceTypeLabel, "IDS_DEVICE_TYPE"}, {SelectAllButton, "IDS_SELECT_ALL"}, {InvertButton, "IDS_SELECT_INVERT"},
+        {UpgradeGroup, "IDS_UPGRADE_FUNC"}, {UpgradeFirmwareCheck, "IDS_UPGRADE_VERSON"}, {StopButton, "IDS_STOP"},
+        {SettingGroup, "IDS_IP_CONFIG"}, {SetNetworkCheck, "IDS_SET_DEFAULT_IPC"}, {GatewayLabel, "IDS_IP_GATEWAY"},
+        {NetworkSetButton, "IDS_SET"}, {FactoryResetButton, "IDS_RESTORE_FACTORY_SETTINGS"},
+        {ResetPasswordButton, "IDS_RESET_PWD"}, {MaxChannelCheck, "IDS_MAX_CHANNEL_NUM"},
+    };
+    for (const auto& [id, key] : keyed) EXPECT_EQ(caption(ctl(id)), t(key)) << "control " << id;
+    EXPECT_EQ(caption(ctl(UidCheck)), "UID(tuya)");
+    EXPECT_EQ(caption(ctl(DoneCounterLabel)), "");
+
+    auto* list = ctl<QTableView>(DeviceList);
+    auto* model = list->model();
+    ASSERT_EQ(model->columnCount(), 13);
+    const QStringList headers = {"Index", "MAC", "IP", "Port", "Version", "BID", "1", "2", "3", "4", "5", "6"};
+    for (int c = 0; c < 12; ++c) EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(), headers[c]);
+    EXPECT_EQ(model->headerData(12, Qt::Horizontal).toString(), t("IDS_PROMPT"));
+    for (int c = 1; c < 12; ++c) EXPECT_EQ(list->columnWidth(c), DeviceListModel::kColumnWidths[c]) << c;
+    EXPECT_TRUE(list->showGrid());
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+TEST_F(BatchWindow, ComboBoxesHoldTheirEntriesAndSelections) {
+    open();
+    auto* devtype = ctl<QComboBox>(DeviceTypeCombo);
+    EXPECT_EQ(entries(devtype), QStringList{t("IDS_ALL")});
+    EXPECT_EQ(devtype->currentIndex(), 0);
+    EXPECT_FALSE(devtype->isEditable());
+
+    EXPECT_EQ(entries(ctl<QComboBox>(VideoStandardCombo)), (QStringList{"NTSC", "PAL"}));
+    EXPECT_EQ(ctl<QComboBox>(VideoStandardCombo)->currentIndex(), 0);
+
+    auto* zones = ctl<QComboBox>(TimeZoneCombo);
+    ASSERT_EQ(zones->count(), 25);
+    EXPECT_EQ(zones->itemText(0), "UTC:-12:00");
+    EXPECT_EQ(zones->itemText(11), "UTC:-01:00");
+    EXPECT_EQ(zones->itemText(12), "UTC:-00:00");
+    EXPECT_EQ(zones->itemText(13), "UTC:+01:00");
+    EXPECT_EQ(zones->itemText(24), "UTC:+12:00");
+    EXPECT_EQ(zones->currentIndex(), 20);
+    EXPECT_EQ(zones->currentText(), "UTC:+08:00");
+
+    EXPECT_EQ(entries(ctl<QComboBox>(TimeFormatCombo)),
+              (QStringList{t("IDS_TIME_FORMAT_0"), t("IDS_TIME_FORMAT_1"), t("IDS_TIME_FORMAT_2"), t("IDS_TIME_FORMAT_3")}));
+    auto* languages = ctl<QComboBox>(LanguageCombo);
+    ASSERT_EQ(languages->count(), 21);
+    EXPECT_EQ(languages->itemText(20), t("IDS_LANGUAGE_20"));
+    EXPECT_EQ(languages->currentIndex(), 2);
+    EXPECT_EQ(entries(ctl<QComboBox>(MaxChannelCombo)), (QStringList{"10", "11", "12", "13", "14"}));
+    EXPECT_EQ(ctl<QComboBox>(MaxChannelCombo)->currentText(), "14");
+    auto* channels = ctl<QComboBox>(DefaultChannelCombo);
+    ASSERT_EQ(channels->count(), 15);
+    EXPECT_EQ(channels->itemText(0), t("IDS_AUTO"));
+    EXPECT_EQ(channels->itemText(14), "14");
+    EXPECT_EQ(channels->currentIndex(), 0);
+
+    auto* netcard = ctl<QComboBox>(NetworkCardCombo);
+    EXPECT_TRUE(entries(netcard).contains("10.77.0.1")) << "the lab's tool address";
+    EXPECT_FALSE(entries(netcard).contains("127.0.0.1"));
+    EXPECT_EQ(netcard->currentIndex(), 0);
+    for (int id : {VideoStandardCombo, TimeZoneCombo, TimeFormatCombo, LanguageCombo, MaxChannelCombo,
+                   DefaultChannelCombo, NetworkCardCombo})
+        EXPECT_TRUE(ctl<QComboBox>(id)->isEditable()) << id;
+
+    // Opening again fills the boxes afresh rather than adding to them.
+    window->reject();
+    open();
+    EXPECT_EQ(ctl<QComboBox>(TimeZoneCombo)->count(), 25);
+    EXPECT_EQ(ctl<QComboBox>(DeviceTypeCombo)->count(), 1);
+}
+
+TEST_F(BatchWindow, WorkersReadControlValuesWithoutTheWidgets) {
+    open();
+    JobInputs& inputs = window->inputs();
+    EXPECT_EQ(inputs.text(TimeZoneCombo), "UTC:+08:00");
+    EXPECT_EQ(inputs.text(IpAddressEdit), "0.0.0.0") << "a blank address field reads as 0.0.0.0";
+    ctl<QLineEdit>(FirmwarePathEdit)->setText("/tmp/fw/camera.update");
+    ctl<QCheckBox>(UpgradeFirmwareCheck)->click();
+    ctl<QComboBox>(MaxChannelCombo)->setCurrentIndex(1);
+    ctl<QComboBox>(LanguageCombo)->setEditText("typed");
+    EXPECT_EQ(inputs.text(FirmwarePathEdit), "/tmp/fw/camera.update");
+    EXPECT_TRUE(inputs.checked(UpgradeFirmwareCheck));
+    EXPECT_EQ(inputs.index(MaxChannelCombo), 1);
+    EXPECT_EQ(inputs.text(MaxChannelCombo), "11");
+    EXPECT_EQ(inputs.text(LanguageCombo), "typed");
+}
+
+TEST_F(BatchWindow, SetNetworkAndDhcpBoxesEnableEachOther) {
+    open();
+    auto* set_network = ctl<QCheckBox>(SetNetworkCheck);
+    auto* dhcp = ctl<QCheckBox>(DhcpCheck);
+    auto* set = ctl(NetworkSetButton);
+    const std::vector<int> fields = {IpAddressEdit, SubmaskEdit, GatewayEdit, Dns1Edit, Dns2Edit};
+    const auto fields_enabled = [&](bool enabled) {
+        for (int id : fields)
+            if (ctl(id)->isEnabled() != enabled) return false;
+        return true;
+    };
+
+    set_network->click();
+    EXPECT_TRUE(set->isEnabled());
+    EXPECT_TRUE(fields_enabled(true));
+    EXPECT_FALSE(dhcp->isEnabled());
+    set_network->click();
+    EXPECT_FALSE(set->isEnabled());
+    EXPECT_TRUE(fields_enabled(false));
+    EXPECT_TRUE(dhcp->isEnabled());
+
+    dhcp->click();
+    EXPECT_TRUE(set->isEnabled());
+    EXPECT_FALSE(set_network->isEnabled());
+    EXPECT_TRUE(fields_enabled(false)) << "DHCP leaves the address fields alone";
+    dhcp->click();
+    EXPECT_FALSE(set->isEnabled());
+    EXPECT_TRUE(set_network->isEnabled());
+}
+
+TEST_F(BatchWindow, BrowseFillsThePathOnlyWhenAFileWasChosen) {
+    open();
+    QString filter;
+    QString suffix;
+    QString answer = "/data/fw/v3.update";
+    window->set_choose_file([&](QWidget*, const QString& f, const QString& s) {
+        filter = f;
+        suffix = s;
+        return answer;
+    });
+    ctl<QPushButton>(FirmwareBrowseButton)->click();
+    EXPECT_EQ(filter, "update files(*.update)");
+    EXPECT_EQ(suffix, "update");
+    EXPECT_EQ(ctl<QLineEdit>(FirmwarePathEdit)->text(), "/data/fw/v3.update");
+
+    answer.clear();
+    ctl<QPushButton>(FirmwareBrowseButton)->click();
+    EXPECT_EQ(ctl<QLineEdit>(FirmwarePathEdit)->text(), "/data/fw/v3.update") << "cancel keeps the path";
+
+    answer = "/data/logo/a.jpg";
+    ctl<QPushButton>(LogoBrowseButton)->click();
+    EXPECT_EQ(filter, "update files(*.jpg)");
+    EXPECT_EQ(suffix, "logo");
+    EXPECT_EQ(ctl<QLineEdit>(LogoPathEdit)->text(), "/data/logo/a.jpg");
+}
+
+TEST_F(BatchWindow, ClosingWithoutAJobAsksNothingAndStopsDiscovery) {
+    open();
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(questions.empty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->discovery().IsRunning());
+}
+
+TEST_F(BatchWindow, ClosingDuringAJobAsksAndCancelLeavesEverything) {
+    open();
+    window->m_running = true;
+    answer_ok = false;
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].first, t("IDS_QUIT_UPGRADE_CONFIRM"));
+    EXPECT_EQ(questions[0].second, t("IDS_PROMPT"));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->m_running);
+    EXPECT_TRUE(window->discovery().IsRunning());
+
+    answer_ok = true;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(questions.size(), 2u);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->m_running) << "OK stops the job";
+    EXPECT_FALSE(window->discovery().IsRunning());
+}
+
+TEST_F(BatchWindow, EscapeClosesWithoutAskingAndLeavesJobAndSearchRunning) {
+    open();
+    window->update_dev_find_list(listed_device(1), 1);
+    window->m_running = true;
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(questions.empty());
+    EXPECT_TRUE(window->m_running);
+    EXPECT_TRUE(window->discovery().IsRunning());
+
+    // The list still mirrors the running search when the window opens again; after a real
+    // close the search starts afresh with an empty list.
+    window->m_running = false;
+    open();
+    EXPECT_EQ(window->devices().size(), 1u);
+    EXPECT_TRUE(window->close());
+    open();
+    EXPECT_EQ(window->devices().size(), 0u);
+}
+
+TEST_F(BatchWindow, FirewallIsCheckedBesideTheWindowAtEachOpening) {
+    open();
+    ASSERT_TRUE(wait_for([&] { return firewall_checks == 1; }));
+    EXPECT_NE(firewall_thread, std::this_thread::get_id()) << "the check never holds up the window";
+    window->reject();
+    open();
+    ASSERT_TRUE(wait_for([&] { return firewall_checks == 2; }));
+}
+
+TEST_F(BatchWindow, DeviceTypeChangeRefreshesOnlyForANewEntry) {
+    open();
+    auto* devtype = ctl<QComboBox>(DeviceTypeCombo);
+    devtype->addItem("second");
+    window->update_dev_find_list(listed_device(1), 1);
+    devtype->setCurrentIndex(1);
+    EXPECT_EQ(window->m_dev_type, 1);
+    EXPECT_EQ(window->devices().size(), 0u) << "a new entry refreshes the list";
+
+    window->update_dev_find_list(listed_device(2), 1);
+    {
+        const QSignalBlocker quiet(devtype);
+        devtype->setCurrentIndex(0);
+    }
+    devtype->setCurrentIndex(1);  // reports the entry the window already has
+    EXPECT_EQ(window->devices().size(), 1u) << "the same entry again does not refresh";
+    devtype->setCurrentIndex(0);
+    EXPECT_EQ(window->m_dev_type, 0);
+    EXPECT_EQ(window->devices().size(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,173 @@
+// The device list filled from discovery in the lab, its ticks, and a large fleet.
+#include "UiTest.h"
+#include "sim/SimFleet.h"
+#include "ui/batch/ControlIds.h"
+#include "ui/batch/DeviceListModel.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+
+#include <cstring>
+
+using namespace batch_ids;
+using namespace ui_test;
+
+namespace {
+
+CameraConfig camera(int n, int32_t device_type) {
+    CameraConfig c;
+    c.mac_address = "00:1A:2B:00:00:0" + std::to_string(n);
+    c.ip_address = "10.77.1." + std::to_string(n);
+    c.cmd_port = static_cast<uint16_t>(5000 + n);
+    c.board_type = 0x3510 + n;
+    c.device_type = device_type;
+    c.software_ver = "2.4." + std::to_string(n);
+    return c;
+}
+
+DEV_INFO record(int n, const char* version = "2.4.1") {
+    DEV_INFO d{};
+    std::snprintf(d.mac_address, sizeof d.mac_address, "00:1A:2B:00:%02X:%02X", n / 256, n % 256);
+    std::snprintf(d.ip_address, sizeof d.ip_address, "10.77.%d.%d", 1 + n / 250, 1 + n % 250);
+    std::snprintf(d.software_ver, sizeof d.software_ver, "%s", version);
+    d.cmd_port = 5000;
+    d.device_type = 1;
+    return d;
+}
+
+class DeviceList : public BatchWindowTest {
+protected:
+    void start_fleet(std::vector<CameraConfig> cameras) {
+        FleetConfig config;
+        config.cameras = std::move(cameras);
+        fleet = std::make_unique<SimFleet>(config);
+        ASSERT_TRUE(fleet->start());
+    }
+    void TearDown() override {
+        BatchWindowTest::TearDown();
+        if (fleet) fleet->stop();
+    }
+    QAbstractItemModel* model() { return ctl<QTableView>(batch_ids::DeviceList)->model(); }
+    QString shown(int row, int column) { return model()->index(row, column).data().toString(); }
+    bool ticked(int row) { return model()->index(row, COL_INDEX).data(Qt::CheckStateRole).toInt() == Qt::Checked; }
+    void tick(int row) { model()->setData(model()->index(row, COL_INDEX), Qt::Checked, Qt::CheckStateRole); }
+    int row_of(const std::string& mac) { return window->devices().find_mac(mac); }
+
+    std::unique_ptr<SimFleet> fleet;
+};
+
+TEST_F(DeviceList, FilledFromDiscoveryAndUpdatedWhenADeviceChanges) {
+    start_fleet({camera(1, 19), camera(2, 18), camera(3, 200)});
+    open();
+    ASSERT_TRUE(wait_for([&] { return model()->rowCount() == 3; }));
+
+    const int row = row_of("00:1A:2B:00:00:02");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(shown(row, COL_INDEX), QString::asprintf("%02d", row + 1));
+    EXPECT_EQ(shown(row, COL_MAC), "00:1A:2B:00:00:02");
+    EXPECT_EQ(shown(row, COL_IP), "10.77.1.2");
+    EXPECT_EQ(shown(row, COL_PORT), "5002");
+    EXPECT_EQ(shown(row, COL_VERSION), "2.4.2");
+    EXPECT_EQ(shown(row, COL_BID), "0x3512");
+    EXPECT_TRUE(window->devices().is_type1(static_cast<size_t>(row_of("00:1A:2B:00:00:01"))));
+    EXPECT_FALSE(window->devices().is_type1(static_cast<size_t>(row)));
+    EXPECT_TRUE(window->devices().is_type1(static_cast<size_t>(row_of("00:1A:2B:00:00:03"))));
+
+    // The camera takes a new address: its row follows, nothing is added.
+    NETWORK_INFO_REQUEST change{};
+    std::strcpy(change.dev_mac, "00:1A:2B:00:00:02");
+    std::strcpy(change.new_dev_ip, "10.77.3.2");
+    ASSERT_EQ(window->discovery().ChangeIp(&change), 0u);
+    ASSERT_TRUE(wait_for([&] { return shown(row, COL_IP) == "10.77.3.2"; }));
+    EXPECT_EQ(model()->rowCount(), 3);
+    EXPECT_EQ(shown(row, COL_MAC), "00:1A:2B:00:00:02");
+}
+
+TEST_F(DeviceList, RefreshEmptiesTheListAndDiscoveryFillsItAgain) {
+    start_fleet({camera(1, 1), camera(2, 1), camera(3, 1)});
+    open();
+    ASSERT_TRUE(wait_for([&] { return model()->rowCount() == 3; }));
+    tick(0);
+    const uint64_t requests = fleet->discovery().stats().requests_handled;
+
+    ctl<QPushButton>(RefreshButton)->click();
+    EXPECT_EQ(model()->rowCount(), 0);
+    EXPECT_EQ(window->devices().size(), 0u);
+    ASSERT_TRUE(wait_for([&] { return model()->rowCount() == 3; }));
+    EXPECT_GT(fleet->discovery().stats().requests_handled, requests) << "a new search was sent";
+    EXPECT_FALSE(ticked(0)) << "refilled rows start unticked";
+    EXPECT_EQ(shown(2, COL_INDEX), "03");
+}
+
+TEST_F(DeviceList, SelectAllAndInvertThroughTheButtons) {
+    open();
+    for (int n = 0; n < 5; ++n) window->update_dev_find_list(record(n), 1);
+    ASSERT_EQ(model()->rowCount(), 5);
+    tick(1);
+    tick(3);
+    EXPECT_TRUE(window->devices().checked(1)) << "a tick in the list reaches the rows the workers read";
+
+    ctl<QPushButton>(InvertButton)->click();
+    std::vector<int> now;
+    for (int r = 0; r < 5; ++r)
+        if (ticked(r)) now.push_back(r);
+    EXPECT_EQ(now, (std::vector<int>{0, 2, 4}));
+
+    ctl<QPushButton>(SelectAllButton)->click();
+    for (int r = 0; r < 5; ++r) EXPECT_TRUE(ticked(r)) << r;
+    EXPECT_EQ(window->devices().count_checked(), 5u);
+}
+
+TEST_F(DeviceList, AThousandReportsReachTheListInOneBatch) {
+    open();
+    QSignalSpy inserted(model(), &QAbstractItemModel::rowsInserted);
+    // The merge thread reports while the window thread is busy elsewhere.
+    std::thread merge([&] {
+        for (int n = 0; n < 1000; ++n) {
+            const DEV_INFO d = record(n);
+            CfleetsetDlg::on_device_found(&d, 1, window.get());
+        }
+    });
+    merge.join();
+    EXPECT_EQ(model()->rowCount(), 0) << "nothing touches the list from the merge thread";
+    ASSERT_TRUE(wait_for([&] { return model()->rowCount() == 1000; }));
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(shown(999, COL_INDEX), "1000");
+    EXPECT_EQ(shown(99, COL_INDEX), "100");
+    EXPECT_EQ(shown(100, COL_MAC), QString::fromLatin1(record(100).mac_address));
+
+    // Updates of listed devices repaint; they add nothing.
+    std::thread again([&] {
+        for (int n = 0; n < 1000; n += 7) {
+            DEV_INFO d = record(n);
+            std::snprintf(d.software_ver, sizeof d.software_ver, "9.9.9");
+            CfleetsetDlg::on_device_found(&d, 0, window.get());
+        }
+    });
+    again.join();
+    ASSERT_TRUE(wait_for([&] { return shown(994, COL_VERSION) == "9.9.9"; }));
+    EXPECT_EQ(model()->rowCount(), 1000);
+    EXPECT_EQ(inserted.count(), 1);
+}
+
+// Closing stops discovery while its callbacks are still arriving; the window thread never
+// waits for the merge thread while that one waits for the window.
+TEST_F(DeviceList, ClosingWhileDevicesAreReportedDoesNotHang) {
+    std::vector<CameraConfig> cameras;
+    for (int n = 1; n <= 200; ++n) {
+        CameraConfig c = camera(1, 1);
+        c.mac_address = "00:1A:2B:00:01:" + QString::asprintf("%02X", n).toStdString();
+        c.ip_address = "10.77.2." + std::to_string(n);
+        cameras.push_back(c);
+    }
+    start_fleet(cameras);
+    for (int round = 0; round < 3; ++round) {
+        open();
+        ASSERT_TRUE(wait_for([&] { return window->devices().size() > 0; }));
+        EXPECT_TRUE(window->close());
+        EXPECT_FALSE(window->discovery().IsRunning());
+    }
+}
+
+} // namespace
