@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset default
-cmake --build --preset default -j "$(nproc)"
+# Only what the demo runs; scripts/test.sh builds the rest.
+cmake --build --preset default -j "$(nproc)" --target fleetset fleetset-sim fleetset-cli
 
 # The lab has a network of its own but shares the file system, so the windows reach an X
 # server through its socket in /tmp/.X11-unix. A display over TCP (ssh -X) is out of reach.
