@@ -195,6 +195,7 @@ void DiscoveryResponder::handle_device_info_request(std::string_view payload, co
     size_t answering = 0;
     for (size_t i = first; i < last; ++i) {
         SimCamera& camera = *m_cameras[i];
+        if (!camera.online()) continue;  // rebooting: hears nothing
         camera.record_request(seen);
         camera.remember_tool(tool);
         const DiscoveryFaults faults = camera.current().faults;
@@ -225,6 +226,7 @@ void DiscoveryResponder::handle_change_request(std::string_view payload, const E
     const size_t last = source == kSharedSource ? m_cameras.size() : source + 1;
     for (size_t i = first; i < last; ++i) {
         SimCamera& camera = *m_cameras[i];
+        if (!camera.online()) continue;
         seen.for_me = camera.mac() == dev_mac;
         camera.record_request(seen);
         if (!seen.for_me) continue;
@@ -278,6 +280,7 @@ void DiscoveryResponder::send_due_replies() {
 
 void DiscoveryResponder::send_reply(size_t camera_index, const Endpoint& destination) {
     SimCamera& camera = *m_cameras[camera_index];
+    if (!camera.online()) return;  // went down before its reply was due
     const CameraConfig current = camera.current();
     ReplyDatagram reply;
     if (!ensure_camera_socket(camera_index, current) || !build_reply(current, m_config.device_port, reply)) {

@@ -19,6 +19,7 @@ struct FleetSpec {
     size_t generate = 0;             // default cameras to add
     bool demo_mix = false;           // give the generated cameras variety
     DiscoveryFaults generated_faults;  // the fleet-wide faults, for the generated cameras
+    DeviceSide device_defaults;      // the fleet-wide device SDK settings: every camera starts from them
 };
 
 // Throws ConfigError. `origin` names the text in messages (the file name).

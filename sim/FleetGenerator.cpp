@@ -66,9 +66,9 @@ void apply_demo_mix(std::vector<CameraConfig>& cameras) {
         camera.board_type = kBoardTypes[i % kBoardTypes.size()];
         camera.software_ver = kVersions[i % kVersions.size()];
         if (i % 5 == 4) {
-            camera.cmd_port = 6000;
-            camera.media_port = 6001;
-            camera.phone_port = 6002;
+            camera.cmd_port = 7001;
+            camera.media_port = 7002;
+            camera.phone_port = 7003;
             camera.http_port = 8080;
         }
         if (i == 3) camera.faults.reply_delay_ms = 800;

@@ -1,5 +1,7 @@
 #include "sim/SimCamera.h"
 
+#include <cctype>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -12,6 +14,11 @@ void keep_port_unless_positive(uint16_t& field, int32_t requested) {
     if (requested > 0 && requested <= std::numeric_limits<uint16_t>::max()) field = static_cast<uint16_t>(requested);
 }
 
+void store_word(uint8_t* p, int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 template <class T>
 void push_bounded(std::deque<T>& list, T value) {
     list.push_back(std::move(value));
@@ -20,7 +27,11 @@ void push_bounded(std::deque<T>& list, T value) {
 
 } // namespace
 
-SimCamera::SimCamera(CameraConfig initial) : m_mac(initial.mac_address), m_current(std::move(initial)) {}
+SimCamera::SimCamera(CameraConfig initial) : m_mac(initial.mac_address), m_factory(initial), m_current(std::move(initial)) {
+    // The clock record's device words: a format word, then the clock profile at byte 36.
+    m_device.clock_words[0] = 1;
+    store_word(m_device.clock_words.data() + 36, m_current.device.clock_profile);
+}
 
 CameraConfig SimCamera::current() const {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -33,7 +44,7 @@ uint64_t SimCamera::network_generation() const {
 }
 
 AppliedChange SimCamera::apply(const NetworkChange& change) {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     AppliedChange applied{change, m_current, m_current};
     CameraConfig& next = applied.after;
     keep_text_unless_valid(next.ip_address, change.ip_address);
@@ -47,6 +58,8 @@ AppliedChange SimCamera::apply(const NetworkChange& change) {
     ++m_generation;
     ++m_activity.changes_applied;
     push_bounded(m_activity.changes, applied);
+    lock.unlock();
+    notify_network_observers();
     return applied;
 }
 
@@ -74,4 +87,65 @@ void SimCamera::remember_tool(Endpoint tool) {
 std::optional<Endpoint> SimCamera::last_tool() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_tool;
+}
+
+bool SimCamera::online() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device.online;
+}
+
+DeviceState SimCamera::device_state() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device;
+}
+
+DeviceRecord SimCamera::device_record() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_record;
+}
+
+void SimCamera::update(const std::function<void(CameraView&)>& change) {
+    bool moved = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        CameraView view{m_current, m_factory, m_device, m_record};
+        change(view);
+        if (view.network_changed) ++m_generation;
+        moved = view.network_changed;
+    }
+    if (moved) notify_network_observers();
+}
+
+void SimCamera::add_network_observer(std::shared_ptr<const std::function<void()>> observer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_observers.push_back(std::move(observer));
+}
+
+void SimCamera::notify_network_observers() {
+    std::vector<std::shared_ptr<const std::function<void()>>> observers;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        observers = m_observers;
+    }
+    for (const auto& observer : observers) (*observer)();
+}
+
+std::string board_type_text(int32_t board_type) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<uint32_t>(board_type));
+    return text;
+}
+
+DeviceSide effective_device(const CameraConfig& camera) {
+    DeviceSide device = camera.device;
+    std::string digits;
+    for (char c : camera.mac_address)
+        if (std::isxdigit(static_cast<unsigned char>(c))) digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (device.board_name.empty()) device.board_name = "IPC-" + board_type_text(camera.board_type).substr(2);
+    if (device.board_id < 0) device.board_id = static_cast<uint32_t>(camera.board_type);
+    if (device.serial.empty()) device.serial = "SN" + digits;
+    if (device.pid.empty()) device.pid = "ovxpid" + board_type_text(camera.board_type).substr(2);
+    if (device.cloud_uid.empty()) device.cloud_uid = "ovx" + digits;
+    if (device.qr_text.empty()) device.qr_text = device.cloud_uid;
+    return device;
 }

@@ -1,16 +1,29 @@
 #pragma once
 #include "sim/CameraActivity.h"
 #include "sim/CameraConfig.h"
+#include "sim/DeviceRecord.h"
 #include "sim/Ipv4.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
+
+// The camera's device side as a service sees it while holding the camera's lock.
+struct CameraView {
+    CameraConfig& current;
+    const CameraConfig& factory;  // as the fleet started it: what a factory reset restores
+    DeviceState& state;
+    DeviceRecord& record;
+    bool network_changed = false;  // set when the address or a port was changed
+};
 
 // One virtual camera: its identity, its current settings and what it has heard. Services
-// (discovery now, the device SDK later) share a camera across threads, so every read and
-// write of the mutable state goes through the camera's own lock.
+// (discovery, the device SDK) share a camera across threads, so every read and write of the
+// mutable state goes through the camera's own lock.
 class SimCamera {
 public:
     explicit SimCamera(CameraConfig initial);
@@ -37,11 +50,37 @@ public:
     void remember_tool(Endpoint tool);
     std::optional<Endpoint> last_tool() const;
 
+    // Off while rebooting: it neither hears nor answers anything.
+    bool online() const;
+    DeviceState device_state() const;
+    DeviceRecord device_record() const;
+
+    // Runs `change` under the camera's lock; it must not block. Observers hear of it
+    // afterwards when it set network_changed.
+    void update(const std::function<void(CameraView&)>& change);
+
+    // Called, outside the camera's lock, after every change of address or ports (apply, or an
+    // update that set network_changed). Register before the services start.
+    void add_network_observer(std::shared_ptr<const std::function<void()>> observer);
+
 private:
+    void notify_network_observers();
+
     const std::string m_mac;
+    const CameraConfig m_factory;
     mutable std::mutex m_mutex;
     CameraConfig m_current;
     uint64_t m_generation = 0;
     CameraActivity m_activity;
     std::optional<Endpoint> m_tool;
+    DeviceState m_device;
+    DeviceRecord m_record;
+    std::vector<std::shared_ptr<const std::function<void()>>> m_observers;
 };
+
+// The device side with the identity texts that the configuration leaves empty derived from
+// the MAC and the board type, as the camera reports them.
+DeviceSide effective_device(const CameraConfig& camera);
+
+// How firmware headers name a board type: "0x3516".
+std::string board_type_text(int32_t board_type);

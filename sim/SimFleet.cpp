@@ -15,6 +15,9 @@ SimFleet::SimFleet(const FleetConfig& config) : m_config(config) {
     auto discovery = std::make_unique<DiscoveryResponder>(config, cameras());
     m_discovery = discovery.get();
     m_services.push_back(std::move(discovery));
+    auto device = std::make_unique<DeviceService>(config, cameras());
+    m_device = device.get();
+    m_services.push_back(std::move(device));
 }
 
 SimFleet::~SimFleet() { stop(); }

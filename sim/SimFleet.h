@@ -1,5 +1,6 @@
 #pragma once
 #include "sim/CameraConfig.h"
+#include "sim/DeviceService.h"
 #include "sim/DiscoveryResponder.h"
 #include "sim/SimCamera.h"
 #include "sim/SimService.h"
@@ -10,7 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-// A fleet of virtual cameras and the services through which the tool reaches them. Usable
+// A fleet of virtual cameras and the services through which the tool reaches them (discovery
+// and the device SDK). Usable
 // in-process by tests and run by fleetset-sim:
 //
 //     SimFleet fleet(config);
@@ -40,12 +42,14 @@ public:
     std::vector<SimCamera*> cameras() const;
 
     DiscoveryResponder& discovery() { return *m_discovery; }
+    DeviceService& device() { return *m_device; }
 
 private:
     FleetConfig m_config;
     std::vector<std::unique_ptr<SimCamera>> m_cameras;
     std::unordered_map<std::string, SimCamera*> m_by_mac;
     DiscoveryResponder* m_discovery = nullptr;  // owned by m_services
+    DeviceService* m_device = nullptr;          // owned by m_services
     std::vector<std::unique_ptr<SimService>> m_services;
     bool m_running = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-// One face that the fleet's cameras show the tool (discovery now, the device SDK later).
+// One face that the fleet's cameras show the tool: discovery, or the device SDK.
 // A service works on the fleet's cameras and owns its sockets and threads.
 class SimService {
 public:

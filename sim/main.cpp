@@ -1,6 +1,9 @@
-// fleetset-sim: a fleet of virtual cameras answering the tool's discovery, for the private
-// network lab. Runs until SIGINT or SIGTERM.
+// fleetset-sim: a fleet of virtual cameras answering the tool's discovery and its device SDK,
+// for the private network lab. Runs until SIGINT or SIGTERM. `fleetset-sim mkfw` writes
+// firmware files for them instead.
+#include "devsdk/protocol/FirmwareFile.h"
 #include "foundation/debug_log.h"
+#include "sim/DeviceRecordJson.h"
 #include "sim/FileLimit.h"
 #include "sim/FleetConfigFile.h"
 #include "sim/FleetGenerator.h"
@@ -8,7 +11,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <string>
 
@@ -24,7 +31,72 @@ struct Options {
     uint16_t tool_port = 12000;
     bool verbose = false;
     bool codec_log = false;
+    std::string admin_password;
+    int reboot_ms = 0;
+    std::string record_file;
 };
+
+struct FirmwareOptions {
+    std::string out;
+    std::string version;
+    std::string board_type = "0x3516";
+    std::string size = "1M";
+    uint64_t seed = 1;
+    std::string description;
+};
+
+// "16M", "512K", "1G" (binary multiples) or a plain count of bytes.
+bool parse_size(const std::string& text, uint64_t& out) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long number = std::strtoull(text.c_str(), &end, 10);
+    if (end == text.c_str() || errno != 0) return false;
+    const std::string unit = end;
+    const uint64_t factor = unit.empty() ? 1 : unit == "K" || unit == "k" ? 1ull << 10 : unit == "M" || unit == "m" ? 1ull << 20
+                                                                        : unit == "G" || unit == "g" ? 1ull << 30 : 0;
+    if (factor == 0 || number > (1ull << 40) / factor) return false;
+    out = number * factor;
+    return true;
+}
+
+// "2.5.0": three numbers.
+bool parse_version(const std::string& text, ovix::FirmwareVersion& out) {
+    int32_t parts[3];
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%d.%d.%d%n", &parts[0], &parts[1], &parts[2], &used) != 3 || used != static_cast<int>(text.size()))
+        return false;
+    out = ovix::FirmwareVersion{parts[0], parts[1], parts[2]};
+    return true;
+}
+
+int make_firmware(const FirmwareOptions& options) {
+    ovix::FirmwareFileSpec spec;
+    char* end = nullptr;
+    errno = 0;
+    const long long board = std::strtoll(options.board_type.c_str(), &end, 0);
+    if (options.board_type.empty() || *end != '\0' || errno != 0 || board < INT32_MIN || board > UINT32_MAX) {
+        std::fprintf(stderr, "fleetset-sim mkfw: --board-type: expected a number such as 0x3516, got \"%s\"\n", options.board_type.c_str());
+        return 2;
+    }
+    if (!parse_version(options.version, spec.version)) {
+        std::fprintf(stderr, "fleetset-sim mkfw: --version: expected major.minor.build such as 2.5.0, got \"%s\"\n", options.version.c_str());
+        return 2;
+    }
+    if (!parse_size(options.size, spec.image_length)) {
+        std::fprintf(stderr, "fleetset-sim mkfw: --size: expected bytes with an optional K, M or G, got \"%s\"\n", options.size.c_str());
+        return 2;
+    }
+    spec.board_type = board_type_text(static_cast<int32_t>(static_cast<uint32_t>(board)));
+    spec.seed = options.seed;
+    spec.description = options.description.empty() ? "fleetset-sim firmware " + options.version : options.description;
+    if (ovix::make_firmware_file(options.out, spec) != 0) {
+        std::fprintf(stderr, "fleetset-sim mkfw: cannot write %s: %s\n", options.out.c_str(), std::strerror(errno));
+        return 1;
+    }
+    std::printf("%s: firmware %s for board %s, image %llu bytes\n", options.out.c_str(), ovix::version_text(spec.version).c_str(),
+                spec.board_type.c_str(), static_cast<unsigned long long>(spec.image_length));
+    return 0;
+}
 
 FleetConfig fleet_from(const Options& options, const CLI::App& app) {
     FleetSpec spec = options.config_file.empty() ? FleetSpec{} : load_fleet_spec(options.config_file);
@@ -36,12 +108,20 @@ FleetConfig fleet_from(const Options& options, const CLI::App& app) {
     if (app.count("--device-port")) spec.fleet.device_port = options.device_port;
     if (app.count("--tool-port")) spec.fleet.tool_port = options.tool_port;
     spec.fleet.log_traffic = options.verbose;
-    return build_fleet(spec);
+    FleetConfig fleet = build_fleet(spec);
+    for (CameraConfig& camera : fleet.cameras) {
+        if (app.count("--admin-password")) {
+            if (camera.device.users.empty()) camera.device.users.push_back(CameraUser{"Admin", ""});
+            camera.device.users.front().password = options.admin_password;
+        }
+        if (app.count("--reboot-ms")) camera.device.reboot_ms = options.reboot_ms;
+    }
+    return fleet;
 }
 
 std::string describe(const FleetConfig& fleet) {
     std::string text = std::to_string(fleet.cameras.size()) + (fleet.cameras.size() == 1 ? " camera" : " cameras") +
-                       " answering on UDP " + std::to_string(fleet.device_port) + ", replies by ";
+                       " answering on UDP " + std::to_string(fleet.device_port) + " and their command ports, replies by ";
     if (fleet.reply_mode == ReplyMode::Broadcast)
         text += "broadcast to " + fleet.broadcast_address + ":" + std::to_string(fleet.tool_port);
     else
@@ -53,7 +133,7 @@ std::string describe(const FleetConfig& fleet) {
 
 int main(int argc, char** argv) {
     Options options;
-    CLI::App app{"A fleet of simulated cameras that answers fleetset's discovery. Run it inside scripts/netlab.sh."};
+    CLI::App app{"A fleet of simulated cameras that answers fleetset's discovery and device SDK. Run it inside scripts/netlab.sh."};
     app.add_option("--config", options.config_file, "JSON fleet description (see docs/simulator.md)")->check(CLI::ExistingFile);
     app.add_option("--count", options.count, "Default cameras to generate: MACs 00:1A:2B:00:00:01 up, addresses 10.77.1.1 up")
         ->check(CLI::Range(size_t{1}, max_generated_cameras()));
@@ -65,12 +145,27 @@ int main(int argc, char** argv) {
     app.add_option("--tool-port", options.tool_port, "UDP port broadcast replies go to")->check(CLI::Range(1, 65535));
     app.add_flag("-v,--verbose", options.verbose, "Log every request and address change");
     app.add_flag("--codec-log", options.codec_log, "Also pass on the message codec's diagnostic lines");
+    app.add_option("--admin-password", options.admin_password, "Password of every camera's Admin account (tevoq for the factory test station)")
+        ->check([](const std::string& text) { return text.size() > 31 ? std::string("at most 31 characters") : std::string(); });
+    app.add_option("--reboot-ms", options.reboot_ms, "How long a rebooting camera stays silent, in ms")->check(CLI::Range(0, 600000));
+    app.add_option("--record-file", options.record_file, "Write what the cameras received as JSON here on SIGUSR1 and at exit");
+
+    FirmwareOptions firmware;
+    CLI::App* mkfw = app.add_subcommand("mkfw", "Write a firmware file for the simulated cameras (no lab needed)");
+    mkfw->add_option("--out", firmware.out, "File to write")->required();
+    mkfw->add_option("--version", firmware.version, "Version major.minor.build, e.g. 2.5.0")->required();
+    mkfw->add_option("--board-type", firmware.board_type, "Board type the cameras must have, e.g. 0x3516 (default)");
+    mkfw->add_option("--size", firmware.size, "Image length: bytes, or with K, M or G, e.g. 16M (default 1M)");
+    mkfw->add_option("--seed", firmware.seed, "Seed of the pseudo-random image (default 1)");
+    mkfw->add_option("--description", firmware.description, "Description text in the header");
+    app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         // --help exits with 0; every bad flag with the same code as a bad file.
         return app.exit(e) == 0 ? 0 : 2;
     }
+    if (mkfw->parsed()) return make_firmware(firmware);
 
     // The codec reports every field it decodes; a fleet answering sweeps would drown its own
     // lines in them, so by default only the simulator's lines get through.
@@ -92,6 +187,7 @@ int main(int argc, char** argv) {
     sigemptyset(&stop_signals);
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
+    sigaddset(&stop_signals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
     raise_open_file_limit();
@@ -103,8 +199,13 @@ int main(int argc, char** argv) {
     std::printf("fleetset-sim: %s\n", describe(config).c_str());
     std::fflush(stdout);
 
-    int received = 0;
-    sigwait(&stop_signals, &received);
+    const auto write_record = [&] {
+        if (!options.record_file.empty() && !write_fleet_record(fleet.cameras(), options.record_file))
+            std::fprintf(stderr, "fleetset-sim: cannot write %s\n", options.record_file.c_str());
+    };
+    // SIGUSR1 asks for the record now; the stop signals end the run.
+    for (int received = 0; sigwait(&stop_signals, &received) == 0 && received == SIGUSR1;) write_record();
     fleet.stop();
+    write_record();
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "FakeDevice.h"
 
 #include "devsdk/ovix_client.h"
+#include "devsdk/protocol/DeviceLogin.h"
 #include "devsdk/protocol/LoginProof.h"
 #include "devsdk/protocol/Socket.h"
 #include "foundation/Clock.h"
@@ -14,46 +15,6 @@ using namespace ovix;
 
 namespace {
 constexpr int64_t kSliceMs = 50;
-}
-
-void FakeDevice::Peer::answer(const Frame& request, int32_t result, const Bytes& data) {
-    std::lock_guard<std::mutex> lock(write_mutex);
-    stream.write(Kind::Result, request.id, encode(Answer{result, data}), 5000);
-}
-
-void FakeDevice::Peer::push(Kind kind, const Bytes& payload) {
-    std::lock_guard<std::mutex> lock(write_mutex);
-    stream.write(kind, 0, payload, 5000);
-}
-
-void FakeDevice::Peer::send_raw(const Bytes& bytes) {
-    std::lock_guard<std::mutex> lock(write_mutex);
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t n = ::send(stream.fd(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        pollfd p{stream.fd(), POLLOUT, 0};
-        if (n < 0 && errno == EAGAIN && ::poll(&p, 1, 1000) > 0) continue;
-        return;
-    }
-}
-
-void FakeDevice::Peer::reset() {
-    std::lock_guard<std::mutex> lock(write_mutex);
-    linger l{1, 0};
-    ::setsockopt(stream.fd(), SOL_SOCKET, SO_LINGER, &l, sizeof l);
-    // Replacing the socket closes it (with a reset, by the linger) while the descriptor
-    // number stays valid for the stream that owns it.
-    int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    ::dup2(null_fd, stream.fd());
-    ::close(null_fd);
-}
-
-void FakeDevice::Peer::close() {
-    stream.shutdown();
 }
 
 FakeDevice::FakeDevice() {
@@ -138,30 +99,25 @@ bool FakeDevice::greet(Peer& peer, Nonce& nonce) {
         peer.send_raw(Bytes(64, 0xAB));
         return false;
     case Greeting::WrongMajor:
-        peer.push(Kind::Hello, encode(Hello{static_cast<uint16_t>(kProtocolMajor + 1), 0, nonce}));
+        peer.hello(nonce, static_cast<uint16_t>(kProtocolMajor + 1));
         return false;
     case Greeting::Normal:
-        peer.push(Kind::Hello, encode(Hello{kProtocolMajor, kProtocolMinor, nonce}));
+        peer.hello(nonce);
         return true;
     }
     return false;
 }
 
 bool FakeDevice::handle_login(Peer& peer, const Frame& frame, const Nonce& nonce) {
-    LoginRequest login;
-    int32_t result = OVIX_OK;
-    if (frame.kind != static_cast<uint16_t>(Kind::Login) || !decode(frame.payload, login)) {
-        result = OVIX_ERR_BAD_REQUEST;
-    } else if (m_login_result != 0) {
-        result = m_login_result;
-    } else {
+    int32_t result = m_login_result;
+    if (result == OVIX_OK) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_received.push_back(frame);
-        auto it = m_users.find(login.user);
-        if (it == m_users.end())
-            result = OVIX_ERR_USER_UNKNOWN;
-        else if (!proof_matches(login_proof(login.user, it->second, nonce, login.client_nonce), login.proof))
-            result = OVIX_ERR_PASSWORD;
+        result = verify_login(frame, nonce, [this](std::string_view user) -> std::optional<std::string> {
+            auto it = m_users.find(std::string(user));
+            if (it == m_users.end()) return std::nullopt;
+            return it->second;
+        });
+        if (result != OVIX_ERR_BAD_REQUEST) m_received.push_back(frame);
     }
     peer.answer(frame, result);
     return result == OVIX_OK;
@@ -235,7 +191,7 @@ void FakeDevice::default_answer(Peer& peer, const Frame& frame) {
         upgrade_data(peer, frame);
         return;
     case Kind::UpgradeAbort:
-        peer.upgrading = false;
+        peer.abort();
         return;
     default:
         if (frame.id != 0) peer.answer(frame, OVIX_OK);
@@ -247,27 +203,13 @@ void FakeDevice::upgrade_start(Peer& peer, const Frame& frame) {
     FirmwareInfo info;
     int32_t result = decode(frame.payload, start) ? check_upgrade_start(start, kBoard, info) : OVIX_ERR_BAD_REQUEST;
     if (result == OVIX_OK && m_upgrade_refusal != 0) result = m_upgrade_refusal;
-    if (result == OVIX_OK) {
-        peer.upgrading = true;
-        peer.expected = info.image_length;
-        peer.received = 0;
-        peer.digest = std::make_unique<ImageDigest>();
-        peer.wanted = info.image_digest;
-    }
+    if (result == OVIX_OK) peer.begin(info);
     peer.answer(frame, result);
 }
 
 void FakeDevice::upgrade_data(Peer& peer, const Frame& frame) {
     m_upgrade_bytes += frame.payload.size();
-    if (!peer.upgrading) return;
-    peer.received += frame.payload.size();
-    peer.digest->update(frame.payload);
-    UpgradeProgress progress{kFirmwareHeaderSize + peer.received, kFirmwareHeaderSize + peer.expected,
-                             kUpgradeReceiving};
-    if (peer.received >= peer.expected) {
-        peer.upgrading = false;
-        bool whole = peer.received == peer.expected && peer.digest->finish() == peer.wanted;
-        progress.state = whole ? kUpgradeComplete : OVIX_ERR_UPGRADE_INVALID;
-    }
-    peer.push(Kind::UpgradeProgress, encode(progress));
+    UpgradeProgress progress;
+    // Every chunk is reported, more often than a camera does, so that tests see each step.
+    if (peer.take(frame.payload, progress) || peer.upgrading) peer.push(Kind::UpgradeProgress, encode(progress));
 }

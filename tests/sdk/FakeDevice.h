@@ -1,8 +1,10 @@
 #pragma once
+#include "devsdk/protocol/DeviceConnection.h"
 #include "devsdk/protocol/FirmwareHeader.h"
 #include "devsdk/protocol/Frame.h"
 #include "devsdk/protocol/FrameStream.h"
 #include "devsdk/protocol/Messages.h"
+#include "devsdk/protocol/UpgradeReceiver.h"
 
 #include <atomic>
 #include <climits>
@@ -22,23 +24,12 @@ public:
     // A login result that makes the device keep silent after the login request.
     static constexpr int32_t kNoAnswer = INT32_MIN;
 
-    // One accepted connection. Writes are serialised, so tests may push from their thread.
-    class Peer {
+    // One accepted connection: the protocol library's device end of it, plus the state of an
+    // upgrade in progress on it. Writes are serialised, so tests may push from their thread.
+    class Peer : public ovix::DeviceConnection, public ovix::UpgradeReceiver {
     public:
-        explicit Peer(int fd) : stream(fd) {}
-        void answer(const ovix::Frame& request, int32_t result, const ovix::Bytes& data = {});
-        void push(ovix::Kind kind, const ovix::Bytes& payload);
-        void send_raw(const ovix::Bytes& bytes);
-        void reset();  // the client sees a reset
-        void close();  // an orderly close
-        ovix::FrameStream stream;
-        std::mutex write_mutex;
-        // Upgrade in progress on this connection.
-        bool upgrading = false;
-        uint64_t expected = 0;
-        uint64_t received = 0;
-        std::unique_ptr<ovix::ImageDigest> digest;
-        ovix::Digest wanted{};
+        explicit Peer(int fd) : DeviceConnection(fd) {}
+        void close() { shutdown(); }  // an orderly close
     };
     using Handler = std::function<void(Peer& peer, const ovix::Frame& request)>;
 

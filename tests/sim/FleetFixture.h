@@ -12,7 +12,7 @@ inline CameraConfig numbered_camera(int n) {
     const auto plus = [n](int base) { return static_cast<uint16_t>(base + n); };
     return CameraConfig{"00:1A:2B:00:00:0" + std::to_string(n), "10.77.1." + std::to_string(n), "255.255.0.0",
                         "10.77.0." + std::to_string(250 + n), plus(5000), plus(6000), plus(8000), plus(7000),
-                        10 + n, 0x3510 + n, 200 + n, "2.4." + std::to_string(n), {}};
+                        10 + n, 0x3510 + n, 200 + n, "2.4." + std::to_string(n), {}, {}};
 }
 
 inline FleetConfig numbered_fleet(int count, ReplyMode mode = ReplyMode::Broadcast) {
@@ -32,7 +32,7 @@ inline void expect_reply_of(const lab::Datagram& reply, const CameraConfig& came
     ASSERT_TRUE(d) << reply.payload();
     const CameraConfig seen{d->mac_address, d->ip_address, d->subnet_mask, d->gateway, d->cmd_port, d->media_port,
                             d->http_port, d->phone_port, d->ipc_type, d->board_type, d->device_type, d->software_ver,
-                            camera.faults};
+                            camera.faults, camera.device};
     EXPECT_EQ(seen, camera);
 }
 

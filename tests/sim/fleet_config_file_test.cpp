@@ -34,7 +34,7 @@ TEST(FleetConfigFile, ReadsFleetSettingsCamerasAndFaults) {
     ASSERT_EQ(fleet.cameras.size(), 2u);
     // A camera's knobs override the fleet's one by one.
     const DiscoveryFaults overridden{.duplicate_replies = 2, .truncated_reply = true, .silent = false};
-    EXPECT_EQ(fleet.cameras[0], (CameraConfig{"AA", "10.77.3.1", "255.255.255.0", "10.77.3.254", 1, 2, 3, 0, -7, 0x3516, 201, "", overridden}));
+    EXPECT_EQ(fleet.cameras[0], (CameraConfig{"AA", "10.77.3.1", "255.255.255.0", "10.77.3.254", 1, 2, 3, 0, -7, 0x3516, 201, "", overridden, {}}));
     // Without settings of its own a camera takes the defaults and the fleet's faults.
     CameraConfig plain;
     plain.mac_address = "BB";
@@ -52,6 +52,44 @@ TEST(FleetConfigFile, DocumentedExampleIsValid) {
     const FleetConfig fleet = build_fleet(parse_fleet_spec(text.substr(begin, text.find("```", begin) - begin), "simulator.md"));
     ASSERT_EQ(fleet.cameras.size(), 5u);
     EXPECT_EQ(fleet.cameras[1].faults.reply_delay_ms, 1500);
+    EXPECT_EQ(fleet.cameras[0].device.users, (std::vector<CameraUser>{{"Admin", "tevoq"}, {"installer", "1234"}}));
+    EXPECT_EQ(fleet.cameras[1].device.faults.answers.size(), 2u) << "a camera's rules replace the fleet's";
+    EXPECT_EQ(fleet.cameras[4].device.faults.answers.size(), 1u) << "generated cameras take the fleet's";
+}
+
+TEST(FleetConfigFile, ReadsTheDeviceSideWithFleetDefaultsOverriddenKnobByKnob) {
+    const FleetConfig fleet = build_fleet(parse_fleet_spec(R"({
+        "count": 1, "user_limit": 3, "admin_password": "tevoq", "dhcp_pool_start": "10.77.210.1", "max_connections": 50,
+        "sdk_faults": { "upgrade_drop_percent": 40, "link_bytes_per_second": 8192 },
+        "cameras": [ { "mac_address": "AA", "ip_address": "10.77.3.1",
+            "users": { "operator": "x", "Admin": "" }, "board_id": "0x1A2B", "cloud_uid": "U1",
+            "tf_card": { "present": false }, "capability": { "ptz": 0, "lamp_type": -1 },
+            "settings": { "time_zone": -3600, "dhcp_enable": 1 }, "reboot_ms": 500, "version_policy": "any",
+            "sdk_faults": { "upgrade_drop_percent": -1, "reboot_never_returns": true,
+                            "answers": [ { "request": "set_config", "command": 1060, "nth": 2 } ] } } ]})", "fleet.json"));
+    EXPECT_EQ(fleet.dhcp_pool_start, "10.77.210.1");
+    EXPECT_EQ(fleet.max_connections, 50);
+    ASSERT_EQ(fleet.cameras.size(), 2u);
+    const DeviceSide& listed = fleet.cameras[0].device;
+    EXPECT_EQ(listed.users, (std::vector<CameraUser>{{"Admin", ""}, {"operator", "x"}})) << "its own users, Admin first";
+    EXPECT_EQ(listed.user_limit, 3);
+    EXPECT_EQ(listed.board_id, 0x1A2B);
+    EXPECT_FALSE(listed.tf_card.present);
+    EXPECT_EQ(listed.capability.ptz, 0);
+    EXPECT_EQ(listed.capability.lamp_type, -1);
+    EXPECT_EQ(listed.capability.microphone, 1);
+    EXPECT_EQ(listed.settings.time_zone, -3600);
+    EXPECT_TRUE(listed.settings.dhcp);
+    EXPECT_EQ(listed.version_policy, VersionPolicy::Any);
+    EXPECT_EQ(listed.faults.upgrade_drop_percent, -1);
+    EXPECT_EQ(listed.faults.link_bytes_per_second, 8192);
+    EXPECT_TRUE(listed.faults.reboot_never_returns);
+    ASSERT_EQ(listed.faults.answers.size(), 1u);
+    EXPECT_EQ(listed.faults.answers[0], (SdkFaultRule{"set_config", 1060, 17, 2, 1, 0}));
+    const DeviceSide& generated = fleet.cameras[1].device;
+    EXPECT_EQ(generated.users, (std::vector<CameraUser>{{"Admin", "tevoq"}}));
+    EXPECT_EQ(generated.faults.upgrade_drop_percent, 40);
+    EXPECT_EQ(generated.reboot_ms, 30000);
 }
 
 TEST(FleetConfigFile, ErrorsNameThePlaceAndTheFault) {
@@ -75,6 +113,14 @@ TEST(FleetConfigFile, ErrorsNameThePlaceAndTheFault) {
         {R"({"cameras": [{"mac_address": "A", "ip_address": "10.77.1.1", "cmd_port": 65536}]})",
          "cameras[0].cmd_port: expected an integer from 0 to 65535"},
         {R"({"faults": {"silent": "yes"}})", "faults.silent: expected true or false, got \"yes\""},
+        {R"({"sdk_faults": {"answers": [{"request": "reboot"}]}})", "sdk_faults.answers[0].request: expected one of any, login"},
+        {R"({"sdk_faults": {"answers": [{"request": "login", "result": 4}]}})", "a login is refused with 12, 13, 15, 16 or 17, got 4"},
+        {R"({"sdk_faults": {"answers": [{"probability": 1.5}]}})", "answers[0].probability: expected a number from 0 to 1"},
+        {R"({"sdk_faults": {"link_bytes_per_second": 100}})", "link_bytes_per_second: expected 0 (no limit) or at least 4096"},
+        {R"({"cameras": [{"mac_address": "A", "ip_address": "10.77.1.1", "settings": {"video_standard": 3}}]})",
+         "cameras[0].settings.video_standard: expected 1 (NTSC), 2 (PAL) or 5"},
+        {R"({"users": {}})", "users: expected an object of user names and passwords"},
+        {R"({"version_policy": "older"})", "version_policy: expected \"any\", \"not_older\" or \"newer\""},
     };
     for (const auto& c : cases) {
         try {

@@ -1,11 +1,17 @@
-// fleetset-sim as a program: flags, the start line, a clean exit on a stop signal.
+// fleetset-sim as a program: flags, the start line, a clean exit on a stop signal, the
+// record file, and the firmware files it makes.
 #include "LabTool.h"
+#include "devsdk/ovix_client.h"
+#include "devsdk/protocol/FirmwareFile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <sys/wait.h>
 
 using ::testing::HasSubstr;
@@ -76,4 +82,51 @@ TEST(Program, BadConfigurationExitsWithTheReason) {
     Program bad_flag({"--reply", "sideways"});
     EXPECT_THAT(bad_flag.line(), HasSubstr("--reply: sideways not in {broadcast,unicast}"));
     EXPECT_EQ(bad_flag.stop(), 2);
+}
+
+TEST(Program, MkfwWritesAFirmwareFileTheCamerasAccept) {
+    const std::string path = testing::TempDir() + "/fw-2.5.0.update";
+    Program mkfw({"mkfw", "--out", path, "--version", "2.5.0", "--board-type", "0x3516", "--size", "64K"});
+    EXPECT_THAT(mkfw.line(), HasSubstr("firmware 2.5.0 for board 0x3516, image 65536 bytes"));
+    EXPECT_EQ(mkfw.stop(), 0);
+    ovix::FirmwareInfo info;
+    ASSERT_EQ(ovix::read_firmware_header(path, info), OVIX_OK);
+    EXPECT_EQ(info.version, (ovix::FirmwareVersion{2, 5, 0}));
+    EXPECT_EQ(info.board_type, "0x3516");
+    EXPECT_EQ(info.image_length, 65536u);
+    EXPECT_EQ(std::filesystem::file_size(path), 456u + 65536u);
+
+    Program bad_version({"mkfw", "--out", path, "--version", "2.5"});
+    EXPECT_THAT(bad_version.line(), HasSubstr("--version: expected major.minor.build"));
+    EXPECT_EQ(bad_version.stop(), 2);
+}
+
+TEST(Program, RecordFileIsWrittenOnRequestAndAtExit) {
+    const std::string path = testing::TempDir() + "/record.json";
+    std::filesystem::remove(path);
+    Program sim({"--count", "1", "--admin-password", "tevoq", "--record-file", path});
+    ASSERT_THAT(sim.line(), HasSubstr("1 camera answering"));
+    ASSERT_EQ(Network_ClientInit(), OVIX_OK);
+    int32_t handle = -1;
+    ASSERT_EQ(Network_ClientLogin(&handle, "10.77.1.1", 6001, "Admin", "tevoq"), OVIX_OK);
+    char command[OVIX_SHELL_COMMAND_SIZE] = "echo UID-7 >/config/tuya.cfg";
+    ASSERT_EQ(Network_ClientSetDeviceConfig(handle, OVIX_CMD_SHELL, 0, command, sizeof command), OVIX_OK);
+    const auto read_record = [&] {
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    };
+    kill(sim.pid, SIGUSR1);
+    ASSERT_TRUE(lab::eventually([&] { return read_record().find("UID-7") != std::string::npos; }));
+    Network_ClientLogout(handle);
+    Network_ClientUnInit();
+    EXPECT_EQ(sim.stop(SIGTERM), 0);
+
+    const auto record = nlohmann::json::parse(read_record());
+    const auto& camera = record["cameras"][0];
+    EXPECT_EQ(camera["mac_address"], "00:1A:2B:00:00:01");
+    EXPECT_EQ(camera["cloud_uid"], "UID-7");
+    EXPECT_EQ(camera["received"]["logins_accepted"], 1);
+    EXPECT_EQ(camera["received"]["shell_commands"][0], "echo UID-7 >/config/tuya.cfg");
+    EXPECT_EQ(camera["active_logins"], 0) << "the record at exit comes after the logout";
 }

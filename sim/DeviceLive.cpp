@@ -1,0 +1,127 @@
+// A camera's live view: streams of the synthetic picture at the rate and zoom the client asks.
+#include "devsdk/ovix_client.h"
+#include "devsdk/protocol/VideoCodec.h"
+#include "foundation/Clock.h"
+#include "sim/DeviceSession.h"
+#include "sim/SyntheticPicture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+
+using namespace ovix;
+
+namespace {
+
+constexpr int32_t kOwnFrameRate = 15;
+constexpr int32_t kMaxFrameRate = 60;
+constexpr size_t kMaxStreams = 4;
+// A picture that would queue behind this much unsent data is dropped (its sequence number
+// leaves a gap), so that a slow viewer never holds up the answers to requests.
+constexpr int kMaxQueuedBytes = 512 * 1024;
+
+} // namespace
+
+DeviceSession::LiveStream* DeviceSession::find_stream(uint32_t id) {
+    for (LiveStream& stream : m_streams)
+        if (stream.id == id) return &stream;
+    return nullptr;
+}
+
+Answer DeviceSession::live_start(const Frame& frame) {
+    LiveStart request;
+    if (!decode(frame.payload, request) || request.channel != 0 || (request.stream != 1 && request.stream != 2))
+        return Answer{OVIX_ERR_BAD_REQUEST, {}};
+    if (m_streams.size() >= kMaxStreams) return Answer{OVIX_ERR_BUSY, {}};
+    LiveStream stream;
+    stream.id = m_next_stream_id++;
+    stream.width = request.stream == 1 ? 640 : 320;
+    stream.height = request.stream == 1 ? 360 : 180;
+    stream.next_due = Clock::now_ms();
+    m_streams.push_back(stream);
+    m_device.camera.update([&](CameraView& view) {
+        push_recent(view.record.live, DeviceRecord::Live{stream.id, 0, {request.channel, request.stream, 0}});
+    });
+    return Answer{OVIX_OK, encode_u32(stream.id)};
+}
+
+Answer DeviceSession::live_stop(const Frame& frame) {
+    uint32_t id = 0;
+    if (!decode_u32(frame.payload, id) || !find_stream(id)) return Answer{OVIX_ERR_BAD_REQUEST, {}};
+    std::erase_if(m_streams, [id](const LiveStream& s) { return s.id == id; });
+    m_device.camera.update([&](CameraView& view) { push_recent(view.record.live, DeviceRecord::Live{id, -1, {}}); });
+    return Answer{OVIX_OK, {}};
+}
+
+Answer DeviceSession::live_control(const Frame& frame) {
+    LiveControl request;
+    if (!decode(frame.payload, request)) return Answer{OVIX_ERR_BAD_REQUEST, {}};
+    LiveStream* stream = find_stream(request.stream_id);
+    if (!stream) return Answer{OVIX_ERR_BAD_REQUEST, {}};
+    ByteReader argument(request.argument);
+    DeviceRecord::Live entry{request.stream_id, request.command, {}};
+    int32_t result = OVIX_OK;
+    switch (request.command) {
+    case OVIX_LIVE_MIC_OPEN:
+    case OVIX_LIVE_MIC_CLOSE:
+        break;
+    case OVIX_LIVE_FRAME_RATE: {
+        const int32_t rate = argument.i32();
+        entry.values[0] = rate;
+        if (!argument.ok() || rate < 0 || rate > kMaxFrameRate) result = OVIX_ERR_BAD_REQUEST;
+        else stream->rate = rate;
+        break;
+    }
+    case OVIX_LIVE_ZOOM: {
+        for (int32_t& value : entry.values) value = argument.i32();
+        // The centre is in the viewer's window pixels, which the camera cannot map: it zooms
+        // about the middle of its picture.
+        if (!argument.ok() || entry.values[0] < 0 || entry.values[0] > 1000) result = OVIX_ERR_BAD_REQUEST;
+        else stream->zoom = entry.values[0] == 0 ? 200 : std::max(200, entry.values[0]);
+        break;
+    }
+    default: result = OVIX_ERR_UNSUPPORTED;
+    }
+    m_device.camera.update([&](CameraView& view) {
+        push_recent(view.record.live, entry);
+        if (result != OVIX_OK) return;
+        if (request.command == OVIX_LIVE_MIC_OPEN || request.command == OVIX_LIVE_MIC_CLOSE) {
+            if (!view.current.device.capability.microphone) result = OVIX_ERR_UNSUPPORTED;
+            else view.state.microphone_open = request.command == OVIX_LIVE_MIC_OPEN;
+        }
+    });
+    return Answer{result, {}};
+}
+
+void DeviceSession::send_due_pictures(int64_t now) {
+    for (LiveStream& stream : m_streams) {
+        if (stream.next_due > now) continue;
+        const int64_t interval = 1000 / (stream.rate > 0 ? stream.rate : kOwnFrameRate);
+        stream.next_due += interval;
+        // A late session takes up the beat again instead of sending the pictures it missed.
+        if (stream.next_due <= now) stream.next_due = now + interval;
+        const uint32_t sequence = stream.sequence++;
+
+        int queued = 0;
+        if (::ioctl(m_connection.stream.fd(), SIOCOUTQ, &queued) == 0 && queued > kMaxQueuedBytes) continue;
+        PictureSpec spec;
+        spec.width = stream.width;
+        spec.height = stream.height;
+        spec.mac = m_device.camera.mac();
+        spec.zoom = stream.zoom;
+        m_device.camera.update([&](CameraView& view) { spec.device_time_ms = device_time_ms(view.state); });
+        render_picture(spec, m_pixels);
+        const Bytes picture = encode_rle32(m_pixels.data(), spec.width, spec.height);
+        VideoFrameHeader header;
+        header.stream_id = stream.id;
+        header.sequence = sequence;
+        header.timestamp_ms = static_cast<uint64_t>(spec.device_time_ms);
+        header.width = spec.width;
+        header.height = spec.height;
+        header.codec = kCodecRle32;
+        const Bytes head = encode(header);
+        if (m_connection.push(Kind::VideoFrame, head, picture) != Io::Ok) return;
+        carry(kFrameHeaderSize + head.size() + picture.size());
+    }
+}

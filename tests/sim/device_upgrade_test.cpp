@@ -1,0 +1,219 @@
+// Firmware upgrades of a simulated camera: refusals before any data moves, the transfer and
+// its faults, the reboot that drops every login, and the camera back with the new version.
+#include "DeviceFixture.h"
+
+#include <fstream>
+#include <set>
+
+using namespace device_test;
+
+namespace {
+
+// Percent reached and the result of the last status query, polled as the batch tool does.
+struct Transfer {
+    int32_t result = OVIX_OK;
+    int32_t percent = 0;
+    std::set<int32_t> seen;
+};
+
+Transfer follow(int32_t upgrade) {
+    Transfer t;
+    eventually([&] {
+        t.result = Network_ClientGetUpgradeStatus(upgrade, &t.percent);
+        t.seen.insert(t.percent);
+        return t.result != OVIX_OK || t.percent == 100;
+    });
+    return t;
+}
+
+} // namespace
+
+TEST_F(DeviceTest, RefusalsComeBeforeAnyImageDataMoves) {
+    start(1, [](CameraConfig& c) {
+        c.software_ver = "2.4.1";
+        c.device.faults.upgrade_stall_percent = 50;
+    });
+    const int32_t handle = login();
+    int32_t upgrade = 7;
+    Firmware older({2, 3, 9}, 4096), other_board({2, 5, 0}, 4096, "0x3518"), good({2, 5, 0}, 256 * 1024), damaged({2, 5, 0}, 4096);
+    {
+        std::fstream file(damaged.path(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(100);
+        file.put('X');
+    }
+    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, damaged.path()), OVIX_ERR_UPGRADE_INVALID);
+    EXPECT_EQ(upgrade, -1);
+    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, other_board.path()), OVIX_ERR_UPGRADE_BOARD);
+    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, older.path()), OVIX_ERR_UPGRADE_VERSION);
+
+    // One upgrade at a time per camera, whichever login asks.
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, good.path()), OVIX_OK);
+    int32_t second = -1;
+    EXPECT_EQ(Network_ClientStartUpgrade(&second, login(), good.path()), OVIX_ERR_BUSY);
+    Network_ClientStopUpgrade(upgrade);
+
+    const DeviceRecord record = camera().device_record();
+    ASSERT_EQ(record.upgrades.size(), 5u);
+    for (size_t i : {0u, 1u, 2u, 4u}) {
+        EXPECT_EQ(record.upgrades[i].outcome, "refused") << i;
+        EXPECT_EQ(record.upgrades[i].image_bytes, 0u) << i;
+    }
+    EXPECT_EQ(record.upgrades[2].version, "2.3.9");
+    EXPECT_EQ(record.upgrades[4].start_result, OVIX_ERR_BUSY);
+    EXPECT_EQ(camera().current().software_ver, "2.4.1");
+}
+
+TEST_F(DeviceTest, SixteenMegabyteUpgradeRebootsIntoTheNewVersionAtItsDhcpAddress) {
+    start(1, [](CameraConfig& c) {
+        c.device.settings.dhcp = true;
+        c.device.dhcp_address = "10.77.9.9";
+    });
+    Firmware firmware({2, 5, 0}, 16u << 20);
+    ASSERT_TRUE(firmware.ok);
+    const int32_t handle = login();
+    const int32_t watcher = login();
+    EventLog events, watcher_events;
+    ASSERT_EQ(Network_ClientSetEventCB(handle, &EventLog::callback, &events), OVIX_OK);
+    ASSERT_EQ(Network_ClientSetEventCB(watcher, &EventLog::callback, &watcher_events), OVIX_OK);
+    int32_t upgrade = -1;
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path()), OVIX_OK);
+    const Transfer transfer = follow(upgrade);
+    ASSERT_EQ(transfer.result, OVIX_OK);
+    EXPECT_EQ(transfer.percent, 100);
+    EXPECT_GT(transfer.seen.size(), 2u) << "progress shows on the way";
+    EXPECT_EQ(Network_ClientStopUpgrade(upgrade), OVIX_OK);
+
+    // The 30 s of silence pass ten times faster.
+    Clock::set_speed(10);
+    ASSERT_TRUE(eventually([&] { return events.dropped() && watcher_events.dropped(); })) << "every login drops";
+    EXPECT_FALSE(camera().online());
+    EXPECT_NE(Network_ClientGetDeviceConfig(handle, OVIX_CMD_GET_CLOCK, 0, &upgrade, 4), OVIX_OK);
+    int32_t refused = -1;
+    EXPECT_EQ(try_login(&refused), OVIX_ERR_CONNECT) << "a rebooting camera takes no connection";
+    ASSERT_TRUE(eventually([&] { return camera().online(); }));
+    Clock::set_speed(1);
+
+    // Discovery finds it at the address DHCP gave it, with the new version.
+    lab::Tool tool;
+    tool.request_devices();
+    const auto reply = tool.receive();
+    ASSERT_TRUE(reply);
+    const auto device = reply->device();
+    ASSERT_TRUE(device);
+    EXPECT_STREQ(device->ip_address, "10.77.9.9");
+    EXPECT_STREQ(device->software_ver, "2.5.0");
+    int32_t again = -1;
+    ASSERT_EQ(Network_ClientLogin(&again, "10.77.9.9", 6001, "Admin", ""), OVIX_OK);
+    ovix_device_info info{};
+    ASSERT_EQ(Network_ClientGetDeviceConfig(again, OVIX_CMD_DEVICE_INFO, 0, &info, sizeof info), OVIX_OK);
+    EXPECT_STREQ(info.software_version, "2.5.0");
+
+    const DeviceRecord record = camera().device_record();
+    ASSERT_EQ(record.upgrades.size(), 1u);
+    EXPECT_EQ(record.upgrades[0].outcome, "complete");
+    EXPECT_EQ(record.upgrades[0].image_bytes, 16u << 20);
+    EXPECT_EQ(record.reboots, 1u);
+    Network_ClientLogout(handle);
+    Network_ClientLogout(watcher);
+}
+
+TEST_F(DeviceTest, TransfersThatStallDropOrFailReportIt) {
+    start(3, [](CameraConfig& c) {
+        SdkFaults& f = c.device.faults;
+        if (c.mac_address == "00:1A:2B:00:00:01") f.upgrade_stall_percent = 30;
+        if (c.mac_address == "00:1A:2B:00:00:02") f.upgrade_drop_percent = 20;
+        if (c.mac_address == "00:1A:2B:00:00:03") f.upgrade_fail_percent = 40;
+    });
+    Firmware firmware({2, 5, 0}, 1u << 20);
+    int32_t upgrades[3];
+    EventLog events[3];
+    for (size_t n = 1; n <= 3; ++n) {
+        const int32_t handle = login(n);
+        ASSERT_EQ(Network_ClientSetEventCB(handle, &EventLog::callback, &events[n - 1]), OVIX_OK);
+        ASSERT_EQ(Network_ClientStartUpgrade(&upgrades[n - 1], handle, firmware.path()), OVIX_OK);
+    }
+    Clock::set_speed(10);  // the stall limit of 15 s
+    const Transfer stalled = follow(upgrades[0]), dropped = follow(upgrades[1]), failed = follow(upgrades[2]);
+    EXPECT_EQ(stalled.result, OVIX_ERR_TIMEOUT);
+    EXPECT_LT(stalled.percent, 100);
+    EXPECT_EQ(dropped.result, OVIX_ERR_DISCONNECTED);
+    EXPECT_TRUE(events[1].dropped());
+    EXPECT_FALSE(events[0].dropped()) << "a stalled camera still answers pings";
+    EXPECT_EQ(failed.result, OVIX_ERR_FAILED);
+    int32_t percent = 0;
+    EXPECT_EQ(Network_ClientGetUpgradeStatus(upgrades[2], &percent), OVIX_ERR_FAILED) << "every later query fails too";
+    for (int32_t upgrade : upgrades) Network_ClientStopUpgrade(upgrade);
+
+    EXPECT_TRUE(eventually([&] { return !camera(1).device_state().upgrading; })) << "the abort frees the camera";
+    EXPECT_EQ(camera(1).device_record().upgrades.back().outcome, "stalled");
+    EXPECT_EQ(camera(2).device_record().upgrades.back().outcome, "dropped");
+    EXPECT_EQ(camera(3).device_record().upgrades.back().outcome, "failed");
+    for (size_t n = 1; n <= 3; ++n) EXPECT_EQ(camera(n).current().software_ver, "2.4.1");
+}
+
+TEST_F(DeviceTest, SlowLinkCarriesTheUpgradeAtItsPace) {
+    start(1, [](CameraConfig& c) {
+        c.device.faults.link_bytes_per_second = 64 * 1024;
+        c.device.reboot_ms = 0;
+    });
+    Firmware firmware({2, 5, 0}, 512 * 1024);
+    const int32_t handle = login();
+    Clock::set_speed(4);  // eight seconds of link time
+    int32_t upgrade = -1;
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path()), OVIX_OK);
+    const Transfer transfer = follow(upgrade);
+    EXPECT_EQ(transfer.result, OVIX_OK);
+    EXPECT_GT(transfer.seen.size(), 5u) << "the percent climbs step by step";
+    Network_ClientStopUpgrade(upgrade);
+    ASSERT_TRUE(eventually([&] { return camera().device_record().reboots == 1 && camera().online(); }));
+    EXPECT_EQ(camera().current().software_ver, "2.5.0");
+}
+
+TEST_F(DeviceTest, ACameraWhoseRebootNeverReturnsStaysSilent) {
+    start(1, [](CameraConfig& c) {
+        c.device.faults.reboot_never_returns = true;
+        c.device.reboot_ms = 1000;
+    });
+    Firmware firmware({2, 5, 0}, 64 * 1024);
+    int32_t upgrade = -1;
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, login(), firmware.path()), OVIX_OK);
+    EXPECT_EQ(follow(upgrade).percent, 100);
+    Network_ClientStopUpgrade(upgrade);
+    ASSERT_TRUE(eventually([&] { return !camera().online(); }));
+    // Many times the reboot time later it is still gone.
+    Clock::set_speed(20);
+    Clock::sleep_ms(20000);
+    EXPECT_FALSE(camera().online());
+    int32_t handle = -1;
+    EXPECT_EQ(try_login(&handle), OVIX_ERR_CONNECT);
+}
+
+TEST_F(DeviceTest, NoneStaleAndDroppedHandlesFailWithoutHarm) {
+    start(1, [](CameraConfig& c) { c.device.reboot_ms = 60000; });
+    uint8_t buffer[936];
+    int32_t value = 0;
+    const ovix_ptz stop{OVIX_PTZ_MOVE, OVIX_PTZ_STOP, 0};
+    for (int32_t bad : {-1, 12345}) {
+        EXPECT_EQ(Network_ClientGetDeviceConfig(bad, OVIX_CMD_DEVICE_INFO, 0, buffer, sizeof buffer), OVIX_ERR_BAD_HANDLE);
+        EXPECT_EQ(Network_ClientSetDeviceConfig(bad, OVIX_CMD_SHELL, 0, buffer, 128), OVIX_ERR_BAD_HANDLE);
+        EXPECT_EQ(Network_ClientDeviceControl(bad, OVIX_CTRL_LAMP, 0, 1, 1), OVIX_ERR_BAD_HANDLE);
+        EXPECT_EQ(Network_ClientPTZControl(bad, 0, &stop), OVIX_ERR_BAD_HANDLE);
+        EXPECT_EQ(Network_ClientGetUpgradeStatus(bad, &value), OVIX_ERR_BAD_HANDLE);
+        EXPECT_EQ(Network_ClientStopLive(bad), OVIX_ERR_BAD_HANDLE);
+    }
+    const int32_t stale = login();
+    ASSERT_EQ(Network_ClientLogout(stale), OVIX_OK);
+    EXPECT_EQ(Network_ClientGetCameraAdvanceConfig(stale, 0, buffer, 64), OVIX_ERR_BAD_HANDLE);
+    EXPECT_EQ(Network_ClientLogout(stale), OVIX_ERR_BAD_HANDLE);
+
+    // A login the camera dropped at its reboot keeps its handle until the logout, but every
+    // call on it fails.
+    const int32_t dropped = login();
+    EventLog events;
+    ASSERT_EQ(Network_ClientSetEventCB(dropped, &EventLog::callback, &events), OVIX_OK);
+    char reboot[OVIX_SHELL_COMMAND_SIZE] = "reboot";
+    ASSERT_EQ(Network_ClientSetDeviceConfig(dropped, OVIX_CMD_SHELL, 0, reboot, sizeof reboot), OVIX_OK);
+    ASSERT_TRUE(eventually([&] { return events.dropped(); }));
+    EXPECT_EQ(Network_ClientGetDeviceConfig(dropped, OVIX_CMD_DEVICE_INFO, 0, buffer, sizeof buffer), OVIX_ERR_DISCONNECTED);
+    EXPECT_EQ(Network_ClientLogout(dropped), OVIX_OK);
+}
