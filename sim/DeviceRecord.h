@@ -1,4 +1,6 @@
 #pragma once
+#include "devsdk/protocol/Messages.h"
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -22,22 +24,10 @@ struct DeviceRecord {
         std::string user;
         int32_t result = 0;
     };
-    struct Control {
-        int32_t command = 0;
-        int32_t channel = 0;
-        int32_t value1 = 0;
-        int32_t value2 = 0;
-    };
-    struct CodeValue {
-        int32_t code = 0;
-        int32_t value = 0;
-    };
-    struct Ptz {
-        int32_t channel = 0;
-        int32_t action = 0;
-        int32_t direction = 0;
-        int32_t speed = 0;
-    };
+    // Controls are kept as they came over the wire.
+    using Control = ovix::DeviceControl;
+    using CodeValue = ovix::CodeValue;
+    using Ptz = ovix::PtzRequest;
     struct Logo {
         int32_t announced = -1;      // the length the start command gave; -1 before any start
         std::vector<uint8_t> bytes;  // the data as it arrived (the first kLogoBytesKept)

@@ -1,4 +1,5 @@
 #pragma once
+#include "support/EventLog.h"
 #include "FakeDevice.h"
 
 #include "devsdk/ovix_client.h"
@@ -41,27 +42,6 @@ protected:
     }
 
     FakeDevice device;
-};
-
-// Collects the events a login reports.
-struct EventLog {
-    std::mutex mutex;
-    std::vector<ovix_event> events;
-
-    static int32_t callback(int32_t, const ovix_event* event, void* context) {
-        auto* log = static_cast<EventLog*>(context);
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->events.push_back(*event);
-        return 0;
-    }
-    size_t count() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return events.size();
-    }
-    ovix_event at(size_t i) {
-        std::lock_guard<std::mutex> lock(mutex);
-        return events.at(i);
-    }
 };
 
 // A file name in the temporary directory, removed with the object.

@@ -1,6 +1,7 @@
 #pragma once
 // The device SDK side of the simulated fleet, driven through the real client library
 // (libovix_client) inside the lab.
+#include "support/EventLog.h"
 #include "LabTool.h"
 #include "devsdk/ovix_client.h"
 #include "devsdk/protocol/FirmwareFile.h"
@@ -30,25 +31,6 @@ inline bool eventually(const std::function<bool()>& cond) {
     }
     return true;
 }
-
-// Collects a login's events.
-struct EventLog {
-    std::mutex mutex;
-    std::vector<ovix_event> events;
-
-    static int32_t callback(int32_t, const ovix_event* event, void* context) {
-        auto* log = static_cast<EventLog*>(context);
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->events.push_back(*event);
-        return 0;
-    }
-    bool dropped() {
-        std::lock_guard<std::mutex> lock(mutex);
-        for (const ovix_event& e : events)
-            if (e.main == OVIX_EVENT_LOGIN_DROPPED) return true;
-        return false;
-    }
-};
 
 // A firmware file for the default cameras (board 0x3516), removed with the object.
 class Firmware {
