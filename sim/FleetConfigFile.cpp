@@ -350,7 +350,7 @@ std::string without_tag(const char* message) {
 
 } // namespace
 
-FleetSpec parse_fleet_spec(std::string_view json_text, const std::string& origin) {
+FleetPlan parse_fleet_plan(std::string_view json_text, const std::string& origin) {
     json document;
     try {
         document = json::parse(json_text);
@@ -360,11 +360,11 @@ FleetSpec parse_fleet_spec(std::string_view json_text, const std::string& origin
     const Place top{origin, ""};
     check_keys(document, top, with_device_keys({"reply", "device_port", "tool_port", "broadcast_address", "reply_spread_ms",
                                                 "count", "demo_mix", "faults", "cameras", "dhcp_pool_start", "max_connections"}));
-    FleetSpec spec;
-    FleetConfig& fleet = spec.fleet;
+    FleetPlan plan;
+    FleetConfig& fleet = plan.fleet;
     // Fleet-wide faults first: every camera starts from them.
-    if (document.contains("faults")) spec.generated_faults = read_faults(document["faults"], top.at("faults"), {});
-    read_device_keys(document, top, spec.device_defaults);
+    if (document.contains("faults")) plan.generated_faults = read_faults(document["faults"], top.at("faults"), {});
+    read_device_keys(document, top, plan.device_defaults);
     for (const auto& item : document.items()) {
         const std::string& key = item.key();
         const json& value = item.value();
@@ -374,8 +374,8 @@ FleetSpec parse_fleet_spec(std::string_view json_text, const std::string& origin
         else if (key == "tool_port") fleet.tool_port = read_number<uint16_t>(value, here, 1);
         else if (key == "broadcast_address") fleet.broadcast_address = read_address(value, here);
         else if (key == "reply_spread_ms") fleet.reply_spread_ms = read_number<int>(value, here, 0, kMaxDelayMs);
-        else if (key == "count") spec.generate = read_number<size_t>(value, here, 0, static_cast<int64_t>(max_generated_cameras()));
-        else if (key == "demo_mix") spec.demo_mix = read_bool(value, here);
+        else if (key == "count") plan.generate = read_number<size_t>(value, here, 0, static_cast<int64_t>(max_generated_cameras()));
+        else if (key == "demo_mix") plan.demo_mix = read_bool(value, here);
         else if (key == "dhcp_pool_start") fleet.dhcp_pool_start = read_address(value, here);
         else if (key == "max_connections") fleet.max_connections = read_number<int>(value, here, 1, 100000);
     }
@@ -385,37 +385,37 @@ FleetSpec parse_fleet_spec(std::string_view json_text, const std::string& origin
         if (!list.is_array()) here.fail("expected a list of cameras, got " + shown(list));
         std::unordered_map<std::string, size_t> seen;
         for (size_t i = 0; i < list.size(); ++i) {
-            CameraConfig camera = read_camera(list[i], here.at(i), spec.generated_faults, spec.device_defaults);
+            CameraConfig camera = read_camera(list[i], here.at(i), plan.generated_faults, plan.device_defaults);
             auto [previous, fresh] = seen.emplace(camera.mac_address, i);
             if (!fresh)
                 here.at(i).at("mac_address").fail("\"" + camera.mac_address + "\" already belongs to cameras[" + std::to_string(previous->second) + "]");
             fleet.cameras.push_back(std::move(camera));
         }
     }
-    return spec;
+    return plan;
 }
 
-FleetSpec load_fleet_spec(const std::string& path) {
+FleetPlan load_fleet_plan(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw ConfigError(path + ": cannot read: " + std::strerror(errno));
     std::ostringstream text;
     text << file.rdbuf();
-    return parse_fleet_spec(text.str(), path);
+    return parse_fleet_plan(text.str(), path);
 }
 
-FleetConfig build_fleet(const FleetSpec& spec) {
-    FleetConfig fleet = spec.fleet;
+FleetConfig build_fleet(const FleetPlan& plan) {
+    FleetConfig fleet = plan.fleet;
     std::vector<CameraConfig> generated;
     try {
-        generated = generate_cameras(spec.generate, fleet.cameras);
+        generated = generate_cameras(plan.generate, fleet.cameras);
     } catch (const std::length_error& e) {
         throw ConfigError(e.what());
     }
     for (CameraConfig& camera : generated) {
-        camera.faults = spec.generated_faults;
-        camera.device = spec.device_defaults;
+        camera.faults = plan.generated_faults;
+        camera.device = plan.device_defaults;
     }
-    if (spec.demo_mix) apply_demo_mix(generated);
+    if (plan.demo_mix) apply_demo_mix(generated);
     fleet.cameras.insert(fleet.cameras.end(), generated.begin(), generated.end());
     if (fleet.cameras.empty()) throw ConfigError("the fleet has no cameras: give --count or list cameras in a configuration file");
     return fleet;

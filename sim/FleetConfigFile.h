@@ -14,7 +14,7 @@ struct ConfigError : std::runtime_error {
 
 // A fleet as described by a file and flags, before the generated cameras exist: the listed
 // cameras and how many default cameras to add after them. The format is in docs/simulator.md.
-struct FleetSpec {
+struct FleetPlan {
     FleetConfig fleet;               // fleet-wide settings and the listed cameras
     size_t generate = 0;             // default cameras to add
     bool demo_mix = false;           // give the generated cameras variety
@@ -23,9 +23,9 @@ struct FleetSpec {
 };
 
 // Throws ConfigError. `origin` names the text in messages (the file name).
-FleetSpec parse_fleet_spec(std::string_view json_text, const std::string& origin);
-FleetSpec load_fleet_spec(const std::string& path);
+FleetPlan parse_fleet_plan(std::string_view json_text, const std::string& origin);
+FleetPlan load_fleet_plan(const std::string& path);
 
 // The listed cameras followed by the generated ones. Throws ConfigError for an empty fleet or
 // one too large for the generated address range.
-FleetConfig build_fleet(const FleetSpec& spec);
+FleetConfig build_fleet(const FleetPlan& plan);

@@ -98,13 +98,13 @@ std::string timestamp_text(int64_t device_time_ms) {
     return text;
 }
 
-void render_picture(const PictureSpec& spec, std::vector<uint32_t>& out) {
-    const int w = spec.width;
-    const int h = spec.height;
+void render_picture(const PictureShape& shape, std::vector<uint32_t>& out) {
+    const int w = shape.width;
+    const int h = shape.height;
     out.assign(static_cast<size_t>(w) * static_cast<size_t>(h), kBlack);
     if (w <= 0 || h <= 0) return;
-    const int64_t zoom = std::clamp<int64_t>(spec.zoom, 200, 1000);
-    const int64_t t = spec.device_time_ms;
+    const int64_t zoom = std::clamp<int64_t>(shape.zoom, 200, 1000);
+    const int64_t t = shape.device_time_ms;
 
     // The scene, sampled about the middle of the picture through the zoom.
     const int64_t bar_width = std::max(1, w / static_cast<int>(kBars.size()));
@@ -139,5 +139,5 @@ void render_picture(const PictureSpec& spec, std::vector<uint32_t>& out) {
     std::snprintf(zoom_text, sizeof zoom_text, "ZOOM %d.%dX", static_cast<int>(zoom / 200), static_cast<int>(zoom % 200 / 20));
     const int zoom_width = (static_cast<int>(std::string(zoom_text).size()) * kCellWidth + 1) * scale;
     canvas.text(zoom_text, w - zoom_width - 2 * scale, 2 * scale, scale);
-    canvas.text(spec.mac, 2 * scale, h - (kCellHeight + 2) * scale, scale);
+    canvas.text(shape.mac, 2 * scale, h - (kCellHeight + 2) * scale, scale);
 }

@@ -7,7 +7,7 @@
 // bounces, both seen through the digital zoom, with the camera's clock (top left), the zoom
 // (top right) and its MAC (bottom left) written over them unzoomed in a small bitmap font.
 // Deterministic, so that a test can draw the picture it expects and compare.
-struct PictureSpec {
+struct PictureShape {
     uint16_t width = 640;
     uint16_t height = 360;
     int64_t device_time_ms = 0;  // the camera's clock: drives the motion and the time stamp
@@ -16,7 +16,7 @@ struct PictureSpec {
 };
 
 // Pixels 0x00RRGGBB, row by row.
-void render_picture(const PictureSpec& spec, std::vector<uint32_t>& out);
+void render_picture(const PictureShape& shape, std::vector<uint32_t>& out);
 
 // "2024-03-05 14:07:09", the time stamp as drawn.
 std::string timestamp_text(int64_t device_time_ms);

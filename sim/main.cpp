@@ -70,7 +70,7 @@ bool parse_version(const std::string& text, ovix::FirmwareVersion& out) {
 }
 
 int make_firmware(const FirmwareOptions& options) {
-    ovix::FirmwareFileSpec spec;
+    ovix::FirmwareRecipe recipe;
     char* end = nullptr;
     errno = 0;
     const long long board = std::strtoll(options.board_type.c_str(), &end, 0);
@@ -78,37 +78,37 @@ int make_firmware(const FirmwareOptions& options) {
         std::fprintf(stderr, "fleetset-sim mkfw: --board-type: expected a number such as 0x3516, got \"%s\"\n", options.board_type.c_str());
         return 2;
     }
-    if (!parse_version(options.version, spec.version)) {
+    if (!parse_version(options.version, recipe.version)) {
         std::fprintf(stderr, "fleetset-sim mkfw: --version: expected major.minor.build such as 2.5.0, got \"%s\"\n", options.version.c_str());
         return 2;
     }
-    if (!parse_size(options.size, spec.image_length)) {
+    if (!parse_size(options.size, recipe.image_length)) {
         std::fprintf(stderr, "fleetset-sim mkfw: --size: expected bytes with an optional K, M or G, got \"%s\"\n", options.size.c_str());
         return 2;
     }
-    spec.board_type = board_type_text(static_cast<int32_t>(static_cast<uint32_t>(board)));
-    spec.seed = options.seed;
-    spec.description = options.description.empty() ? "fleetset-sim firmware " + options.version : options.description;
-    if (ovix::make_firmware_file(options.out, spec) != 0) {
+    recipe.board_type = board_type_text(static_cast<int32_t>(static_cast<uint32_t>(board)));
+    recipe.seed = options.seed;
+    recipe.description = options.description.empty() ? "fleetset-sim firmware " + options.version : options.description;
+    if (ovix::make_firmware_file(options.out, recipe) != 0) {
         std::fprintf(stderr, "fleetset-sim mkfw: cannot write %s: %s\n", options.out.c_str(), std::strerror(errno));
         return 1;
     }
-    std::printf("%s: firmware %s for board %s, image %llu bytes\n", options.out.c_str(), ovix::version_text(spec.version).c_str(),
-                spec.board_type.c_str(), static_cast<unsigned long long>(spec.image_length));
+    std::printf("%s: firmware %s for board %s, image %llu bytes\n", options.out.c_str(), ovix::version_text(recipe.version).c_str(),
+                recipe.board_type.c_str(), static_cast<unsigned long long>(recipe.image_length));
     return 0;
 }
 
 FleetConfig fleet_from(const Options& options, const CLI::App& app) {
-    FleetSpec spec = options.config_file.empty() ? FleetSpec{} : load_fleet_spec(options.config_file);
+    FleetPlan plan = options.config_file.empty() ? FleetPlan{} : load_fleet_plan(options.config_file);
     // Flags given on the command line override the file.
-    if (app.count("--count")) spec.generate = options.count;
-    if (app.count("--demo-mix")) spec.demo_mix = true;
-    if (app.count("--reply")) spec.fleet.reply_mode = options.reply == "unicast" ? ReplyMode::Unicast : ReplyMode::Broadcast;
-    if (app.count("--spread")) spec.fleet.reply_spread_ms = options.spread_ms;
-    if (app.count("--device-port")) spec.fleet.device_port = options.device_port;
-    if (app.count("--tool-port")) spec.fleet.tool_port = options.tool_port;
-    spec.fleet.log_traffic = options.verbose;
-    FleetConfig fleet = build_fleet(spec);
+    if (app.count("--count")) plan.generate = options.count;
+    if (app.count("--demo-mix")) plan.demo_mix = true;
+    if (app.count("--reply")) plan.fleet.reply_mode = options.reply == "unicast" ? ReplyMode::Unicast : ReplyMode::Broadcast;
+    if (app.count("--spread")) plan.fleet.reply_spread_ms = options.spread_ms;
+    if (app.count("--device-port")) plan.fleet.device_port = options.device_port;
+    if (app.count("--tool-port")) plan.fleet.tool_port = options.tool_port;
+    plan.fleet.log_traffic = options.verbose;
+    FleetConfig fleet = build_fleet(plan);
     for (CameraConfig& camera : fleet.cameras) {
         if (app.count("--admin-password")) {
             if (camera.device.users.empty()) camera.device.users.push_back(CameraUser{"Admin", ""});

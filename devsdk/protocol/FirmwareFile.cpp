@@ -41,17 +41,17 @@ private:
 
 } // namespace
 
-int32_t make_firmware_file(const std::string& path, const FirmwareFileSpec& spec) {
+int32_t make_firmware_file(const std::string& path, const FirmwareRecipe& recipe) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) return OVIX_ERR_FILE;
 
     FirmwareHeaderBytes placeholder{};
     if (std::fwrite(placeholder.data(), 1, placeholder.size(), file.get()) != placeholder.size()) return OVIX_ERR_FILE;
 
-    ImageBytes source(spec.seed);
+    ImageBytes source(recipe.seed);
     ImageDigest digest;
     Bytes chunk(64 * 1024);
-    for (uint64_t left = spec.image_length; left > 0;) {
+    for (uint64_t left = recipe.image_length; left > 0;) {
         size_t n = left < chunk.size() ? static_cast<size_t>(left) : chunk.size();
         source.fill(chunk.data(), n);
         digest.update(ByteView(chunk.data(), n));
@@ -60,11 +60,11 @@ int32_t make_firmware_file(const std::string& path, const FirmwareFileSpec& spec
     }
 
     FirmwareInfo info;
-    info.board_type = spec.board_type;
-    info.version = spec.version;
-    info.image_length = spec.image_length;
+    info.board_type = recipe.board_type;
+    info.version = recipe.version;
+    info.image_length = recipe.image_length;
     info.image_digest = digest.finish();
-    info.description = spec.description;
+    info.description = recipe.description;
     FirmwareHeaderBytes header = encode_firmware_header(info);
     if (std::fseek(file.get(), 0, SEEK_SET) != 0) return OVIX_ERR_FILE;
     if (std::fwrite(header.data(), 1, header.size(), file.get()) != header.size()) return OVIX_ERR_FILE;

@@ -8,7 +8,7 @@
 // never held in memory.
 namespace ovix {
 
-struct FirmwareFileSpec {
+struct FirmwareRecipe {
     std::string board_type;
     FirmwareVersion version;
     uint64_t image_length = 0;
@@ -17,7 +17,7 @@ struct FirmwareFileSpec {
 };
 
 // Writes header and image to path. OVIX_OK or OVIX_ERR_FILE.
-int32_t make_firmware_file(const std::string& path, const FirmwareFileSpec& spec);
+int32_t make_firmware_file(const std::string& path, const FirmwareRecipe& recipe);
 
 // Reads and decodes the header of a file: OVIX_OK, OVIX_ERR_FILE (unreadable or shorter than
 // a header) or OVIX_ERR_UPGRADE_INVALID.

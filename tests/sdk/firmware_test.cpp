@@ -72,8 +72,8 @@ TEST(Firmware, DeviceRefusesDamagedForeignOrMismatchedHeadersBeforeData) {
 
 TEST(Firmware, MadeFilesCarryTheirHeaderAndAVerifiableImage) {
     TempFile file;
-    FirmwareFileSpec spec{"IPC-S100", {2, 0, 17}, 200000, 42, "nightly"};
-    ASSERT_EQ(make_firmware_file(file.path(), spec), OVIX_OK);
+    FirmwareRecipe recipe{"IPC-S100", {2, 0, 17}, 200000, 42, "nightly"};
+    ASSERT_EQ(make_firmware_file(file.path(), recipe), OVIX_OK);
 
     Bytes bytes = read_all(file.path());
     ASSERT_EQ(bytes.size(), kFirmwareHeaderSize + 200000);
@@ -86,14 +86,14 @@ TEST(Firmware, MadeFilesCarryTheirHeaderAndAVerifiableImage) {
 
     // The same seed makes the same image; another seed another one.
     TempFile again, other;
-    make_firmware_file(again.path(), spec);
-    spec.seed = 43;
-    make_firmware_file(other.path(), spec);
+    make_firmware_file(again.path(), recipe);
+    recipe.seed = 43;
+    make_firmware_file(other.path(), recipe);
     EXPECT_EQ(read_all(again.path()), bytes);
     FirmwareInfo other_info;
     read_firmware_header(other.path(), other_info);
     EXPECT_NE(other_info.image_digest, info.image_digest);
 
     EXPECT_EQ(read_firmware_header("/nonexistent/firmware.update", info), OVIX_ERR_FILE);
-    EXPECT_EQ(make_firmware_file("/nonexistent/dir/x.update", spec), OVIX_ERR_FILE);
+    EXPECT_EQ(make_firmware_file("/nonexistent/dir/x.update", recipe), OVIX_ERR_FILE);
 }

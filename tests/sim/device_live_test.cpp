@@ -32,14 +32,14 @@ struct Screen {
     // The picture the camera meant: drawn again from the frame's own time stamp.
     bool shows(const std::string& mac, int32_t zoom) {
         std::lock_guard<std::mutex> lock(mutex);
-        PictureSpec spec;
-        spec.width = static_cast<uint16_t>(last.width);
-        spec.height = static_cast<uint16_t>(last.height);
-        spec.device_time_ms = last.timestamp_ms;
-        spec.mac = mac;
-        spec.zoom = zoom;
+        PictureShape shape;
+        shape.width = static_cast<uint16_t>(last.width);
+        shape.height = static_cast<uint16_t>(last.height);
+        shape.device_time_ms = last.timestamp_ms;
+        shape.mac = mac;
+        shape.zoom = zoom;
         std::vector<uint32_t> expected;
-        render_picture(spec, expected);
+        render_picture(shape, expected);
         for (uint32_t& pixel : expected) pixel |= 0xFF000000u;
         return expected == pixels;
     }

@@ -11,7 +11,7 @@
 using ::testing::HasSubstr;
 
 TEST(FleetConfigFile, ReadsFleetSettingsCamerasAndFaults) {
-    const FleetSpec spec = parse_fleet_spec(R"({
+    const FleetPlan plan = parse_fleet_plan(R"({
         "reply": "unicast", "device_port": 13100, "tool_port": 12100, "broadcast_address": "10.77.255.255",
         "reply_spread_ms": 250, "count": 4, "demo_mix": true,
         "faults": { "duplicate_replies": 2, "silent": true },
@@ -23,14 +23,14 @@ TEST(FleetConfigFile, ReadsFleetSettingsCamerasAndFaults) {
           { "mac_address": "BB", "ip_address": "10.77.3.2" }
         ]})", "fleet.json");
 
-    const FleetConfig& fleet = spec.fleet;
+    const FleetConfig& fleet = plan.fleet;
     EXPECT_EQ(fleet.reply_mode, ReplyMode::Unicast);
     EXPECT_EQ(fleet.device_port, 13100);
     EXPECT_EQ(fleet.tool_port, 12100);
     EXPECT_EQ(fleet.broadcast_address, "10.77.255.255");
     EXPECT_EQ(fleet.reply_spread_ms, 250);
-    EXPECT_EQ(spec.generate, 4u);
-    EXPECT_TRUE(spec.demo_mix);
+    EXPECT_EQ(plan.generate, 4u);
+    EXPECT_TRUE(plan.demo_mix);
     ASSERT_EQ(fleet.cameras.size(), 2u);
     // A camera's knobs override the fleet's one by one.
     const DiscoveryFaults overridden{.duplicate_replies = 2, .truncated_reply = true, .silent = false};
@@ -39,9 +39,9 @@ TEST(FleetConfigFile, ReadsFleetSettingsCamerasAndFaults) {
     CameraConfig plain;
     plain.mac_address = "BB";
     plain.ip_address = "10.77.3.2";
-    plain.faults = spec.generated_faults;
+    plain.faults = plan.generated_faults;
     EXPECT_EQ(fleet.cameras[1], plain);
-    EXPECT_EQ(spec.generated_faults, (DiscoveryFaults{.duplicate_replies = 2, .silent = true}));
+    EXPECT_EQ(plan.generated_faults, (DiscoveryFaults{.duplicate_replies = 2, .silent = true}));
 }
 
 TEST(FleetConfigFile, DocumentedExampleIsValid) {
@@ -49,7 +49,7 @@ TEST(FleetConfigFile, DocumentedExampleIsValid) {
     doc << std::ifstream(FLEETSET_SOURCE_DIR "/docs/simulator.md").rdbuf();
     const std::string text = doc.str();
     const size_t begin = text.find("```json\n") + 8;
-    const FleetConfig fleet = build_fleet(parse_fleet_spec(text.substr(begin, text.find("```", begin) - begin), "simulator.md"));
+    const FleetConfig fleet = build_fleet(parse_fleet_plan(text.substr(begin, text.find("```", begin) - begin), "simulator.md"));
     ASSERT_EQ(fleet.cameras.size(), 5u);
     EXPECT_EQ(fleet.cameras[1].faults.reply_delay_ms, 1500);
     EXPECT_EQ(fleet.cameras[0].device.users, (std::vector<CameraUser>{{"Admin", "tevoq"}, {"installer", "1234"}}));
@@ -58,7 +58,7 @@ TEST(FleetConfigFile, DocumentedExampleIsValid) {
 }
 
 TEST(FleetConfigFile, ReadsTheDeviceSideWithFleetDefaultsOverriddenKnobByKnob) {
-    const FleetConfig fleet = build_fleet(parse_fleet_spec(R"({
+    const FleetConfig fleet = build_fleet(parse_fleet_plan(R"({
         "count": 1, "user_limit": 3, "admin_password": "tevoq", "dhcp_pool_start": "10.77.210.1", "max_connections": 50,
         "sdk_faults": { "upgrade_drop_percent": 40, "link_bytes_per_second": 8192 },
         "cameras": [ { "mac_address": "AA", "ip_address": "10.77.3.1",
@@ -124,18 +124,18 @@ TEST(FleetConfigFile, ErrorsNameThePlaceAndTheFault) {
     };
     for (const auto& c : cases) {
         try {
-            parse_fleet_spec(c.text, "fleet.json");
+            parse_fleet_plan(c.text, "fleet.json");
             ADD_FAILURE() << "accepted " << c.text;
         } catch (const ConfigError& e) {
             EXPECT_THAT(e.what(), HasSubstr(c.expected));
         }
     }
-    EXPECT_THROW(load_fleet_spec("/nonexistent/fleet.json"), ConfigError);
-    EXPECT_THROW(build_fleet(parse_fleet_spec("{}", "fleet.json")), ConfigError) << "a fleet without cameras";
+    EXPECT_THROW(load_fleet_plan("/nonexistent/fleet.json"), ConfigError);
+    EXPECT_THROW(build_fleet(parse_fleet_plan("{}", "fleet.json")), ConfigError) << "a fleet without cameras";
 }
 
 TEST(BuildFleet, GeneratedCamerasFollowListedOnesWithoutClashing) {
-    const FleetConfig fleet = build_fleet(parse_fleet_spec(R"({
+    const FleetConfig fleet = build_fleet(parse_fleet_plan(R"({
         "count": 7, "demo_mix": true, "faults": { "duplicate_replies": 1 },
         "cameras": [ { "mac_address": "00:1A:2B:00:00:01", "ip_address": "10.77.1.2", "device_type": 5 } ]})", "fleet.json"));
     ASSERT_EQ(fleet.cameras.size(), 8u);
