@@ -49,6 +49,7 @@ struct SdkFaults {
     int upgrade_fail_percent = -1;   // here it reports the transfer failed, with upgrade_fail_result
     int32_t upgrade_fail_result = 1;
     bool reboot_never_returns = false;
+    bool upgrade_install_fails = false;  // takes the whole file, reboots, and still runs its old version
     int64_t link_bytes_per_second = 0;  // a slow link both ways; 0 is as fast as the host
     uint64_t seed = 0;               // for the probabilities; 0 derives one from the MAC
 
@@ -110,6 +111,7 @@ struct DeviceSide {
     CameraSettings settings;
     int32_t clock_profile = 1;    // byte 36 of the clock record
     int reboot_ms = 30000;        // silence while rebooting, system ms
+    bool announce_after_reboot = true;  // back from a reboot, one unasked discovery reply by broadcast
     std::string dhcp_address;     // where DHCP puts the camera; empty: the fleet's pool
     VersionPolicy version_policy = VersionPolicy::NotOlder;
     SdkFaults faults;

@@ -108,7 +108,7 @@ bool DeviceSession::upgrade_data(const Frame& frame) {
         push_progress(progress);
         // The camera stays busy with this upgrade until it restarts into the new version.
         m_device.camera.update([&](CameraView& view) {
-            view.state.installed_version = version;
+            if (!view.current.device.faults.upgrade_install_fails) view.state.installed_version = version;
             if (auto* entry = transfer_entry(view.record)) entry->outcome = "complete";
         });
         m_upgrade_held = false;

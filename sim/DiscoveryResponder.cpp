@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -29,8 +30,17 @@ std::string text_of(const char (&field)[kDiscoveryTextSize]) {
 } // namespace
 
 DiscoveryResponder::DiscoveryResponder(const FleetConfig& config, std::vector<SimCamera*> cameras)
-    : m_config(config), m_cameras(std::move(cameras)) {
+    : m_config(config), m_cameras(std::move(cameras)), m_returns(std::make_shared<Returns>()) {
     m_config.cameras.clear();
+    for (size_t i = 0; i < m_cameras.size(); ++i) {
+        m_cameras[i]->add_online_observer(std::make_shared<const std::function<void()>>([returns = m_returns, i] {
+            std::lock_guard<std::mutex> lock(returns->mutex);
+            if (returns->wake_fd < 0) return;
+            returns->cameras.push_back(i);
+            const uint64_t one = 1;
+            if (write(returns->wake_fd, &one, sizeof one) < 0) return;  // the counter is full: already awake
+        }));
+    }
 }
 
 DiscoveryResponder::~DiscoveryResponder() { stop(); }
@@ -53,6 +63,10 @@ bool DiscoveryResponder::start() {
     setsockopt(m_shared.fd(), SOL_SOCKET, SO_RCVBUF, &kSharedReceiveBuffer, sizeof kSharedReceiveBuffer);
     watch(m_wake, kWakeTag);
     watch(m_shared.fd(), kSharedTag);
+    {
+        std::lock_guard<std::mutex> lock(m_returns->mutex);
+        m_returns->wake_fd = m_wake;
+    }
     m_slots.clear();
     m_slots.resize(m_cameras.size());
     for (size_t i = 0; i < m_cameras.size(); ++i) ensure_camera_socket(i, m_cameras[i]->current());
@@ -75,6 +89,11 @@ DiscoveryResponder::Stats DiscoveryResponder::stats() const {
 }
 
 void DiscoveryResponder::close_all() {
+    {
+        std::lock_guard<std::mutex> lock(m_returns->mutex);
+        m_returns->wake_fd = -1;
+        m_returns->cameras.clear();
+    }
     m_slots.clear();
     m_shared.close();
     if (m_epoll >= 0) close(m_epoll);
@@ -113,9 +132,12 @@ void DiscoveryResponder::run() {
             debug_log("[sim] discovery: wait failed: %s\n", std::strerror(errno));
             break;
         }
+        // Before any request: an announcement queued before a request was sent goes out
+        // before that request's answers.
+        announce_returns();
         for (int i = 0; i < ready && !m_stopping; ++i) {
             const uint64_t tag = events[i].data.u64;
-            if (tag == kWakeTag) continue;  // stop() set the flag; the loop condition sees it
+            if (tag == kWakeTag) continue;  // a return, taken above, or stop(), seen by the loop condition
             drain(tag == kSharedTag ? kSharedSource : static_cast<size_t>(tag - 1));
         }
         send_due_replies();
@@ -255,6 +277,29 @@ void DiscoveryResponder::handle_change_request(std::string_view payload, const E
     ++m_requests_handled;
 }
 
+void DiscoveryResponder::announce_returns() {
+    // The counter is cleared before the queue is taken, so a camera queued in between is
+    // either taken now or wakes the loop again.
+    uint64_t count = 0;
+    if (read(m_wake, &count, sizeof count) < 0 && errno != EAGAIN)
+        debug_log("[sim] discovery: cannot read its wake counter: %s\n", std::strerror(errno));
+    std::vector<size_t> back;
+    {
+        std::lock_guard<std::mutex> lock(m_returns->mutex);
+        back.swap(m_returns->cameras);
+    }
+    const int64_t now = Clock::now_ms();
+    for (size_t i : back) {
+        const CameraConfig current = m_cameras[i]->current();
+        if (!current.device.announce_after_reboot || current.faults.silent) continue;
+        // Whatever the reply mode: the camera knows no tool that is sure to be listening.
+        m_scheduler.add(now + std::max(0, current.faults.reply_delay_ms), i, broadcast_destination());
+        if (m_config.log_traffic)
+            debug_log("[sim] camera %s back at %s with %s, announces itself\n", current.mac_address.c_str(),
+                      current.ip_address.c_str(), current.software_ver.c_str());
+    }
+}
+
 bool DiscoveryResponder::is_broadcast(uint32_t destination) const {
     if (destination == 0xFFFFFFFFu || destination == parse_ipv4(m_config.broadcast_address)) return true;
     // A directed broadcast: all host bits set in some camera's subnet.
@@ -267,10 +312,13 @@ bool DiscoveryResponder::is_broadcast(uint32_t destination) const {
     return false;
 }
 
-Endpoint DiscoveryResponder::reply_destination(const Endpoint& tool) const {
-    if (m_config.reply_mode == ReplyMode::Unicast) return tool;
+Endpoint DiscoveryResponder::broadcast_destination() const {
     // An unusable broadcast address was refused when the fleet was configured.
     return Endpoint{parse_ipv4(m_config.broadcast_address).value_or(0xFFFFFFFFu), m_config.tool_port};
+}
+
+Endpoint DiscoveryResponder::reply_destination(const Endpoint& tool) const {
+    return m_config.reply_mode == ReplyMode::Unicast ? tool : broadcast_destination();
 }
 
 void DiscoveryResponder::send_due_replies() {

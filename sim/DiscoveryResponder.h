@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -14,6 +16,7 @@
 // The cameras' side of discovery. One thread serves the whole fleet: it waits on the shared
 // device port and on each camera's own socket, answers requests, applies change requests,
 // and sends delayed replies when their time comes, so a thousand cameras cost one thread.
+// A camera back from a reboot announces itself with one unasked reply by broadcast.
 class DiscoveryResponder : public SimService {
 public:
     struct Stats {
@@ -45,7 +48,9 @@ private:
     void handle_datagram(const unsigned char* data, size_t length, const Endpoint& from, size_t source);
     void handle_device_info_request(std::string_view payload, const Endpoint& from, size_t source);
     void handle_change_request(std::string_view payload, const Endpoint& from, size_t source);
+    void announce_returns();
     bool is_broadcast(uint32_t destination) const;
+    Endpoint broadcast_destination() const;
     Endpoint reply_destination(const Endpoint& tool) const;
     void send_due_replies();
     void send_reply(size_t camera, const Endpoint& destination);
@@ -66,6 +71,15 @@ private:
     int m_wake = -1;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
+
+    // Cameras back from a reboot, queued by the device side's thread for this one. The
+    // observers outlive the responder in the cameras; they queue only while it is running.
+    struct Returns {
+        std::mutex mutex;
+        int wake_fd = -1;
+        std::vector<size_t> cameras;
+    };
+    std::shared_ptr<Returns> m_returns;
 
     std::atomic<uint64_t> m_requests_handled{0};
     std::atomic<uint64_t> m_ignored{0};

@@ -165,7 +165,8 @@ SdkFaultRule read_answer_rule(const json& object, const Place& place) {
 
 SdkFaults read_sdk_faults(const json& object, const Place& place, SdkFaults faults) {
     check_keys(object, place, {"answers", "upgrade_stall_percent", "upgrade_drop_percent", "upgrade_fail_percent",
-                               "upgrade_fail_result", "reboot_never_returns", "link_bytes_per_second", "seed"});
+                               "upgrade_fail_result", "reboot_never_returns", "upgrade_install_fails",
+                               "link_bytes_per_second", "seed"});
     for (const auto& item : object.items()) {
         const std::string& key = item.key();
         const json& value = item.value();
@@ -179,6 +180,7 @@ SdkFaults read_sdk_faults(const json& object, const Place& place, SdkFaults faul
         else if (key == "upgrade_fail_percent") faults.upgrade_fail_percent = read_number<int>(value, here, -1, 100);
         else if (key == "upgrade_fail_result") faults.upgrade_fail_result = read_number<int32_t>(value, here, 1, 127);
         else if (key == "reboot_never_returns") faults.reboot_never_returns = read_bool(value, here);
+        else if (key == "upgrade_install_fails") faults.upgrade_install_fails = read_bool(value, here);
         else if (key == "link_bytes_per_second") {
             faults.link_bytes_per_second = read_number<int64_t>(value, here, 0, 1000000000);
             // Slower than this, one upgrade chunk would outlast the client's patience.
@@ -262,8 +264,8 @@ VersionPolicy read_version_policy(const json& value, const Place& place) {
 // The device SDK keys, the same for a camera and, as every camera's default, for the fleet.
 constexpr const char* kDeviceKeys[] = {
     "users", "admin_password", "user_limit", "board_name", "board_id", "hardware_version", "serial", "pid",
-    "cloud_uid", "qr_text", "tf_card", "capability", "settings", "clock_profile", "reboot_ms", "dhcp_address",
-    "version_policy", "sdk_faults"};
+    "cloud_uid", "qr_text", "tf_card", "capability", "settings", "clock_profile", "reboot_ms", "announce_after_reboot",
+    "dhcp_address", "version_policy", "sdk_faults"};
 
 void read_device_keys(const json& object, const Place& place, DeviceSide& device) {
     for (const auto& item : object.items()) {
@@ -284,6 +286,7 @@ void read_device_keys(const json& object, const Place& place, DeviceSide& device
         else if (key == "settings") device.settings = read_settings(value, here, device.settings);
         else if (key == "clock_profile") device.clock_profile = read_number<int32_t>(value, here);
         else if (key == "reboot_ms") device.reboot_ms = read_number<int>(value, here, 0, static_cast<int>(kMaxDelayMs));
+        else if (key == "announce_after_reboot") device.announce_after_reboot = read_bool(value, here);
         else if (key == "dhcp_address") device.dhcp_address = read_address(value, here);
         else if (key == "version_policy") device.version_policy = read_version_policy(value, here);
         else if (key == "sdk_faults") device.faults = read_sdk_faults(value, here, device.faults);
@@ -416,6 +419,7 @@ FleetConfig build_fleet(const FleetPlan& plan) {
         camera.device = plan.device_defaults;
     }
     if (plan.demo_mix) apply_demo_mix(generated);
+    if (plan.fault_mix) apply_fault_mix(generated, *plan.fault_mix);
     fleet.cameras.insert(fleet.cameras.end(), generated.begin(), generated.end());
     if (fleet.cameras.empty()) throw ConfigError("the fleet has no cameras: give --count or list cameras in a configuration file");
     return fleet;

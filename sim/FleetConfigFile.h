@@ -2,6 +2,8 @@
 #include "sim/CameraConfig.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,6 +20,7 @@ struct FleetPlan {
     FleetConfig fleet;               // fleet-wide settings and the listed cameras
     size_t generate = 0;             // default cameras to add
     bool demo_mix = false;           // give the generated cameras variety
+    std::optional<uint64_t> fault_mix;  // a seed: give the generated cameras a soak test's faults
     DiscoveryFaults generated_faults;  // the fleet-wide faults, for the generated cameras
     DeviceSide device_defaults;      // the fleet-wide device SDK settings: every camera starts from them
 };

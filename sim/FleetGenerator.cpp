@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <unordered_set>
@@ -19,6 +20,18 @@ std::string generated_mac(uint32_t serial) {
     char text[18];
     std::snprintf(text, sizeof text, "00:1A:2B:%02X:%02X:%02X", (serial >> 16) & 0xFFu, (serial >> 8) & 0xFFu, serial & 0xFFu);
     return text;
+}
+
+// splitmix64: unlike the standard library's shuffles, the same on every platform.
+uint64_t next_random(uint64_t& state) {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+size_t share(size_t count, size_t percent) {
+    return (count * percent + 50) / 100;
 }
 
 } // namespace
@@ -74,4 +87,20 @@ void apply_demo_mix(std::vector<CameraConfig>& cameras) {
         if (i == 3) camera.faults.reply_delay_ms = 800;
         if (i == 5) camera.software_ver.clear();
     }
+}
+
+void apply_fault_mix(std::vector<CameraConfig>& cameras, uint64_t seed) {
+    std::vector<size_t> order(cameras.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    uint64_t state = seed;
+    for (size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[next_random(state) % i]);
+
+    const size_t busy = share(cameras.size(), 10), dropping = share(cameras.size(), 5), lost = share(cameras.size(), 2);
+    size_t next = 0;
+    for (const size_t end = busy; next < end; ++next) {
+        auto& answers = cameras[order[next]].device.faults.answers;
+        for (const char* request : {"set_config", "device_control"}) answers.push_back(SdkFaultRule{request, -1, 17, 0, 1, 0.3});
+    }
+    for (const size_t end = next + dropping; next < end; ++next) cameras[order[next]].device.faults.upgrade_drop_percent = 50;
+    for (const size_t end = next + lost; next < end; ++next) cameras[order[next]].device.faults.reboot_never_returns = true;
 }

@@ -23,3 +23,10 @@ std::vector<CameraConfig> generate_cameras(size_t count, const std::vector<Camer
 // camera on other ports; the fourth camera answers 800 ms late and the sixth has an empty
 // version (the tool must ignore it).
 void apply_demo_mix(std::vector<CameraConfig>& cameras);
+
+// Gives generated cameras the device SDK faults of a soak test, chosen per camera by a
+// shuffle seeded with `seed`: 10% answer set_config and device_control requests busy (17)
+// with probability 0.3, 5% drop an upgrade transfer at 50%, 2% never come back from a reboot
+// (shares rounded to whole cameras). No camera has two of them; the same seed and count give
+// the same mix.
+void apply_fault_mix(std::vector<CameraConfig>& cameras, uint64_t seed);

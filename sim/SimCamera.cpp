@@ -59,7 +59,7 @@ AppliedChange SimCamera::apply(const NetworkChange& change) {
     ++m_activity.changes_applied;
     push_bounded(m_activity.changes, applied);
     lock.unlock();
-    notify_network_observers();
+    notify(m_network_observers);
     return applied;
 }
 
@@ -106,26 +106,36 @@ DeviceRecord SimCamera::device_record() const {
 
 void SimCamera::update(const std::function<void(CameraView&)>& change) {
     bool moved = false;
+    bool back = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        const bool was_online = m_device.online;
         CameraView view{m_current, m_factory, m_device, m_record};
         change(view);
         if (view.network_changed) ++m_generation;
         moved = view.network_changed;
+        back = !was_online && m_device.online;
     }
-    if (moved) notify_network_observers();
+    // The address first: whoever hears of the return finds the camera where it now is.
+    if (moved) notify(m_network_observers);
+    if (back) notify(m_online_observers);
 }
 
-void SimCamera::add_network_observer(std::shared_ptr<const std::function<void()>> observer) {
+void SimCamera::add_network_observer(Observer observer) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_observers.push_back(std::move(observer));
+    m_network_observers.push_back(std::move(observer));
 }
 
-void SimCamera::notify_network_observers() {
-    std::vector<std::shared_ptr<const std::function<void()>>> observers;
+void SimCamera::add_online_observer(Observer observer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_online_observers.push_back(std::move(observer));
+}
+
+void SimCamera::notify(const std::vector<Observer>& list) {
+    std::vector<Observer> observers;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        observers = m_observers;
+        observers = list;
     }
     for (const auto& observer : observers) (*observer)();
 }

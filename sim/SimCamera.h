@@ -56,15 +56,20 @@ public:
     DeviceRecord device_record() const;
 
     // Runs `change` under the camera's lock; it must not block. Observers hear of it
-    // afterwards when it set network_changed.
+    // afterwards when it set network_changed or brought the camera back online.
     void update(const std::function<void(CameraView&)>& change);
 
+    using Observer = std::shared_ptr<const std::function<void()>>;
     // Called, outside the camera's lock, after every change of address or ports (apply, or an
     // update that set network_changed). Register before the services start.
-    void add_network_observer(std::shared_ptr<const std::function<void()>> observer);
+    void add_network_observer(Observer observer);
+    // Called, outside the camera's lock, when an update turns the camera back on after a
+    // reboot, with its new address and version already in place. Register before the
+    // services start.
+    void add_online_observer(Observer observer);
 
 private:
-    void notify_network_observers();
+    void notify(const std::vector<Observer>& list);
 
     const std::string m_mac;
     const CameraConfig m_factory;
@@ -75,7 +80,8 @@ private:
     std::optional<Endpoint> m_tool;
     DeviceState m_device;
     DeviceRecord m_record;
-    std::vector<std::shared_ptr<const std::function<void()>>> m_observers;
+    std::vector<Observer> m_network_observers;
+    std::vector<Observer> m_online_observers;
 };
 
 // The device side with the identity texts that the configuration leaves empty derived from

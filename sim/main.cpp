@@ -25,6 +25,7 @@ struct Options {
     std::string config_file;
     size_t count = 0;
     bool demo_mix = false;
+    uint64_t fault_mix_seed = 0;
     std::string reply;
     int spread_ms = 0;
     uint16_t device_port = 13000;
@@ -103,6 +104,7 @@ FleetConfig fleet_from(const Options& options, const CLI::App& app) {
     // Flags given on the command line override the file.
     if (app.count("--count")) plan.generate = options.count;
     if (app.count("--demo-mix")) plan.demo_mix = true;
+    if (app.count("--fault-mix")) plan.fault_mix = options.fault_mix_seed;
     if (app.count("--reply")) plan.fleet.reply_mode = options.reply == "unicast" ? ReplyMode::Unicast : ReplyMode::Broadcast;
     if (app.count("--spread")) plan.fleet.reply_spread_ms = options.spread_ms;
     if (app.count("--device-port")) plan.fleet.device_port = options.device_port;
@@ -140,6 +142,7 @@ int main(int argc, char** argv) {
     app.add_option("--reply", options.reply, "How cameras answer: broadcast (default) or unicast")
         ->check(CLI::IsMember({"broadcast", "unicast"}));
     app.add_flag("--demo-mix", options.demo_mix, "Give the generated cameras varied types, versions and ports");
+    app.add_option("--fault-mix", options.fault_mix_seed, "Give the generated cameras a soak test's device SDK faults, chosen by this seed");
     app.add_option("--spread", options.spread_ms, "Spread the fleet's answers to one request over this many ms")->check(CLI::Range(0, 600000));
     app.add_option("--device-port", options.device_port, "UDP port the cameras listen on")->check(CLI::Range(1, 65535));
     app.add_option("--tool-port", options.tool_port, "UDP port broadcast replies go to")->check(CLI::Range(1, 65535));

@@ -117,6 +117,45 @@ TEST_F(DeviceTest, SixteenMegabyteUpgradeRebootsIntoTheNewVersionAtItsDhcpAddres
     Network_ClientLogout(watcher);
 }
 
+TEST_F(DeviceTest, ACameraBackFromItsRebootAnnouncesItselfOnceUnlessSwitchedOff) {
+    start(2, [](CameraConfig& c) {
+        c.device.reboot_ms = 5000;
+        c.device.settings.dhcp = c.mac_address == "00:1A:2B:00:00:01";
+        c.device.dhcp_address = "10.77.9.9";
+        c.device.announce_after_reboot = c.mac_address == "00:1A:2B:00:00:01";
+    });
+    lab::Tool tool;  // listening on the tool port all along
+    Firmware firmware({2, 5, 0}, 64 * 1024);
+    for (size_t n = 1; n <= 2; ++n) {
+        int32_t upgrade = -1;
+        ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, login(n), firmware.path()), OVIX_OK);
+        EXPECT_EQ(follow(upgrade).percent, 100);
+        Network_ClientStopUpgrade(upgrade);
+    }
+    // A camera takes logins only after its return has been made known.
+    const auto back = [&](size_t n) {
+        int32_t handle = -1;
+        if (camera(n).device_record().reboots != 1 || !camera(n).online() || try_login(&handle, "", "Admin", n) != OVIX_OK) return false;
+        Network_ClientLogout(handle);
+        return true;
+    };
+    Clock::set_speed(20);
+    ASSERT_TRUE(eventually([&] { return back(1) && back(2); }));
+    Clock::set_speed(1);
+
+    // Whatever the cameras sent unasked went out before the answers to a request made now.
+    tool.request_devices();
+    std::vector<lab::Datagram> got = tool.receive_many(3);
+    for (lab::Datagram& more : tool.drain()) got.push_back(std::move(more));
+    std::vector<std::string> senders;
+    for (const lab::Datagram& datagram : got) senders.push_back(datagram.device() ? datagram.device()->mac_address : "?");
+    EXPECT_EQ(senders, (std::vector<std::string>{"00:1A:2B:00:00:01", "00:1A:2B:00:00:01", "00:1A:2B:00:00:02"}));
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got[0].source_ip, "10.77.9.9") << "from where DHCP put it";
+    EXPECT_STREQ(got[0].device()->ip_address, "10.77.9.9");
+    EXPECT_STREQ(got[0].device()->software_ver, "2.5.0");
+}
+
 TEST_F(DeviceTest, TransfersThatStallDropOrFailReportIt) {
     start(3, [](CameraConfig& c) {
         SdkFaults& f = c.device.faults;

@@ -60,11 +60,12 @@ TEST(FleetConfigFile, DocumentedExampleIsValid) {
 TEST(FleetConfigFile, ReadsTheDeviceSideWithFleetDefaultsOverriddenKnobByKnob) {
     const FleetConfig fleet = build_fleet(parse_fleet_plan(R"({
         "count": 1, "user_limit": 3, "admin_password": "tevoq", "dhcp_pool_start": "10.77.210.1", "max_connections": 50,
+        "announce_after_reboot": false,
         "sdk_faults": { "upgrade_drop_percent": 40, "link_bytes_per_second": 8192 },
         "cameras": [ { "mac_address": "AA", "ip_address": "10.77.3.1",
             "users": { "operator": "x", "Admin": "" }, "board_id": "0x1A2B", "cloud_uid": "U1",
             "tf_card": { "present": false }, "capability": { "ptz": 0, "lamp_type": -1 },
-            "settings": { "time_zone": -3600, "dhcp_enable": 1 }, "reboot_ms": 500, "version_policy": "any",
+            "settings": { "time_zone": -3600, "dhcp_enable": 1 }, "reboot_ms": 500, "announce_after_reboot": true, "version_policy": "any",
             "sdk_faults": { "upgrade_drop_percent": -1, "reboot_never_returns": true,
                             "answers": [ { "request": "set_config", "command": 1060, "nth": 2 } ] } } ]})", "fleet.json"));
     EXPECT_EQ(fleet.dhcp_pool_start, "10.77.210.1");
@@ -84,12 +85,14 @@ TEST(FleetConfigFile, ReadsTheDeviceSideWithFleetDefaultsOverriddenKnobByKnob) {
     EXPECT_EQ(listed.faults.upgrade_drop_percent, -1);
     EXPECT_EQ(listed.faults.link_bytes_per_second, 8192);
     EXPECT_TRUE(listed.faults.reboot_never_returns);
+    EXPECT_TRUE(listed.announce_after_reboot);
     ASSERT_EQ(listed.faults.answers.size(), 1u);
     EXPECT_EQ(listed.faults.answers[0], (SdkFaultRule{"set_config", 1060, 17, 2, 1, 0}));
     const DeviceSide& generated = fleet.cameras[1].device;
     EXPECT_EQ(generated.users, (std::vector<CameraUser>{{"Admin", "tevoq"}}));
     EXPECT_EQ(generated.faults.upgrade_drop_percent, 40);
     EXPECT_EQ(generated.reboot_ms, 30000);
+    EXPECT_FALSE(generated.announce_after_reboot);
 }
 
 TEST(FleetConfigFile, ErrorsNameThePlaceAndTheFault) {

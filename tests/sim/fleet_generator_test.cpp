@@ -45,3 +45,29 @@ TEST(FleetGenerator, DemoMixHasVarietyAndOneCameraTheToolRejects) {
     EXPECT_EQ(std::count_if(cameras.begin(), cameras.end(), [](const auto& c) { return c.software_ver.empty(); }), 1);
     EXPECT_EQ(late, 1);
 }
+
+TEST(FleetGenerator, FaultMixGivesDisjointSharesChosenBySeed) {
+    const auto mixed = [](uint64_t seed) {
+        auto cameras = generate_cameras(200);
+        apply_fault_mix(cameras, seed);
+        return cameras;
+    };
+    const auto cameras = mixed(7);
+    const std::vector<SdkFaultRule> busy_rules{{"set_config", -1, 17, 0, 1, 0.3}, {"device_control", -1, 17, 0, 1, 0.3}};
+    size_t busy = 0, dropping = 0, lost = 0;
+    for (const CameraConfig& camera : cameras) {
+        const SdkFaults& f = camera.device.faults;
+        const bool is_busy = !f.answers.empty(), is_dropping = f.upgrade_drop_percent >= 0;
+        EXPECT_LE(int{is_busy} + int{is_dropping} + int{f.reboot_never_returns}, 1) << camera.mac_address;
+        EXPECT_EQ(f.answers, is_busy ? busy_rules : std::vector<SdkFaultRule>{});
+        EXPECT_EQ(f.upgrade_drop_percent, is_dropping ? 50 : -1);
+        busy += is_busy;
+        dropping += is_dropping;
+        lost += f.reboot_never_returns;
+    }
+    EXPECT_EQ(busy, 20u);
+    EXPECT_EQ(dropping, 10u);
+    EXPECT_EQ(lost, 4u);
+    EXPECT_EQ(mixed(7), cameras) << "the same seed, the same mix";
+    EXPECT_NE(mixed(8), cameras);
+}
