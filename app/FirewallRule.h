@@ -1,5 +1,5 @@
 #pragma once
-#include "app/CommandRunner.h"
+#include "foundation/CommandRunner.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/CommandRunner.h"
+#include "foundation/CommandRunner.h"
 
 #include <algorithm>
 #include <cerrno>
