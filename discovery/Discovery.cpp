@@ -94,6 +94,7 @@ uint32_t CDiscovery::StopDiscovery() {
     {
         CAutoMutex lock(&m_table_mutex);
         m_table.clear();
+        m_heard_ms.clear();
     }
     {
         CAutoMutex lock(&m_queue_mutex);
@@ -189,6 +190,34 @@ uint32_t CDiscovery::GetDeviceList(std::vector<DEV_INFO>& list, int& count) {
 uint32_t CDiscovery::ClearDeviceList() {
     CAutoMutex lock(&m_table_mutex);
     m_table.clear();
+    m_heard_ms.clear();
+    return RC_OK;
+}
+
+uint32_t CDiscovery::FindDevice(const char* mac, DEV_INFO& record, int64_t& heard_ms) {
+    if (!mac) return RC_ARG_MISSING;
+    char key[kDiscoveryTextSize] = {};
+    std::strncpy(key, mac, kDiscoveryTextSize - 1);
+    CAutoMutex lock(&m_table_mutex);
+    for (size_t i = 0; i < m_table.size(); ++i) {
+        if (!same_mac(m_table[i].mac_address, key)) continue;
+        record = m_table[i];
+        heard_ms = m_heard_ms[i];
+        return RC_OK;
+    }
+    return RC_FAIL;
+}
+
+uint32_t CDiscovery::SweepDiscovery() {
+    if (!m_running) {
+        DEBUG_LOCATION(kFile, "CDiscovery::SweepDiscovery");
+        return RC_NOT_STARTED;
+    }
+    const int64_t asked = Clock::now_ms();
+    std::lock_guard<std::mutex> lock(m_sweep_mutex);
+    if (m_last_sweep_ms >= 0 && m_last_sweep_ms + kSweepGapMs > asked) return RC_OK;
+    m_engine.send_request_to_all();
+    m_last_sweep_ms = Clock::now_ms();
     return RC_OK;
 }
 
@@ -229,12 +258,14 @@ uint32_t CDiscovery::MergeDevice(const DEV_INFO& record) {
         auto it = std::find_if(m_table.begin(), m_table.end(),
                                [&](const DEV_INFO& d) { return same_mac(d.mac_address, record.mac_address); });
         if (it != m_table.end()) {
+            m_heard_ms[static_cast<size_t>(it - m_table.begin())] = Clock::now_ms();
             if (!same_record(*it, record)) {
                 *it = record;
                 changed = true;
             }
         } else {
             m_table.push_back(record);
+            m_heard_ms.push_back(Clock::now_ms());
             is_new = true;
             if (m_recv_log)
                 write_trace(m_recv_log,

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,14 @@ public:
     // Appends a copy of every record in table order and adds their number to count.
     uint32_t GetDeviceList(std::vector<DEV_INFO>& list, int& count);
     uint32_t ClearDeviceList();
+    // The record of one MAC and when a reply from it was last merged (Clock::now_ms), whether
+    // or not it changed anything; RC_FAIL when the MAC is not in the table.
+    uint32_t FindDevice(const char* mac, DEV_INFO& record, int64_t& heard_ms);
+    // Sends one sweep of requests from the calling thread and leaves the table as it is, so
+    // that a worker can look for a device again without disturbing the others. Sweeps asked
+    // for while one is under way, or within kSweepGapMs after it, are served by that one.
+    uint32_t SweepDiscovery();
+    static constexpr int64_t kSweepGapMs = 1000;
 
     uint32_t ThreadFunc(uint32_t argument);  // one turn of the merge thread
     uint32_t MergeDevice(const DEV_INFO& record);
@@ -42,6 +51,9 @@ private:
 
     std::atomic<bool> m_running{false};
     std::vector<DEV_INFO> m_table;
+    std::vector<int64_t> m_heard_ms;  // beside m_table: when each record was last heard
+    std::mutex m_sweep_mutex;
+    int64_t m_last_sweep_ms = -1;
     CMutex m_table_mutex;
     std::atomic<DiscoveryCB> m_callback{nullptr};
     std::atomic<void*> m_context{nullptr};

@@ -1,0 +1,46 @@
+#pragma once
+#include "devsdk/ovix_client.h"
+#include "devsdk/protocol/FirmwareFile.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+namespace support {
+
+// A file under /tmp, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const std::string& content = {}, const char* stem = "fleetset-test") {
+        std::string pattern = std::string("/tmp/") + stem + "-XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd >= 0) {
+            ok = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+            ::close(fd);
+        }
+        m_path = pattern;
+    }
+    ~TempFile() { ::unlink(m_path.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    const std::string& path() const { return m_path; }
+    bool ok = false;
+
+private:
+    std::string m_path;
+};
+
+// A firmware file of our format for the default cameras (board 0x3516).
+class Firmware : public TempFile {
+public:
+    Firmware(ovix::FirmwareVersion version, uint64_t image_length, std::string board = "0x3516")
+        : TempFile({}, "fleetset-fw") {
+        ok = ovix::make_firmware_file(path(), {std::move(board), version, image_length, image_length + 11, "test"}) ==
+             OVIX_OK;
+    }
+};
+
+} // namespace support
