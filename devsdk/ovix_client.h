@@ -273,7 +273,9 @@ typedef struct ovix_frame {
 } ovix_frame;
 
 /* Called on a library thread for each picture. It must return soon and must not call the
- * library; a toolkit widget copies the picture and schedules a repaint on its own thread. */
+ * library; a toolkit widget copies the picture and schedules a repaint on its own thread.
+ * Nor may it wait for a lock that another thread holds while calling the library: answers
+ * arrive on this same thread, and StopLive and Logout wait for the callback to finish. */
 typedef void (*ovix_frame_callback)(void* context, const ovix_frame* frame);
 
 typedef struct ovix_render_target {
@@ -281,8 +283,11 @@ typedef struct ovix_render_target {
     void* context;
 } ovix_render_target;
 
-/* The window handle: a render target that outlives its use by a live handle (until
- * Network_ClientStopLive, or until another target or a null handle is set). */
+/* The window handle: a render target that outlives its use by a live handle. Once
+ * Network_ClientStopLive of that live handle, Network_ClientLogout of its login, or setting
+ * another target or a null handle has returned, no frame callback of the old target runs any
+ * more: these calls wait for a callback in progress to finish, so the target may be freed at
+ * once. After the logout the live handle refuses a new target with OVIX_ERR_DISCONNECTED. */
 typedef ovix_render_target* OVIX_WINDOW;
 
 /* ---- Calls ------------------------------------------------------------------------------- */
@@ -302,7 +307,8 @@ OVIX_API int32_t Network_ClientLogin(int32_t* login_handle, const char* ip, int3
 OVIX_API int32_t Network_ClientLogout(int32_t login_handle);
 OVIX_API int32_t Network_ClientSetEventCB(int32_t login_handle, ovix_event_callback callback, void* context);
 
-/* The answer is copied into buffer; bytes the device did not send are zeroed. */
+/* The answer is copied into buffer; bytes the device did not send are zeroed. A success
+ * answer without any data is OVIX_ERR_PROTOCOL. The same holds for GetCameraAdvanceConfig. */
 OVIX_API int32_t Network_ClientGetDeviceConfig(int32_t login_handle, int32_t command, int32_t channel, void* buffer,
                                                int32_t length);
 OVIX_API int32_t Network_ClientSetDeviceConfig(int32_t login_handle, int32_t command, int32_t channel,
@@ -319,6 +325,7 @@ OVIX_API int32_t Network_ClientStopUpgrade(int32_t upgrade_handle);
 
 OVIX_API int32_t Network_ClientStartLive(int32_t* live_handle, int32_t login_handle, const ovix_live_preview* preview,
                                          int32_t reserved1, int32_t reserved2);
+/* Returns once no frame callback of the stream is running, and none will start (see OVIX_WINDOW). */
 OVIX_API int32_t Network_ClientStopLive(int32_t live_handle);
 OVIX_API int32_t Network_ClientLiveControl(int32_t live_handle, int32_t command, void* argument);
 

@@ -17,12 +17,15 @@ int32_t request(int32_t login_handle, Kind kind, const Bytes& payload, Bytes* an
     return session->call(kind, payload, answer);
 }
 
-// A record read from the device: what it sent, zero-filled to the caller's length.
+// A record read from the device: what it sent, zero-filled to the caller's length. When the
+// result is not OK, the buffer is undefined.
 int32_t read_record(int32_t login_handle, Kind kind, const Bytes& payload, void* buffer, int32_t length) {
     if (!buffer || length <= 0 || length > OVIX_CONFIG_MAX) return OVIX_ERR_BAD_ARGUMENT;
     Bytes data;
     int32_t result = request(login_handle, kind, payload, &data);
     if (result != OVIX_OK) return result;
+    // A success that carries no record at all is no answer to a read (and data() may be null).
+    if (data.empty()) return OVIX_ERR_PROTOCOL;
     size_t n = std::min(data.size(), static_cast<size_t>(length));
     std::memcpy(buffer, data.data(), n);
     std::memset(static_cast<uint8_t*>(buffer) + n, 0, static_cast<size_t>(length) - n);

@@ -33,17 +33,39 @@ int32_t LiveStream::start(const std::shared_ptr<LoginSession>& session, const ov
 }
 
 void LiveStream::stop() {
+    end_delivery();
     if (m_stopped.exchange(true)) return;
     m_session->detach_stream(m_stream_id);
-    set_target(nullptr);
+    // From inside the frame callback this request fails at once (the reader cannot wait for
+    // its own answer); the device's further pictures then find no stream and are dropped.
     if (m_session->alive()) m_session->call(Kind::LiveStop, encode_u32(m_stream_id));
 }
 
-void LiveStream::set_target(ovix_render_target* target) {
-    m_target = target;
-    // Called from inside the frame callback, the delivery in progress is this very call.
-    if (m_delivering.load() == std::this_thread::get_id()) return;
-    std::lock_guard<std::mutex> wait_for_delivery(m_deliver_mutex);
+template <class Change>
+void LiveStream::with_delivery_held(Change change) {
+    if (m_delivering.load() == std::this_thread::get_id()) {
+        change();
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_deliver_mutex);
+    change();
+}
+
+void LiveStream::end_delivery() {
+    with_delivery_held([this] {
+        m_ended = true;
+        m_target = nullptr;
+    });
+}
+
+int32_t LiveStream::set_target(ovix_render_target* target) {
+    int32_t result = OVIX_OK;
+    with_delivery_held([&] {
+        // An ended stream (logged out) has no pictures to give; a null target is still fine.
+        if (m_ended && target) result = OVIX_ERR_DISCONNECTED;
+        else if (!m_ended) m_target = target;
+    });
+    return result;
 }
 
 int32_t LiveStream::forward(int32_t command, ByteView argument) {
@@ -58,8 +80,7 @@ int32_t LiveStream::control(int32_t command, void* argument) {
     switch (command) {
     case OVIX_LIVE_SET_TARGET:
         if (!argument) return OVIX_ERR_BAD_ARGUMENT;
-        set_target(*static_cast<OVIX_WINDOW*>(argument));
-        return OVIX_OK;
+        return set_target(*static_cast<OVIX_WINDOW*>(argument));
     case OVIX_LIVE_MIC_OPEN:
     case OVIX_LIVE_MIC_CLOSE:
         return forward(command, {});
@@ -82,7 +103,7 @@ int32_t LiveStream::control(int32_t command, void* argument) {
 void LiveStream::on_frame(const VideoFrameHeader& header, ByteView picture) {
     if (!m_target.load()) return;  // nobody watches: skip the decoding
     std::lock_guard<std::mutex> lock(m_deliver_mutex);
-    ovix_render_target* target = m_target.load();
+    ovix_render_target* target = m_target.load();  // null once the deliveries ended
     if (!target || !target->on_frame || !picture_size_ok(header.width, header.height)) return;
     m_pixels.resize(size_t{header.width} * header.height);
     if (!decode_picture(header.codec, picture, header.width, header.height, m_pixels.data())) {

@@ -4,6 +4,7 @@
 #include "devsdk/client/UpgradeJob.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace ovix::client {
 
@@ -86,6 +87,15 @@ void LoginSession::detach_stream(uint32_t stream_id) {
 }
 
 void LoginSession::close() {
+    // The streams end first: closing the connection waits for the reader only when called
+    // from another thread, and a logout from inside a callback must stop the pictures too.
+    std::vector<std::shared_ptr<LiveStream>> streams;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto& [id, weak] : m_streams)
+            if (auto stream = weak.lock()) streams.push_back(std::move(stream));
+    }
+    for (auto& stream : streams) stream->end_delivery();
     m_connection->close(Kind::Logout);
 }
 

@@ -33,7 +33,8 @@ public:
     void attach_stream(uint32_t stream_id, const std::shared_ptr<LiveStream>& stream);
     void detach_stream(uint32_t stream_id);
 
-    // Logout: tells the device, then ends the connection. No drop event follows.
+    // Logout: ends the deliveries of its live streams, tells the device, then ends the
+    // connection. No drop event and no frame callback follow.
     void close();
 
 private:

@@ -86,3 +86,14 @@ TEST_F(ClientHostile, AnsweredPingsKeepAQuietLoginAlive) {
     EXPECT_EQ(events.count(), 0u);
     EXPECT_EQ(Network_ClientIrcutControl(handle, 1), OVIX_OK);
 }
+
+TEST_F(ClientHostile, SuccessWithoutDataToARecordReadIsAFailureNotADrop) {
+    for (Kind kind : {Kind::GetConfig, Kind::GetCapability})
+        device.on(kind, [](FakeDevice::Peer& peer, const Frame& request) { peer.answer(request, OVIX_OK); });
+    uint8_t clock[72];
+    EXPECT_EQ(Network_ClientGetDeviceConfig(handle, OVIX_CMD_GET_CLOCK, 0, clock, sizeof clock), OVIX_ERR_PROTOCOL);
+    ovix_capability capability;
+    EXPECT_EQ(Network_ClientGetCameraAdvanceConfig(handle, 0, &capability, sizeof capability), OVIX_ERR_PROTOCOL);
+    EXPECT_EQ(Network_ClientIrcutControl(handle, 1), OVIX_OK);
+    EXPECT_EQ(events.count(), 0u);
+}

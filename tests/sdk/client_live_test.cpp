@@ -8,8 +8,11 @@ using namespace ovix;
 
 namespace {
 
-// A render target as a toolkit widget would hold it: copies each picture.
+// A render target as a toolkit widget would hold it: copies each picture. A slow one takes
+// `delay_ms` between entering the callback and counting the picture.
 struct Screen {
+    std::atomic<int64_t> delay_ms{0};
+    std::atomic<int> entered{0};
     std::mutex mutex;
     int frames = 0;
     int width = 0, height = 0, stride = 0;
@@ -19,6 +22,8 @@ struct Screen {
 
     static void on_frame(void* context, const ovix_frame* frame) {
         auto* s = static_cast<Screen*>(context);
+        ++s->entered;
+        if (s->delay_ms > 0) Clock::sleep_ms(s->delay_ms);
         std::lock_guard<std::mutex> lock(s->mutex);
         ++s->frames;
         s->width = frame->width;
@@ -54,8 +59,36 @@ protected:
         ovix_live_preview preview{0, 0, 2};
         ASSERT_EQ(Network_ClientStartLive(&live, handle, &preview, 0, 0), OVIX_OK);
     }
+    // Ends the stream with `end` while frames keep coming to a screen slower than a request's
+    // time limit, so that a callback is in progress then, and a request that the device leaves
+    // unanswered returns before that callback ends. `settle` then lets every frame pushed before
+    // it reach the client. No callback may count once `end` has returned.
+    void end_while_streaming(const std::function<int32_t()>& end, const std::function<void()>& settle) {
+        Clock::set_speed(20.0);
+        screen.delay_ms = OVIX_REQUEST_TIMEOUT_MS + 1000;
+        OVIX_WINDOW window = &screen.target;
+        ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_OK);
+        std::atomic<bool> pushing{true};
+        std::thread pusher([&] {
+            for (uint32_t i = 0; pushing; ++i) {
+                device.push_all(Kind::VideoFrame, video_frame(i, 16, 16));
+                Clock::sleep_ms(200);
+            }
+        });
+        EXPECT_TRUE(eventually([&] { return screen.count() >= 1; }));
+        EXPECT_EQ(end(), OVIX_OK);
+        const int at_return = screen.count();
+        EXPECT_EQ(screen.entered, at_return) << "a callback still runs";
+        Clock::set_speed(1.0);
+        pushing = false;
+        pusher.join();
+        settle();
+        EXPECT_EQ(screen.count(), at_return);
+    }
+
     int32_t handle = -1;
     int32_t live = -1;
+    // A member: TearDown's UnInit stops the stream before the screen goes.
     Screen screen;
 };
 
@@ -148,11 +181,29 @@ TEST_F(ClientLive, TargetCanBeFreedAsSoonAsItIsReplaced) {
     std::thread pusher([&] {
         for (uint32_t i = 0; pushing; ++i) device.push_all(Kind::VideoFrame, video_frame(i, 64, 64));
     });
-    ASSERT_TRUE(eventually([&] { return first->count() > 3; }));
+    // No early return while `first` is the target or the pusher runs.
+    EXPECT_TRUE(eventually([&] { return first->count() > 3; }));
     window = &screen.target;
     Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
     first.reset();  // a use after this would show under the sanitizers
-    ASSERT_TRUE(eventually([&] { return screen.count() > 3; }));
+    EXPECT_TRUE(eventually([&] { return screen.count() > 3; }));
     pushing = false;
     pusher.join();
+}
+
+TEST_F(ClientLive, NoCallbackRunsOnceStopLiveHasReturned) {
+    // The device never answers the stop, so StopLive cannot owe its wait to that answer. The
+    // login stays: an answer on it comes after every frame pushed before.
+    device.on(Kind::LiveStop, [](FakeDevice::Peer&, const Frame&) {});
+    end_while_streaming([&] { return Network_ClientStopLive(live); },
+                        [&] { EXPECT_EQ(Network_ClientDeviceControl(handle, OVIX_CTRL_LAMP, 0, 0, 0), OVIX_OK); });
+}
+
+TEST_F(ClientLive, NoCallbackRunsOnceLogoutHasReturned) {
+    end_while_streaming([&] { return Network_ClientLogout(handle); },
+                        [&] { EXPECT_TRUE(eventually([&] { return device.open_connections() == 0; })); });
+    // The live handle outlives its login, but shows nothing any more.
+    OVIX_WINDOW window = &screen.target;
+    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_ERR_DISCONNECTED);
+    EXPECT_EQ(Network_ClientStopLive(live), OVIX_OK);
 }
