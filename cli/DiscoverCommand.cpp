@@ -18,8 +18,8 @@ void add_discover_command(CLI::App& app, int& exit_code) {
     cmd->add_option("--interface", options->interface_address,
                     "Local IPv4 address to search from (default: every local address)")
         ->check(CLI::ValidIPV4);
-    const std::map<std::string, DeviceTableFormat> formats = {
-        {"table", DeviceTableFormat::Table}, {"json", DeviceTableFormat::Json}, {"csv", DeviceTableFormat::Csv}};
+    const std::map<std::string, DeviceListFormat> formats = {
+        {"table", DeviceListFormat::Table}, {"json", DeviceListFormat::Json}, {"csv", DeviceListFormat::Csv}};
     cmd->add_option("--format", options->format, "Output format: table, json or csv")
         ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
     cmd->callback([options, &exit_code] { exit_code = run_discover(*options); });
@@ -46,7 +46,7 @@ int run_discover(const DiscoverOptions& options) {
     discovery.GetDeviceList(devices, count);
     discovery.StopDiscovery();
 
-    std::string out = format_device_table(devices, options.format);
+    std::string out = format_device_list(devices, options.format);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

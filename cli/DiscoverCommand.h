@@ -1,5 +1,5 @@
 #pragma once
-#include "cli/DeviceTable.h"
+#include "cli/DeviceListFormat.h"
 
 #include <string>
 
@@ -8,7 +8,7 @@ namespace CLI { class App; }
 struct DiscoverOptions {
     double seconds = 3;
     std::string interface_address;  // empty: every local address
-    DeviceTableFormat format = DeviceTableFormat::Table;
+    DeviceListFormat format = DeviceListFormat::Table;
 };
 
 // Adds "discover" to the program; the callback runs it and sets exit_code.

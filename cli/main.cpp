@@ -1,5 +1,9 @@
 // fleetset-cli: the headless front end of fleetset.
+#include "cli/CommandLine.h"
 #include "cli/DiscoverCommand.h"
+#include "cli/EnglishTexts.h"
+#include "cli/RunCommand.h"
+#include "cli/RunJob.h"
 #include "foundation/debug_log.h"
 
 #include <CLI/CLI.hpp>
@@ -14,7 +18,8 @@ int main(int argc, char** argv) {
         if (!debug_log_on) set_debug_log_sink([](std::string_view) {});
     });
     int exit_code = 0;
+    const EnglishTexts texts;
     add_discover_command(app, exit_code);
-    CLI11_PARSE(app, argc, argv);
-    return exit_code;
+    add_run_command(app, exit_code, texts, run_job);
+    return run_command_line(app, argc, argv, exit_code);
 }

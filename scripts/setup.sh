@@ -13,6 +13,7 @@ packages=(
   libsodium-dev                          # device SDK: login challenge-response, firmware digests
   qt6-base-dev xvfb xauth fonts-wqy-microhei  # the windows, a virtual display, their Chinese texts
   iproute2 util-linux                    # the private network lab (ip, unshare)
+  jq                                     # the command line's lab tests read its JSON reports
 )
 
 missing=()

@@ -1,4 +1,6 @@
-#include "cli/DeviceTable.h"
+#include "cli/DeviceListFormat.h"
+
+#include "cli/CsvText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -53,16 +55,6 @@ std::string to_json(const std::vector<DEV_INFO>& devices) {
     return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
-std::string csv_cell(const std::string& value) {
-    if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
-    std::string quoted = "\"";
-    for (char c : value) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 std::string to_csv(const std::vector<DEV_INFO>& devices) {
     std::string out;
     for (size_t i = 0; i < kColumns.size(); ++i) out += (i ? "," : "") + std::string(kColumns[i]);
@@ -101,11 +93,11 @@ std::string to_table(const std::vector<DEV_INFO>& devices) {
 
 } // namespace
 
-std::string format_device_table(const std::vector<DEV_INFO>& devices, DeviceTableFormat format) {
+std::string format_device_list(const std::vector<DEV_INFO>& devices, DeviceListFormat format) {
     switch (format) {
-    case DeviceTableFormat::Json: return to_json(devices);
-    case DeviceTableFormat::Csv: return to_csv(devices);
-    case DeviceTableFormat::Table: break;
+    case DeviceListFormat::Json: return to_json(devices);
+    case DeviceListFormat::Csv: return to_csv(devices);
+    case DeviceListFormat::Table: break;
     }
     return to_table(devices);
 }

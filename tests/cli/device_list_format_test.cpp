@@ -1,4 +1,5 @@
-#include "cli/DeviceTable.h"
+#include "cli/DeviceListFormat.h"
+#include "support/DeviceRecord.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -8,29 +9,21 @@
 namespace {
 
 DEV_INFO device(const char* mac, const char* ip, const char* version) {
-    DEV_INFO d;
-    std::memset(&d, 0, sizeof d);
-    std::strcpy(d.mac_address, mac);
-    std::strcpy(d.ip_address, ip);
-    std::strcpy(d.subnet_mask, "255.255.0.0");
-    std::strcpy(d.gateway, "10.77.0.254");
-    std::strcpy(d.software_ver, version);
+    DEV_INFO d = make_device_record(mac, ip, version);
     d.cmd_port = 5000;
     d.media_port = 5001;
-    d.http_port = 80;
     d.phone_port = 5002;
     d.ipc_type = 3;
-    d.board_type = 0x3516;
     d.device_type = 200;
     return d;
 }
 
 } // namespace
 
-TEST(DeviceTable, JsonHasEveryKeyWithNumbersAsNumbers) {
-    auto out = format_device_table({device("00:1A:2B:00:00:01", "10.77.1.1", "2.4.1"),
-                                     device("00:1A:2B:00:00:02", "10.77.1.2", "2.4.2")},
-                                    DeviceTableFormat::Json);
+TEST(DeviceListFormat, JsonHasEveryKeyWithNumbersAsNumbers) {
+    auto out = format_device_list({device("00:1A:2B:00:00:01", "10.77.1.1", "2.4.1"),
+                                    device("00:1A:2B:00:00:02", "10.77.1.2", "2.4.2")},
+                                   DeviceListFormat::Json);
     auto j = nlohmann::json::parse(out);
     ASSERT_TRUE(j.is_array());
     ASSERT_EQ(j.size(), 2u);
@@ -50,31 +43,31 @@ TEST(DeviceTable, JsonHasEveryKeyWithNumbersAsNumbers) {
     EXPECT_EQ(first["software_ver"], "2.4.1");
 }
 
-TEST(DeviceTable, EmptyTableIsAnEmptyArrayOrJustTheHeader) {
-    EXPECT_EQ(nlohmann::json::parse(format_device_table({}, DeviceTableFormat::Json)), nlohmann::json::array());
-    EXPECT_EQ(format_device_table({}, DeviceTableFormat::Csv),
+TEST(DeviceListFormat, EmptyTableIsAnEmptyArrayOrJustTheHeader) {
+    EXPECT_EQ(nlohmann::json::parse(format_device_list({}, DeviceListFormat::Json)), nlohmann::json::array());
+    EXPECT_EQ(format_device_list({}, DeviceListFormat::Csv),
               "mac,ip,cmd_port,media_port,http_port,phone_port,ipc_type,board_type,device_type,subnet_mask,gateway,software_ver\n");
 }
 
-TEST(DeviceTable, CsvQuotesTextsThatWouldBreakTheRow) {
-    auto out = format_device_table({device("00:1A", "10.77.1.1", "v1,\"beta\"")}, DeviceTableFormat::Csv);
+TEST(DeviceListFormat, CsvQuotesTextsThatWouldBreakTheRow) {
+    auto out = format_device_list({device("00:1A", "10.77.1.1", "v1,\"beta\"")}, DeviceListFormat::Csv);
     EXPECT_NE(out.find(",\"v1,\"\"beta\"\"\"\n"), std::string::npos) << out;
 }
 
-TEST(DeviceTable, TextFieldsFilledToTheLastByteAreNotOverread) {
+TEST(DeviceListFormat, TextFieldsFilledToTheLastByteAreNotOverread) {
     DEV_INFO d = device("m", "10.77.1.1", "x");
     std::memset(d.software_ver, 'v', sizeof d.software_ver);  // no terminator in the field
-    auto j = nlohmann::json::parse(format_device_table({d}, DeviceTableFormat::Json));
+    auto j = nlohmann::json::parse(format_device_list({d}, DeviceListFormat::Json));
     EXPECT_EQ(j[0]["software_ver"], std::string(32, 'v'));
 }
 
-TEST(DeviceTable, InvalidUtf8FromADeviceDoesNotBreakJson) {
-    auto out = format_device_table({device("m", "10.77.1.1", "\xff\xfe")}, DeviceTableFormat::Json);
+TEST(DeviceListFormat, InvalidUtf8FromADeviceDoesNotBreakJson) {
+    auto out = format_device_list({device("m", "10.77.1.1", "\xff\xfe")}, DeviceListFormat::Json);
     EXPECT_TRUE(nlohmann::json::accept(out));
 }
 
-TEST(DeviceTable, TableShowsBoardTypeInHexAndACount) {
-    auto out = format_device_table({device("00:1A:2B:00:00:01", "10.77.1.1", "2.4.1")}, DeviceTableFormat::Table);
+TEST(DeviceListFormat, TableShowsBoardTypeInHexAndACount) {
+    auto out = format_device_list({device("00:1A:2B:00:00:01", "10.77.1.1", "2.4.1")}, DeviceListFormat::Table);
     EXPECT_NE(out.find("0x3516"), std::string::npos);
     EXPECT_NE(out.find("1 device\n"), std::string::npos);
 }

@@ -1,0 +1,42 @@
+#include "cli/DeviceSelection.h"
+
+#include "batch/BatchJob.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+namespace {
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+} // namespace
+
+DeviceSelection select_devices(const std::vector<DeviceRow>& rows, const RunOptions& options) {
+    DeviceSelection selection;
+    std::set<std::string> macs, ips(options.ips.begin(), options.ips.end()), found;
+    for (const std::string& mac : options.macs) macs.insert(upper(mac));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const DeviceRow& row = rows[i];
+        const std::string mac = upper(row.mac);
+        const bool by_mac = macs.count(mac) > 0, by_ip = ips.count(row.ip) > 0;
+        if (by_mac) found.insert(mac);
+        if (by_ip) found.insert(row.ip);
+        if (!options.all && !by_mac && !by_ip) continue;
+        const int index = static_cast<int>(i);
+        if (row.version.empty())
+            selection.without_version.push_back(index);
+        else if (options.only_outdated && BatchJob::version_matches(options.upgrade_file, row.version))
+            selection.up_to_date.push_back(index);
+        else
+            selection.rows.push_back(index);
+    }
+    for (const std::string& mac : options.macs)
+        if (!found.count(upper(mac))) selection.missing.push_back(mac);
+    for (const std::string& ip : options.ips)
+        if (!found.count(ip)) selection.missing.push_back(ip);
+    return selection;
+}

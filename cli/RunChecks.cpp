@@ -1,0 +1,99 @@
+#include "cli/RunChecks.h"
+
+#include "batch/BatchJob.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kLanguages = 21;
+// A shorter path cannot name a firmware file; the window refuses it too.
+constexpr size_t kShortestFirmwarePath = 8;
+
+bool same_text_ignoring_case(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+bool is_regular_file(const std::string& path) {
+    struct stat info{};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string check_firmware(const std::string& path, const EnglishTexts& texts) {
+    const std::string refusal = "--upgrade \"" + path + "\": " + texts.text("IDS_INVALID_UPGRADE_FILE");
+    if (path.size() < kShortestFirmwarePath) return refusal;
+    if (!is_regular_file(path)) return refusal + " (no such file)";
+    if (BatchJob::file_version(path).empty()) return refusal + " (no readable version header)";
+    return {};
+}
+
+// The command step must not end the device's session under the steps after it; alone it
+// may say anything.
+std::string check_command(const RunOptions& options) {
+    JobSteps others = options.steps;
+    others.send_command = 0;
+    const bool unsafe = options.command.find("reboot") != std::string::npos || options.command.find("top") != std::string::npos;
+    if (unsafe && others.any()) return "--command: a command containing \"reboot\" or \"top\" runs only as the job's one step";
+    return {};
+}
+
+// One trailing line break is the file's, not the password's.
+std::string read_password_file(const std::string& path, bool& ok) {
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ok = file.good() || file.eof();
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
+}
+
+} // namespace
+
+int language_index(const std::string& text, const EnglishTexts& texts) {
+    if (!text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); })) {
+        const int index = text.size() <= 2 ? std::atoi(text.c_str()) : kLanguages;
+        return index < kLanguages ? index : -1;
+    }
+    for (int i = 0; i < kLanguages; ++i)
+        if (same_text_ignoring_case(text, texts.text("IDS_LANGUAGE_" + std::to_string(i)))) return i;
+    return -1;
+}
+
+std::string check_run_options(RunOptions& options, const EnglishTexts& texts) {
+    if (options.user.empty()) return "--user: " + texts.text("IDS_INPUT_USER_NAME");
+    if (!options.steps.any())
+        return "no step given: name at least one, for example --upgrade FILE or --time-zone HOURS (see --help)";
+    if (!options.all && options.macs.empty() && options.ips.empty()) return "no devices named: use --all, --mac or --ip";
+    if (options.steps.change_auto_ip) {
+        switch (parse_address_range(options.ip_range, options.range)) {
+        case RangeCheck::Invalid: return "--ip-range \"" + options.ip_range + "\": " + texts.text("IDS_INVALID_IP_ADDR");
+        case RangeCheck::PrefixMismatch:
+            return "--ip-range \"" + options.ip_range + "\": " + texts.text("IDS_IP_RANGE_DISMATCH");
+        case RangeCheck::Ok: break;
+        }
+    }
+    if (options.steps.need_update) {
+        if (std::string refusal = check_firmware(options.upgrade_file, texts); !refusal.empty()) return refusal;
+    }
+    if (std::string refusal = check_command(options); !refusal.empty()) return refusal;
+    if (options.steps.change_language) {
+        options.language_index = language_index(options.language, texts);
+        if (options.language_index < 0)
+            return "--language \"" + options.language + "\": expected 0 to 20 or a language name such as " +
+                   texts.text("IDS_LANGUAGE_2");
+    }
+    if (!options.password_file.empty()) {
+        bool ok = false;
+        options.password = read_password_file(options.password_file, ok);
+        if (!ok) return "--password-file \"" + options.password_file + "\": cannot be read";
+    } else if (const char* password = std::getenv("FLEETSET_PASSWORD")) {
+        options.password = password;
+    }
+    return {};
+}

@@ -1,0 +1,192 @@
+#include "cli/RunJob.h"
+
+#include "batch/BatchJob.h"
+#include "batch/NeighbourCache.h"
+#include "cli/DeviceRuns.h"
+#include "cli/DeviceSelection.h"
+#include "cli/JobPlan.h"
+#include "cli/JobScheduler.h"
+#include "cli/OptionStepInputs.h"
+#include "cli/ProgressDisplay.h"
+#include "cli/RunReport.h"
+#include "cli/StopSignal.h"
+#include "devsdk/ovix_client.h"
+#include "discovery/Discovery.h"
+#include "foundation/Clock.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr int64_t kSearchSliceMs = 100;
+
+void complain(const std::string& text) { std::fprintf(stderr, "fleetset-cli run: %s\n", text.c_str()); }
+
+// The discovery callback's context: it runs on the facade's merge thread.
+struct FoundDevices {
+    DeviceTable* table;
+    std::string need_update_text;
+
+    static uint32_t on_found(const DEV_INFO* record, uint32_t is_new, void* context) {
+        auto* self = static_cast<FoundDevices*>(context);
+        if (self && record) self->table->update_dev_find_list(*record, is_new != 0, self->need_update_text);
+        return 0;
+    }
+};
+
+// Waits for replies; false when a stop came first.
+bool search(double seconds, const StopSignal& stop) {
+    for (int64_t left = static_cast<int64_t>(seconds * 1000); left > 0; left -= kSearchSliceMs) {
+        if (stop.requested()) return false;
+        Clock::sleep_ms(std::min(left, kSearchSliceMs));
+    }
+    return !stop.requested();
+}
+
+ProgressLine progress_line(const DeviceRun& run, const DeviceTable& table) {
+    ProgressLine line{run.mac, "waiting", run.percent, {}};
+    auto row = table.row(static_cast<size_t>(run.row));
+    if (row && row->message != kMarkBlank) line.message = row->message;
+    switch (run.state) {
+    case DeviceRun::State::Waiting: break;
+    case DeviceRun::State::Running: line.state = "running"; break;
+    case DeviceRun::State::NotStarted:
+        line.state = "not started";
+        line.message = run.note;
+        break;
+    case DeviceRun::State::Ended: {
+        bool failed = false;
+        if (row)
+            for (const std::string& mark : row->marks) failed = failed || mark == kMarkFailed;
+        line.state = run.stopped ? "stopped" : failed ? "failed" : "ok";
+        break;
+    }
+    }
+    return line;
+}
+
+bool write_report(const RunOptions& options, const std::string& text) {
+    if (options.report_file.empty()) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return std::fflush(stdout) == 0;
+    }
+    std::FILE* file = std::fopen(options.report_file.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
+struct SdkSession {
+    bool ready = Network_ClientInit() == OVIX_OK;
+    ~SdkSession() {
+        if (ready) Network_ClientUnInit();
+    }
+};
+
+} // namespace
+
+int run_job(const RunOptions& options, const EnglishTexts& texts) {
+    StopSignal stop;
+    SdkSession sdk;
+    if (!sdk.ready) {
+        complain("the device SDK could not start");
+        return 1;
+    }
+    DeviceTable table;
+    FoundDevices found{&table, texts.text("IDS_NEED_UPDATE_FIRST")};
+    DiscoveryConfig config;
+    if (!options.interface_address.empty())
+        config.local_addresses = [address = options.interface_address] { return std::vector<std::string>{address}; };
+    CDiscovery discovery(std::move(config));
+    // Before the start: the first sweep's replies must already reach the table.
+    discovery.SetDiscoveryCB(&FoundDevices::on_found, &found);
+    if (discovery.StartDiscovery(2147483647) != 0) {
+        complain("discovery could not start");
+        return 1;
+    }
+    if (!search(options.seconds, stop)) {
+        complain("stopped before the job started; nothing was sent");
+        write_report(options, format_run_report({}, options.format));
+        return 1;
+    }
+
+    const DeviceSelection selection = select_devices(table.rows(), options);
+    for (const std::string& name : selection.missing) complain(name + ": no such device was found");
+    for (int row : selection.without_version)
+        complain(table.cell(static_cast<size_t>(row), COL_MAC) + ": " + texts.text("IDS_NEED_UPDATE_FIRST"));
+    for (int row : selection.up_to_date)
+        complain(table.cell(static_cast<size_t>(row), COL_MAC) + ": already runs " + BatchJob::file_version(options.upgrade_file) +
+                 ", left out");
+    if (selection.rows.empty() && selection.up_to_date.empty() && selection.without_version.empty()) {
+        complain(table.size() == 0 ? "no devices found" : "none of the named devices was found");
+        write_report(options, format_run_report({}, options.format));
+        return 1;
+    }
+    const JobPlan plan = plan_jobs(options, selection.rows, table.rows(), texts);
+    if (!plan.refusal.empty()) {
+        complain(plan.refusal);
+        return 2;
+    }
+
+    std::vector<int> reported = selection.rows;
+    reported.insert(reported.end(), selection.without_version.begin(), selection.without_version.end());
+    DeviceRuns runs(table, reported, texts.lookup());
+    for (int row : selection.without_version) runs.not_started(row, texts.text("IDS_NEED_UPDATE_FIRST"));
+
+    int height = 0, width = 0;
+    const bool terminal = ProgressDisplay::terminal_size(STDOUT_FILENO, height, width);
+    // Off a terminal the progress goes to standard error, so that standard output carries
+    // only the report.
+    ProgressDisplay display(terminal ? stdout : stderr, terminal, height, width);
+    const auto lines = [&] {
+        std::vector<ProgressLine> all;
+        for (const DeviceRun& run : runs.runs()) all.push_back(progress_line(run, table));
+        return all;
+    };
+    runs.on_changed([&](const DeviceRun& run) { display.changed(progress_line(run, table)); });
+
+    OptionStepInputs inputs(options);
+    SystemNeighbourCache neighbours;
+    JobScheduler::Hooks hooks;
+    hooks.launched = [&](const std::vector<int>& rows) { runs.launched(rows); };
+    hooks.refused = [&](const std::vector<int>& rows) {
+        for (int row : rows) runs.not_started(row, "the engine refused the job");
+    };
+    hooks.report = [&](ReportKind kind, uint32_t payload, const std::vector<int>& rows) { runs.report(kind, payload, rows); };
+    hooks.stop_requested = [&] { return stop.requested(); };
+    hooks.stopping = [&] {
+        complain("stopping: every started device makes its end report first");
+        runs.stopped("not started: the run was stopped");
+    };
+    hooks.tick = [&] { display.redraw(lines()); };
+
+    JobLaunch launch;
+    launch.steps = options.steps;
+    launch.upgrade_file = options.upgrade_file;
+    launch.user = options.user;
+    launch.password = options.password;
+    launch.local_address = options.interface_address;
+    {
+        JobScheduler scheduler(discovery, table, inputs, neighbours, hooks);
+        scheduler.run(launch, plan.batches, plan.max_alive);
+    }
+    display.redraw(lines(), true);
+    discovery.StopDiscovery();
+
+    std::vector<DeviceReport> reports;
+    const int64_t now = Clock::now_ms();
+    for (const DeviceRun& run : runs.runs())
+        reports.push_back(device_report(run, table.row(static_cast<size_t>(run.row)).value_or(DeviceRow{}), now));
+    size_t failed = selection.missing.size();
+    for (const DeviceReport& report : reports) failed += device_succeeded(report) ? 0 : 1;
+    if (!write_report(options, format_run_report(reports, options.format))) {
+        complain("cannot write the report to " + (options.report_file.empty() ? std::string("standard output") : options.report_file));
+        return 1;
+    }
+    std::fprintf(stderr, "fleetset-cli run: %zu %s, %zu succeeded, %zu failed or not done\n", reports.size(),
+                 reports.size() == 1 ? "device" : "devices", reports.size() - (failed - selection.missing.size()),
+                 failed - selection.missing.size());
+    return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,125 @@
+#include "cli/RunOptions.h"
+
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <utility>
+
+namespace {
+
+// Which job step each step flag asks for.
+const std::pair<const char*, uint8_t JobSteps::*> kStepFlags[] = {
+    {"--upgrade", &JobSteps::need_update},
+    {"--ip-range", &JobSteps::change_auto_ip},
+    {"--set-ip", &JobSteps::change_ip},
+    {"--dhcp", &JobSteps::change_dhcp},
+    {"--logo", &JobSteps::change_logo},
+    {"--command", &JobSteps::send_command},
+    {"--sync-time", &JobSteps::change_time_sync},
+    {"--time-zone", &JobSteps::change_time_zone},
+    {"--time-format", &JobSteps::change_time_format},
+    {"--video-standard", &JobSteps::change_video_standard},
+    {"--language", &JobSteps::change_language},
+    {"--device-password", &JobSteps::change_password},
+    {"--wifi-max-channel", &JobSteps::change_max_wifi_ch},
+    {"--wifi-default-channel", &JobSteps::change_deafult_ch},
+    {"--uid", &JobSteps::change_UID},
+    {"--factory-reset", &JobSteps::restore_factory_settings},
+    {"--reset-password", &JobSteps::reset_pwd},
+};
+
+// The settings record carries the device password in 32 bytes.
+std::string at_most_31(const std::string& text) {
+    return text.size() > 31 ? std::string("at most 31 characters") : std::string();
+}
+
+void add_steps(CLI::App& cmd, RunOptions& o) {
+    auto* steps = "Steps (any combination; they run in the engine's fixed order)";
+    cmd.add_option("--upgrade", o.upgrade_file, "Upgrade the firmware with this *.update file")->group(steps);
+    auto* range = cmd.add_option("--ip-range", o.ip_range, "Give each device an address from FIRST-LAST (same first three parts)")
+                      ->group(steps);
+    auto* fixed = cmd.add_option("--set-ip", o.fixed_ip, "Give the device this address (one device only)")
+                      ->check(CLI::ValidIPV4)->group(steps)->excludes(range);
+    cmd.add_option("--mask", o.subnet_mask, "Subnet mask with --set-ip (default: the camera keeps its own)")
+        ->check(CLI::ValidIPV4)->needs(fixed)->group(steps);
+    cmd.add_option("--gateway", o.gateway, "Gateway with --set-ip (default: the camera keeps its own)")
+        ->check(CLI::ValidIPV4)->needs(fixed)->group(steps);
+    cmd.add_option("--dhcp", o.dhcp, "Switch DHCP on or off")->check(CLI::IsMember({"on", "off"}))->excludes(fixed)->group(steps);
+    cmd.add_option("--logo", o.logo_file, "Upload this logo picture (*.jpg)")->check(CLI::ExistingFile)->group(steps);
+    cmd.add_option("--command", o.command, "Run this shell command on the device")->group(steps);
+    cmd.add_flag("--sync-time", o.sync_time, "Set the device clock to this computer's local time")->group(steps);
+    cmd.add_option("--time-zone", o.time_zone_hours, "Time zone in whole hours east of UTC, -12 to 12")
+        ->check(CLI::Range(-12, 12))->group(steps);
+    cmd.add_option("--time-format", o.time_format, "Time format 0 to 3 (0 YYYY-MM-DD, 1 MM-DD-YYYY, 2 DD-MM-YYYY, 3 YYYY/MM/DD)")
+        ->check(CLI::Range(0, 3))->group(steps);
+    cmd.add_option("--video-standard", o.video_standard, "Video standard: ntsc or pal")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"ntsc", 0}, {"pal", 1}}, CLI::ignore_case))
+        ->group(steps);
+    cmd.add_option("--language", o.language, "Device menu language: 0 to 20, or its English name such as English")->group(steps);
+    cmd.add_option("--device-password", o.device_password, "Set the device's default password")->check(at_most_31)->group(steps);
+    cmd.add_option("--wifi-max-channel", o.wifi_max_channel, "Highest Wi-Fi channel, 10 to 14")->check(CLI::Range(10, 14))->group(steps);
+    cmd.add_option("--wifi-default-channel", o.wifi_default_channel, "Default Wi-Fi channel, 1 to 14 or auto")
+        ->transform(CLI::Transformer(std::map<std::string, std::string>{{"auto", "0"}}, CLI::ignore_case))
+        ->check(CLI::Range(0, 14))->group(steps);
+    cmd.add_option("--uid", o.uid, "Write this cloud UID to the device")->group(steps);
+    cmd.add_flag("--factory-reset", o.factory_reset, "Restore the factory settings")->group(steps);
+    cmd.add_flag("--reset-password", o.reset_password, "Reset the device password")->group(steps);
+}
+
+void add_login(CLI::App& cmd, RunOptions& o) {
+    auto* login = "Login";
+    cmd.add_option("--user", o.user, "Login user name")->capture_default_str()->group(login);
+    cmd.add_option("--password-file", o.password_file,
+                   "Read the login password from this file (else FLEETSET_PASSWORD, else empty)")
+        ->check(CLI::ExistingFile)->group(login);
+    // Refused with a reason rather than as an unknown flag: a password in the arguments
+    // would be visible to every user of the machine.
+    cmd.add_option("--password", "Not accepted: use --password-file or FLEETSET_PASSWORD")
+        ->check(CLI::Validator(
+            [](std::string&) { return std::string("not taken on the command line: use --password-file or FLEETSET_PASSWORD"); },
+            ""))
+        ->group(login);
+}
+
+void add_devices(CLI::App& cmd, RunOptions& o) {
+    auto* devices = "Devices";
+    cmd.add_option("--seconds", o.seconds, "How long to search for devices before the job starts")
+        ->check(CLI::Range(0.0, 3600.0))->capture_default_str()->group(devices);
+    cmd.add_option("--interface", o.interface_address, "Local IPv4 address to search from (default: every local address)")
+        ->check(CLI::ValidIPV4)->group(devices);
+    auto* all = cmd.add_flag("--all", o.all, "Every device found")->group(devices);
+    cmd.add_option("--mac", o.macs, "The devices with these MAC addresses (comma separated)")
+        ->delimiter(',')->excludes(all)->group(devices);
+    cmd.add_option("--ip", o.ips, "The devices with these addresses (comma separated)")
+        ->delimiter(',')->check(CLI::ValidIPV4)->excludes(all)->group(devices);
+    cmd.add_flag("--only-outdated", o.only_outdated, "With --upgrade: leave out devices that already run the file's version")
+        ->needs(cmd.get_option("--upgrade"))->group(devices);
+    cmd.add_option("--parallel", o.parallel, "Devices worked on at once")
+        ->check(CLI::Range(1, 100))->capture_default_str()->group(devices);
+}
+
+void add_output(CLI::App& cmd, RunOptions& o) {
+    auto* output = "Report";
+    const std::map<std::string, ReportFormat> formats = {
+        {"table", ReportFormat::Table}, {"json", ReportFormat::Json}, {"csv", ReportFormat::Csv}};
+    cmd.add_option("--format", o.format, "Report format: table, json or csv")
+        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case))->group(output);
+    cmd.add_option("--report-file", o.report_file,
+                   "Write the report to this file instead of standard output (a summary line stays on standard error)")
+        ->group(output);
+}
+
+} // namespace
+
+void add_run_options(CLI::App& cmd, RunOptions& options) {
+    add_steps(cmd, options);
+    add_login(cmd, options);
+    add_devices(cmd, options);
+    add_output(cmd, options);
+}
+
+void note_given_steps(const CLI::App& cmd, RunOptions& options) {
+    options.steps = JobSteps{};
+    for (const auto& [flag, step] : kStepFlags)
+        if (cmd.count(flag) > 0) options.steps.*step = 1;
+}

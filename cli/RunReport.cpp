@@ -1,0 +1,123 @@
+#include "cli/RunReport.h"
+
+#include "batch/StatusMarks.h"
+#include "cli/CsvText.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+
+const std::array<const char*, kMarkColumns> kStepNames = {"change_ip", "upgrade", "logo", "command", "time_sync", "settings"};
+
+namespace {
+
+std::string codes_text(const std::vector<uint32_t>& codes) {
+    std::string text;
+    for (uint32_t code : codes) text += (text.empty() ? "" : " ") + std::to_string(code);
+    return text;
+}
+
+std::string seconds_text(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds);
+    return text;
+}
+
+std::vector<std::string> header() {
+    std::vector<std::string> cells = {"mac", "ip_before", "ip_after", "version_before", "version_after"};
+    cells.insert(cells.end(), kStepNames.begin(), kStepNames.end());
+    cells.insert(cells.end(), {"seconds", "status_codes", "message"});
+    return cells;
+}
+
+std::vector<std::string> cells(const DeviceReport& d) {
+    std::vector<std::string> cells = {d.mac, d.ip_before, d.ip_after, d.version_before, d.version_after};
+    cells.insert(cells.end(), d.steps.begin(), d.steps.end());
+    cells.insert(cells.end(), {seconds_text(d.seconds), codes_text(d.status_codes), d.message});
+    return cells;
+}
+
+std::string to_json(const std::vector<DeviceReport>& devices) {
+    auto array = nlohmann::ordered_json::array();
+    for (const DeviceReport& d : devices) {
+        nlohmann::ordered_json steps = nlohmann::ordered_json::object();
+        for (size_t i = 0; i < kStepNames.size(); ++i) steps[kStepNames[i]] = d.steps[i];
+        array.push_back({{"mac", d.mac},
+                         {"ip_before", d.ip_before},
+                         {"ip_after", d.ip_after},
+                         {"version_before", d.version_before},
+                         {"version_after", d.version_after},
+                         {"steps", steps},
+                         {"message", d.message},
+                         {"status_codes", d.status_codes},
+                         {"seconds", d.seconds},
+                         {"end_reports", d.end_reports},
+                         {"stopped", d.stopped}});
+    }
+    // Device texts are whatever a device sent: replace invalid UTF-8 rather than fail.
+    return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string to_csv(const std::vector<DeviceReport>& devices) {
+    std::string out = csv_line(header());
+    for (const DeviceReport& d : devices) out += csv_line(cells(d));
+    return out;
+}
+
+std::string to_table(const std::vector<DeviceReport>& devices) {
+    std::vector<std::vector<std::string>> rows{header()};
+    for (const DeviceReport& d : devices) rows.push_back(cells(d));
+    std::vector<size_t> width(rows.front().size(), 0);
+    for (const auto& row : rows)
+        for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
+    std::string out;
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size()) line += std::string(width[i] - row[i].size() + 2, ' ');
+        }
+        out += line + "\n";
+    }
+    return out;
+}
+
+} // namespace
+
+std::string step_word(const std::string& mark) {
+    if (mark == kMarkDone) return "ok";
+    if (mark == kMarkFailed) return "failed";
+    if (mark == kMarkSkipped) return "skipped";
+    return {};  // blank, or the no-version note the list puts in the upgrade column
+}
+
+DeviceReport device_report(const DeviceRun& run, const DeviceRow& row, int64_t now_ms) {
+    DeviceReport d;
+    d.mac = run.mac;
+    d.ip_before = run.ip_before;
+    d.ip_after = row.ip;
+    d.version_before = run.version_before;
+    d.version_after = row.version;
+    for (size_t i = 0; i < d.steps.size(); ++i) d.steps[i] = step_word(row.marks[i]);
+    d.message = run.note.empty() ? (row.message == kMarkBlank ? std::string() : row.message) : run.note;
+    d.status_codes = run.codes;
+    d.end_reports = run.end_reports;
+    if (run.started_ms >= 0) d.seconds = static_cast<double>((run.ended_ms >= 0 ? run.ended_ms : now_ms) - run.started_ms) / 1000.0;
+    d.stopped = run.stopped;
+    return d;
+}
+
+std::string format_run_report(const std::vector<DeviceReport>& devices, ReportFormat format) {
+    switch (format) {
+    case ReportFormat::Json: return to_json(devices);
+    case ReportFormat::Csv: return to_csv(devices);
+    case ReportFormat::Table: break;
+    }
+    return to_table(devices);
+}
+
+bool device_succeeded(const DeviceReport& device) {
+    return device.end_reports == 1 && !device.stopped &&
+           std::none_of(device.steps.begin(), device.steps.end(), [](const std::string& s) { return s == "failed"; });
+}

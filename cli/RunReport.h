@@ -1,0 +1,36 @@
+#pragma once
+#include "batch/DeviceTable.h"
+#include "cli/DeviceRuns.h"
+#include "cli/RunOptions.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The outcome of one device at the end of a run.
+struct DeviceReport {
+    std::string mac;
+    std::string ip_before, ip_after;
+    std::string version_before, version_after;  // after: the list's version at the end
+    // Columns 6 to 11: "ok", "failed", "skipped" (not requested) or "" (no mark).
+    std::array<std::string, kMarkColumns> steps;
+    std::string message;
+    std::vector<uint32_t> status_codes;
+    int end_reports = 0;
+    double seconds = 0;  // from its launch to its end report (or to now), Clock seconds
+    bool stopped = false;
+};
+
+// The JSON keys of the step columns 6 to 11, also the table's and CSV's column names.
+extern const std::array<const char*, kMarkColumns> kStepNames;
+
+// The word of a mark cell.
+std::string step_word(const std::string& mark);
+
+DeviceReport device_report(const DeviceRun& run, const DeviceRow& row, int64_t now_ms);
+
+std::string format_run_report(const std::vector<DeviceReport>& devices, ReportFormat format);
+
+// Succeeded: ended once by itself and no step failed.
+bool device_succeeded(const DeviceReport& device);
