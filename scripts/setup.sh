@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config       # compiler and build
   libgtest-dev libgmock-dev              # tests
-  libbenchmark-dev                       # benchmarks
+  libbenchmark-dev time bc               # benchmarks, and the command-line benchmark's timing
   libtinyxml-dev                         # discovery XML
   libcli11-dev                           # command-line flags
   nlohmann-json3-dev                     # JSON output and simulator configuration
