@@ -12,7 +12,7 @@
 #include "devsdk/ovix_client.h"
 #include "devsdk/protocol/FirmwareFile.h"
 #include "devsdk/protocol/Timing.h"
-#include "tests/sdk/FakeDevice.h"
+#include "support/FakeDevice.h"
 
 #include <benchmark/benchmark.h>
 

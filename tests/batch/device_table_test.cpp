@@ -1,12 +1,11 @@
 // The device rows as discovery fills them, and the ticks a job reads.
 #include "batch/DeviceTable.h"
+#include "support/DeviceRecord.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,26 +14,10 @@ namespace {
 
 const std::string kNeedUpdate = "upgrade first";
 
-void put(char (&field)[kDiscoveryTextSize], const std::string& text) {
-    std::memset(field, 0, sizeof field);
-    std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
-}
-
 DEV_INFO device(const std::string& mac, const std::string& ip, int32_t type = 1, const std::string& version = "2.4.1") {
-    DEV_INFO d{};
-    put(d.mac_address, mac);
-    put(d.ip_address, ip);
-    put(d.software_ver, version);
-    d.cmd_port = 5000;
-    d.board_type = 0x3516;
+    DEV_INFO d = make_device_record(mac, ip, version);
     d.device_type = type;
     return d;
-}
-
-std::string mac_of(int n) {
-    char text[32];
-    std::snprintf(text, sizeof text, "00:1A:2B:00:%02X:%02X", n / 256, n % 256);
-    return text;
 }
 
 std::vector<size_t> ticked(const DeviceTable& table) {
@@ -53,7 +36,7 @@ TEST(DeviceTable, FirstReportAddsRowAndLaterReportOfSameMacUpdatesIt) {
     EXPECT_EQ(row.index, "01");
     EXPECT_EQ(row.mac, "00:1A:2B:00:00:01");
     EXPECT_EQ(row.ip, "10.77.1.1");
-    EXPECT_EQ(row.port, "5000");
+    EXPECT_EQ(row.port, "6001");
     EXPECT_EQ(row.version, "2.4.1");
     EXPECT_EQ(row.bid, "0x3516");
 
@@ -90,19 +73,19 @@ TEST(DeviceTable, FamilyOneFollowsDeviceType) {
     const std::vector<std::pair<int32_t, bool>> cases = {{19, true}, {18, false}, {200, true}, {2, true},
                                                           {1, false}, {199, false}, {233, true}};
     for (size_t i = 0; i < cases.size(); ++i)
-        table.update_dev_find_list(device(mac_of(static_cast<int>(i)), "10.77.1.1", cases[i].first), true, kNeedUpdate);
+        table.update_dev_find_list(device(numbered_mac(static_cast<int>(i)), "10.77.1.1", cases[i].first), true, kNeedUpdate);
     for (size_t i = 0; i < cases.size(); ++i)
         EXPECT_EQ(table.is_type1(i), cases[i].second) << "device type " << cases[i].first;
 
     // A device that reports another type later follows it.
-    table.update_dev_find_list(device(mac_of(0), "10.77.1.1", 18), false, kNeedUpdate);
+    table.update_dev_find_list(device(numbered_mac(0), "10.77.1.1", 18), false, kNeedUpdate);
     EXPECT_FALSE(table.is_type1(0));
 }
 
 TEST(DeviceTable, EmptyVersionAsksForUpgradeInColumnSeven) {
     DeviceTable table;
-    table.update_dev_find_list(device(mac_of(1), "10.77.1.1", 1, ""), true, kNeedUpdate);
-    table.update_dev_find_list(device(mac_of(2), "10.77.1.2", 1, "2.4.1"), true, kNeedUpdate);
+    table.update_dev_find_list(device(numbered_mac(1), "10.77.1.1", 1, ""), true, kNeedUpdate);
+    table.update_dev_find_list(device(numbered_mac(2), "10.77.1.2", 1, "2.4.1"), true, kNeedUpdate);
     EXPECT_EQ(table.cell(0, COL_MARK_UPGRADE), kNeedUpdate);
     EXPECT_EQ(table.cell(0, COL_VERSION), "");
     EXPECT_EQ(table.cell(1, COL_MARK_UPGRADE), "");
@@ -115,8 +98,8 @@ TEST(DeviceTable, EmptyVersionAsksForUpgradeInColumnSeven) {
 TEST(DeviceTable, UnknownDeviceTypeIsLoggedAndStillListed) {
     LogCapture log;
     DeviceTable table;
-    table.update_dev_find_list(device(mac_of(1), "10.77.1.1", 0), true, kNeedUpdate);
-    table.update_dev_find_list(device(mac_of(2), "10.77.1.2", 1), true, kNeedUpdate);
+    table.update_dev_find_list(device(numbered_mac(1), "10.77.1.1", 0), true, kNeedUpdate);
+    table.update_dev_find_list(device(numbered_mac(2), "10.77.1.2", 1), true, kNeedUpdate);
     EXPECT_EQ(table.size(), 2u);
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 2u);
@@ -127,22 +110,22 @@ TEST(DeviceTable, UnknownDeviceTypeIsLoggedAndStillListed) {
 
 TEST(DeviceTable, ListGrowsPastNinetyNineInDiscoveryOrder) {
     DeviceTable table;
-    for (int n = 0; n < 150; ++n) table.update_dev_find_list(device(mac_of(n), "10.77.1.1"), true, kNeedUpdate);
+    for (int n = 0; n < 150; ++n) table.update_dev_find_list(device(numbered_mac(n), "10.77.1.1"), true, kNeedUpdate);
     ASSERT_EQ(table.size(), 150u);
     EXPECT_EQ(table.cell(8, COL_INDEX), "09");
     EXPECT_EQ(table.cell(98, COL_INDEX), "99");
     EXPECT_EQ(table.cell(99, COL_INDEX), "100");
     EXPECT_EQ(table.cell(149, COL_INDEX), "150");
-    EXPECT_EQ(table.cell(120, COL_MAC), mac_of(120));
-    EXPECT_EQ(table.find_mac(mac_of(149)), 149);
+    EXPECT_EQ(table.cell(120, COL_MAC), numbered_mac(120));
+    EXPECT_EQ(table.find_mac(numbered_mac(149)), 149);
     // Changes still find their row beyond the hundredth.
-    table.update_dev_find_list(device(mac_of(140), "10.77.9.9"), false, kNeedUpdate);
+    table.update_dev_find_list(device(numbered_mac(140), "10.77.9.9"), false, kNeedUpdate);
     EXPECT_EQ(table.cell(140, COL_IP), "10.77.9.9");
 }
 
 TEST(DeviceTable, SelectAllAndInvert) {
     DeviceTable table;
-    for (int n = 0; n < 5; ++n) table.update_dev_find_list(device(mac_of(n), "10.77.1.1"), true, kNeedUpdate);
+    for (int n = 0; n < 5; ++n) table.update_dev_find_list(device(numbered_mac(n), "10.77.1.1"), true, kNeedUpdate);
     table.set_checked(1, true);
     table.set_checked(3, true);
     table.invert();
@@ -168,10 +151,10 @@ TEST(DeviceTable, ReadersSeeWholeRowsWhileTheListGrows) {
                 const size_t n = table.size();
                 if (n == 0) continue;
                 auto row = table.row(n - 1);
-                if (row && row->mac != mac_of(std::stoi(row->index) - 1)) ++torn;
+                if (row && row->mac != numbered_mac(std::stoi(row->index) - 1)) ++torn;
             }
         });
-    for (int n = 0; n < 500; ++n) table.update_dev_find_list(device(mac_of(n), "10.77.1.1"), true, kNeedUpdate);
+    for (int n = 0; n < 500; ++n) table.update_dev_find_list(device(numbered_mac(n), "10.77.1.1"), true, kNeedUpdate);
     done = true;
     for (auto& t : readers) t.join();
     EXPECT_EQ(torn, 0);

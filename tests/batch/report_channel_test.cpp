@@ -2,12 +2,12 @@
 // thread: order, the send guarantee, and never waiting on a receiver that waits for us.
 #include "batch/DiscoveryInbox.h"
 #include "batch/ReportChannel.h"
-#include "foundation/Clock.h"
+#include "support/DeviceRecord.h"
+#include "support/Eventually.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -15,15 +15,6 @@
 #include <vector>
 
 namespace {
-
-bool eventually(const std::function<bool()>& done) {
-    const int64_t deadline = Clock::now_ms() + 60000;
-    while (!done()) {
-        if (Clock::now_ms() > deadline) return false;
-        Clock::sleep_ms(2);
-    }
-    return true;
-}
 
 // The receiver: its thread is the test's thread, which runs queued tasks when told to.
 class Receiver {
@@ -77,7 +68,7 @@ TEST(ReportChannel, SendReturnsOnlyAfterTheReceiverHandledIt) {
         r.channel.send_report(REPORT_CHANGE_IP_DONE, 3);
         returned = true;
     });
-    ASSERT_TRUE(eventually([&] { return r.queued() == 1; }));
+    ASSERT_TRUE(support::eventually([&] { return r.queued() == 1; }));
     EXPECT_FALSE(returned) << "nothing has handled the report yet";
     r.run_queued();
     worker.join();
@@ -90,7 +81,7 @@ TEST(ReportChannel, StoppingReleasesAWaitingSendAndLaterSendsDoNotWait) {
     Receiver r;
     r.channel.open();
     std::thread waiting([&] { r.channel.send_report(REPORT_STATUS, pack_report(1, ST_WAIT_REBOOT)); });
-    ASSERT_TRUE(eventually([&] { return r.queued() == 1; }));
+    ASSERT_TRUE(support::eventually([&] { return r.queued() == 1; }));
     // The receiver stops the job and then waits for its workers without serving reports.
     r.channel.close();
     waiting.join();
@@ -109,7 +100,7 @@ TEST(ReportChannel, StoppingReleasesAWaitingSendAndLaterSendsDoNotWait) {
         r.channel.send_report(REPORT_STATUS, pack_report(0, ST_LOGIN_MAX_USER));
         returned = true;
     });
-    ASSERT_TRUE(eventually([&] { return r.queued() == 1; }));
+    ASSERT_TRUE(support::eventually([&] { return r.queued() == 1; }));
     EXPECT_FALSE(returned);
     r.run_queued();
     next.join();
@@ -124,17 +115,11 @@ TEST(ReportChannel, SendFromTheReceiversOwnThreadIsHandledAtOnce) {
     EXPECT_EQ(r.handled[0].first, REPORT_JOB_STATE);
 }
 
-DEV_INFO record(char tag) {
-    DEV_INFO d{};
-    d.mac_address[0] = tag;
-    return d;
-}
-
 TEST(DiscoveryInbox, WakesOncePerBatchAndKeepsOrder) {
     std::atomic<int> wakes{0};
     DiscoveryInbox inbox([&] { ++wakes; });
     std::thread merge([&] {
-        for (char c = 'a'; c <= 'e'; ++c) inbox.push(record(c), c == 'a');
+        for (char c = 'a'; c <= 'e'; ++c) inbox.push(make_device_record({c}, "10.77.1.1"), c == 'a');
     });
     merge.join();
     EXPECT_EQ(wakes, 1) << "the owner is woken once for everything queued before it ran";
@@ -145,7 +130,7 @@ TEST(DiscoveryInbox, WakesOncePerBatchAndKeepsOrder) {
     EXPECT_EQ(items[4].record.mac_address[0], 'e');
     EXPECT_FALSE(items[4].is_new);
 
-    inbox.push(record('f'), true);
+    inbox.push(make_device_record("f", "10.77.1.1"), true);
     EXPECT_EQ(wakes, 2) << "a report after take() wakes the owner again";
     inbox.discard();
     EXPECT_TRUE(inbox.take().empty());

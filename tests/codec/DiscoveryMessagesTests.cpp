@@ -1,6 +1,7 @@
 #include "discovery/DiscoveryHeader.h"
 #include "discovery/DiscoveryMessages.h"
-#include "tests/support/LogCapture.h"
+#include "support/DeviceRecord.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,6 @@
 #include <string>
 
 namespace {
-
-template <size_t N>
-void set_text(char (&field)[N], const char* value) { std::strncpy(field, value, N); }
 
 uint32_t word_at(const unsigned char* buffer, size_t index) {
     uint32_t word;
@@ -166,13 +164,10 @@ TEST(DiscoveryMessages, RecordTooSmallFailsBeforeReading) {
 }
 
 TEST(DiscoveryMessages, RoundTripThroughADatagram) {
-    DEV_INFO device{};
-    set_text(device.mac_address, "00:11:22:33:44:55");
-    set_text(device.ip_address, "10.0.0.5");
+    DEV_INFO device = make_device_record("00:11:22:33:44:55", "10.0.0.5", "V1.2.3 build 2024");
     set_text(device.master_ip, "10.0.0.1");
     set_text(device.subnet_mask, "255.255.255.0");
     set_text(device.gateway, "10.0.0.1");
-    set_text(device.software_ver, "V1.2.3 build 2024");
     device.port = 9999;
     device.cmd_port = 8000;
     device.media_port = 8001;
@@ -180,7 +175,6 @@ TEST(DiscoveryMessages, RoundTripThroughADatagram) {
     device.ipc_type = 3;
     device.board_type = 0x1ff;
     device.device_type = 7;
-    device.http_port = 80;
     const REQUEST_DEVICE_INFO request = sample_request();
     NETWORK_INFO_REQUEST change{};
     set_text(change.dev_mac, "00:11:22:33:44:55");

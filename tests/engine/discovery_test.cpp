@@ -2,6 +2,10 @@
 #include "discovery/Discovery.h"
 #include "support/LogCapture.h"
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <set>
@@ -25,10 +29,7 @@ class DiscoveryTest : public LabTest {
 protected:
     // Once the sweep at start has reached the camera, no sweep socket competes for replies,
     // so the receiver handles them all, in order.
-    static void await_start_sweep(FakeCamera& camera) {
-        Datagram request;
-        ASSERT_TRUE(camera.receive(request, kCmdRequestDeviceInfo));
-    }
+    static void await_start_sweep(FakeCamera& camera) { ASSERT_TRUE(camera.receive(kCmdRequestDeviceInfo)); }
     void start(CDiscovery& discovery, FakeCamera& camera) {
         ASSERT_EQ(discovery.StartDiscovery(kForever), 0u);
         ASSERT_EQ(discovery.SetDiscoveryCB(&Reports::callback, &reports), 0u);
@@ -49,17 +50,17 @@ TEST_F(DiscoveryTest, NewUnchangedAndChangedDevicesAreReportedOnce) {
     FakeCamera camera("10.77.0.5");
     CDiscovery discovery(config);
     ASSERT_NO_FATAL_FAILURE(start(discovery, camera));
-    DEV_INFO device = make_device(kMac, "10.77.0.5");
+    DEV_INFO device = make_device_record(kMac, "10.77.0.5");
 
     camera.reply(device);
     camera.reply(device);
-    ASSERT_TRUE(wait_until([&] { return log.count("dev ip = 10.77.0.5 \n") == 2; }));
+    ASSERT_TRUE(eventually([&] { return log.count("dev ip = 10.77.0.5 \n") == 2; }));
     set_text(device.software_ver, "2.4.2");
     camera.reply(device);
     ASSERT_TRUE(reports.wait_for(2));
     // A reply naming another address is taken at its source address.
     FakeCamera moved("10.77.0.6");
-    moved.reply(make_device("00:12:41:00:00:06", "192.168.1.9"));
+    moved.reply(make_device_record("00:12:41:00:00:06", "192.168.1.9"));
     ASSERT_TRUE(reports.wait_for(3));
 
     auto got = reports.items();
@@ -88,17 +89,17 @@ TEST_F(DiscoveryTest, RepliesBeforeTheCallbackAreDropped) {
     CDiscovery discovery(config);
     ASSERT_EQ(discovery.StartDiscovery(kForever), 0u);
     ASSERT_NO_FATAL_FAILURE(await_start_sweep(camera));
-    camera.reply(make_device(kMac, "10.77.0.5"));
+    camera.reply(make_device_record(kMac, "10.77.0.5"));
     // Datagrams are handled in order: once this one is logged the reply was seen.
     camera.send_raw(std::vector<unsigned char>(kDiscoveryHeaderSize, 0));
-    ASSERT_TRUE(wait_until([&] { return log.contains("magic number error"); }));
+    ASSERT_TRUE(eventually([&] { return log.contains("magic number error"); }));
 
     ASSERT_EQ(discovery.SetDiscoveryCB(&Reports::callback, &reports), 0u);
-    camera.reply(make_device("00:12:41:00:00:06", "10.77.0.5"));
+    camera.reply(make_device_record("00:12:41:00:00:06", "10.77.0.5"));
     ASSERT_TRUE(reports.wait_for(1));
     ASSERT_EQ(table(discovery).size(), 1u);
     EXPECT_STREQ(table(discovery)[0].mac_address, "00:12:41:00:00:06");
-    camera.reply(make_device(kMac, "10.77.0.5"));
+    camera.reply(make_device_record(kMac, "10.77.0.5"));
     ASSERT_TRUE(reports.wait_for(2));
     EXPECT_EQ(reports.items()[1].flag, 1u);
 }
@@ -107,16 +108,16 @@ TEST_F(DiscoveryTest, RefreshEmptiesTheTableSoDevicesAreReportedAsNewAgain) {
     FakeCamera camera("10.77.0.5");
     CDiscovery discovery(config);
     ASSERT_NO_FATAL_FAILURE(start(discovery, camera));
-    camera.reply(make_device(kMac, "10.77.0.5"));
+    camera.reply(make_device_record(kMac, "10.77.0.5"));
     ASSERT_TRUE(reports.wait_for(1));
 
     ASSERT_EQ(discovery.RefreshDiscovery("10.77.0.1"), 0u);
     EXPECT_TRUE(table(discovery).empty());
-    Datagram request;
-    ASSERT_TRUE(camera.receive(request, kCmdRequestDeviceInfo));
-    EXPECT_EQ(request.source, "10.77.0.1");
-    EXPECT_EQ(request.source_port, 12000);
-    camera.reply(make_device(kMac, "10.77.0.5"));
+    const auto request = camera.receive(kCmdRequestDeviceInfo);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->source_ip, "10.77.0.1");
+    EXPECT_EQ(request->source_port, 12000);
+    camera.reply(make_device_record(kMac, "10.77.0.5"));
     ASSERT_TRUE(reports.wait_for(2));
     EXPECT_EQ(reports.items()[1].flag, 1u);
 }
@@ -133,8 +134,8 @@ TEST_P(SweepReplies, ReachTheReceiverDuringAndAfterTheSweep) {
     // The pause after a request is a moment when the sweep's socket is certainly open.
     ScopedSleepObserver observer([&](int64_t ms) {
         if (ms != 200 || std::this_thread::get_id() != caller || answered.exchange(true)) return;
-        camera.reply(make_device("00:12:41:00:00:01", "10.77.0.5"));
-        camera.reply(make_device("00:12:41:00:00:02", "10.77.0.5"), "255.255.255.255");
+        camera.reply(make_device_record("00:12:41:00:00:01", "10.77.0.5"));
+        camera.reply(make_device_record("00:12:41:00:00:02", "10.77.0.5"), "255.255.255.255");
         heard_during_sweep = reports.wait_for(2);
     });
     CDiscovery discovery(config);
@@ -142,8 +143,8 @@ TEST_P(SweepReplies, ReachTheReceiverDuringAndAfterTheSweep) {
     ASSERT_EQ(discovery.RefreshDiscovery(GetParam()), 0u);
     EXPECT_TRUE(heard_during_sweep);
 
-    camera.reply(make_device("00:12:41:00:00:03", "10.77.0.5"));
-    camera.reply(make_device("00:12:41:00:00:04", "10.77.0.5"), "255.255.255.255");
+    camera.reply(make_device_record("00:12:41:00:00:03", "10.77.0.5"));
+    camera.reply(make_device_record("00:12:41:00:00:04", "10.77.0.5"), "255.255.255.255");
     EXPECT_TRUE(reports.wait_for(4));
     discovery.StopDiscovery();
     std::set<std::string> macs;
@@ -158,7 +159,7 @@ TEST_F(DiscoveryTest, ChangeRequestsAreFilledFromTheTableAndTraced) {
     FakeCamera camera("10.77.0.5");
     CDiscovery discovery(config);
     ASSERT_NO_FATAL_FAILURE(start(discovery, camera));
-    camera.reply(make_device(kMac, "10.77.0.5"));
+    camera.reply(make_device_record(kMac, "10.77.0.5"));
     ASSERT_TRUE(reports.wait_for(1));
 
     NETWORK_INFO_REQUEST unknown{};
@@ -179,28 +180,29 @@ TEST_F(DiscoveryTest, ChangeRequestsAreFilledFromTheTableAndTraced) {
     EXPECT_STREQ(with_port.new_dev_gateway, "10.77.0.254");
     EXPECT_STREQ(plain.new_dev_submask, "255.255.255.0");
     for (const auto* request : {&with_port, &plain}) {
-        EXPECT_EQ(request->new_dev_cmdport, 5000);
-        EXPECT_EQ(request->new_dev_mediaport, 5001);
-        EXPECT_EQ(request->new_dev_mobileport, 5002);
+        EXPECT_EQ(request->new_dev_cmdport, 6001);
+        EXPECT_EQ(request->new_dev_mediaport, 6002);
+        EXPECT_EQ(request->new_dev_mobileport, 6003);
         EXPECT_EQ(request->new_dev_httpport, 80);
         // The camera hears exactly the filled request; the unknown MAC sent nothing before it.
-        Datagram d;
-        ASSERT_TRUE(camera.receive(d, kCmdNetworkInfoRequest));
-        EXPECT_EQ(d.source, "10.77.0.1");
-        auto heard = d.decode<MSG_NETWORK_INFO_REQUEST, NETWORK_INFO_REQUEST>();
-        EXPECT_EQ(std::memcmp(&heard, request, sizeof heard), 0);
+        const auto d = camera.receive(kCmdNetworkInfoRequest);
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->source_ip, "10.77.0.1");
+        const auto heard = d->decode<MSG_NETWORK_INFO_REQUEST, NETWORK_INFO_REQUEST>();
+        ASSERT_TRUE(heard);
+        EXPECT_EQ(std::memcmp(&*heard, request, sizeof *heard), 0);
     }
 
     EXPECT_EQ(discovery.StopDiscovery(), 0u);
     EXPECT_EQ(discovery.ChangeIp(&plain), 7u);
-    EXPECT_EQ(read_file(trace_dir + "/recv.txt"),
+    EXPECT_EQ(read_file(trace_dir.path() + "/recv.txt"),
               "mac = 00:12:41:00:00:05, ip = 10.77.0.5, submask = 255.255.0.0, gateway = 10.77.0.254, "
-              "version = 2.4.1, cmd = 5000, media = 5001, http = 80, mobile = 5002\n\n");
-    EXPECT_EQ(read_file(trace_dir + "/send.txt"),
+              "version = 2.4.1, cmd = 6001, media = 6002, http = 80, mobile = 6003\n\n");
+    EXPECT_EQ(read_file(trace_dir.path() + "/send.txt"),
               "mac = 00:12:41:00:00:05, ip = 10.77.3.3, submask = 255.255.0.0, gateway = 10.77.0.254, "
-              "cmd = 5000, media = 5001, http = 80, mobile = 5002\n\n"
+              "cmd = 6001, media = 6002, http = 80, mobile = 6003\n\n"
               "mac = 00:12:41:00:00:05, ip = 10.77.4.4, submask = 255.255.255.0, gateway = 10.77.4.254, "
-              "cmd = 5000, media = 5001, http = 80, mobile = 5002\n\n");
+              "cmd = 6001, media = 6002, http = 80, mobile = 6003\n\n");
 }
 
 TEST_F(DiscoveryTest, StartAndStopAnswerWithTheirCodes) {
@@ -247,7 +249,7 @@ TEST_F(DiscoveryTest, ShortIntervalIsRaisedToOneSecond) {
         ScopedSleepObserver observer([&](int64_t ms) { record(ms == 200 ? "2" : ms == 100 ? "1" : ""); });
         CDiscovery discovery(config);
         ASSERT_EQ(discovery.StartDiscovery(500), 0u);
-        EXPECT_TRUE(wait_until([&] {
+        EXPECT_TRUE(eventually([&] {
             std::lock_guard<std::mutex> lock(mutex);
             return std::count(events.begin(), events.end(), 'S') >= 3;
         }));

@@ -18,9 +18,9 @@ NETWORK_INFO_REQUEST change_for(const std::string& mac) {
 
 // The MAC and source address of the next change request the camera hears.
 std::string next_change(FakeCamera& camera) {
-    Datagram d;
-    if (!camera.receive(d, kCmdNetworkInfoRequest)) return "nothing";
-    return std::string(d.decode<MSG_NETWORK_INFO_REQUEST, NETWORK_INFO_REQUEST>().dev_mac) + " from " + d.source;
+    const auto d = camera.receive(kCmdNetworkInfoRequest);
+    const auto request = d ? d->decode<MSG_NETWORK_INFO_REQUEST, NETWORK_INFO_REQUEST>() : std::nullopt;
+    return request ? request->dev_mac + std::string(" from ") + d->source_ip : "nothing";
 }
 
 TEST_F(EngineTest, LocalAddressesSkipLoopbackAndRepeatsAndRefuseOverflow) {
@@ -53,16 +53,16 @@ TEST_F(EngineTest, BadDatagramsAreLoggedAndDroppedWhileReceptionGoesOn) {
     ASSERT_EQ(engine.start(2147483647), 0u);
     FakeCamera camera("10.77.0.5");
 
-    const auto good = reply_datagram(make_device("00:12:41:00:00:01", "10.77.0.5"));
+    const auto good = reply_datagram(make_device_record("00:12:41:00:00:01", "10.77.0.5"));
     auto wrong_magic = good;
     wrong_magic[0] = 0x00;
-    DEV_INFO no_version = make_device("00:12:41:00:00:02", "10.77.0.5");
+    DEV_INFO no_version = make_device_record("00:12:41:00:00:02", "10.77.0.5");
     no_version.software_ver[0] = '\0';
-    auto trailing = reply_datagram(make_device("00:12:41:00:00:03", "10.77.0.5"));
+    auto trailing = reply_datagram(make_device_record("00:12:41:00:00:03", "10.77.0.5"));
     trailing.insert(trailing.end(), 5, 'x');
     // Two datagrams fill the 2048-byte receive buffer to its last byte: a reply padded in
     // front, and one cut inside its last value, which must be refused without reading on.
-    const auto text_of = reply_datagram(make_device("00:12:41:00:00:04", "10.77.0.5"));
+    const auto text_of = reply_datagram(make_device_record("00:12:41:00:00:04", "10.77.0.5"));
     const std::string text(text_of.begin() + kDiscoveryHeaderSize, text_of.end());
     const std::string cut = text.substr(0, text.find("software_ver=\"") + 16);
     const size_t room = kRecvBufferSize - kDiscoveryHeaderSize;
@@ -71,12 +71,12 @@ TEST_F(EngineTest, BadDatagramsAreLoggedAndDroppedWhileReceptionGoesOn) {
     camera.send_raw(good, 10);
     camera.send_raw(good, 0);
     camera.send_raw(good, good.size() - 10);
-    camera.send_raw(reply_datagram(make_device("00:12:41:00:00:09", "10.77.0.5"), kCmdRequestDeviceInfo));
+    camera.send_raw(reply_datagram(make_device_record("00:12:41:00:00:09", "10.77.0.5"), kCmdRequestDeviceInfo));
     camera.send_raw(reply_datagram(no_version));
     camera.send_raw(trailing);
-    camera.send_raw(raw_datagram(kCmdDevInfoReply, std::string(room - text.size(), ' ') + text));
-    camera.send_raw(raw_datagram(kCmdDevInfoReply, std::string(room - cut.size(), ' ') + cut));
-    camera.send_raw(raw_datagram(kCmdDevInfoReply, std::string(2100, ' ')));
+    camera.send_raw(datagram(kCmdDevInfoReply, std::string(room - text.size(), ' ') + text));
+    camera.send_raw(datagram(kCmdDevInfoReply, std::string(room - cut.size(), ' ') + cut));
+    camera.send_raw(datagram(kCmdDevInfoReply, std::string(2100, ' ')));
     camera.send_raw(good);
     ASSERT_TRUE(reports.wait_for(3));
     engine.stop();
@@ -132,14 +132,15 @@ TEST_F(EngineTest, SweepSendsOneRequestPerLocalAddressFromTheReceivePort) {
     // No refresh address: each request leaves from the address it names.
     ASSERT_EQ(engine.send_request_to_all(), 0u);
     for (const char* address : {"10.77.0.1", "10.77.0.2"}) {
-        Datagram d;
-        ASSERT_TRUE(camera.receive(d, kCmdRequestDeviceInfo));
-        auto request = d.decode<MSG_REQUEST_DEVICE_INFO, REQUEST_DEVICE_INFO>();
-        EXPECT_STREQ(request.server_ip, address);
-        EXPECT_EQ(request.server_port, 12000);
-        EXPECT_EQ(request.connection_type, 2);
-        EXPECT_EQ(d.source, address);
-        EXPECT_EQ(d.source_port, 12000);
+        const auto d = camera.receive(kCmdRequestDeviceInfo);
+        ASSERT_TRUE(d);
+        const auto request = d->decode<MSG_REQUEST_DEVICE_INFO, REQUEST_DEVICE_INFO>();
+        ASSERT_TRUE(request);
+        EXPECT_STREQ(request->server_ip, address);
+        EXPECT_EQ(request->server_port, 12000);
+        EXPECT_EQ(request->connection_type, 2);
+        EXPECT_EQ(d->source_ip, address);
+        EXPECT_EQ(d->source_port, 12000);
     }
 
     // A refresh address that is not local cannot be bound: the sweep fails.

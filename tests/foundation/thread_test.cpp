@@ -1,5 +1,6 @@
 #include "foundation/Clock.h"
 #include "foundation/Thread.h"
+#include "support/Eventually.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -44,10 +45,6 @@ private:
     std::vector<int64_t> m_sleeps;
 };
 
-void wait_until_quit(const LogCapture& log) {
-    while (!log.contains("quit thread object")) Clock::sleep_ms(1);
-}
-
 std::vector<int64_t> pause_slices(int32_t pause_ms) {
     LogCapture log;
     Owner owner;
@@ -57,6 +54,7 @@ std::vector<int64_t> pause_slices(int32_t pause_ms) {
         SleepRecorder recorder;
         CThread<Owner> thread;
         EXPECT_EQ(thread.Start(&owner, 0, pause_ms), RC_OK);
+        // Spins rather than waits: the recorder would count the waits' sleeps.
         while (!log.contains("quit thread object")) std::this_thread::yield();
         thread.Stop();
         sleeps = recorder.sleeps();
@@ -79,7 +77,7 @@ TEST(CThread, StopEndsALongPauseAtTheNextSlice) {
     SleepRecorder recorder;
     CThread<Owner> thread;
     ASSERT_EQ(thread.Start(&owner, 7, 60000), RC_OK);
-    while (recorder.sleeps().empty()) std::this_thread::yield();
+    while (recorder.sleeps().empty()) std::this_thread::yield();  // no clock sleep: it would be recorded
     EXPECT_EQ(thread.Stop(), RC_OK);
     // A thread that ignored the flag would sleep all 300 slices of the minute.
     EXPECT_LE(recorder.sleeps().size(), 3u);
@@ -93,7 +91,7 @@ TEST(CThread, OwnerEndingTheLoopLeavesTheObjectRunningUntilStop) {
     owner.stop_after = 1;
     CThread<Owner> thread;
     ASSERT_EQ(thread.Start(&owner, 0, 0), RC_OK);
-    wait_until_quit(log);
+    ASSERT_TRUE(support::eventually([&] { return log.contains("quit thread object"); }));
     EXPECT_EQ(owner.calls.load(), 1);
     EXPECT_EQ(thread.Start(&owner, 0, 0), RC_ALREADY_STARTED);
     EXPECT_TRUE(log.contains("[Thread : CThread<class Owner>::Start]"));
@@ -116,7 +114,7 @@ TEST(CThread, DestructionStopsARunningThread) {
     {
         CThread<Owner> thread;
         ASSERT_EQ(thread.Start(&owner, 0, 1000), RC_OK);
-        while (owner.calls.load() == 0) std::this_thread::yield();
+        ASSERT_TRUE(support::eventually([&] { return owner.calls.load() > 0; }));
     }
     int calls = owner.calls.load();
     Clock::sleep_ms(20);

@@ -11,24 +11,10 @@ using namespace support;
 
 namespace {
 
-SdkFaultRule answer(const char* request, int32_t command, int32_t result, uint32_t nth, uint32_t count = 1) {
-    SdkFaultRule rule;
-    rule.request = request;
-    rule.command = command;
-    rule.result = result;
-    rule.nth = nth;
-    rule.count = count;
-    return rule;
-}
-
 int32_t word_at(const std::vector<uint8_t>& bytes, size_t offset) {
     int32_t value = 0;
     std::memcpy(&value, bytes.data() + offset, sizeof value);
     return value;
-}
-
-bool has(const std::vector<uint32_t>& codes, uint32_t code) {
-    return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
 } // namespace
@@ -89,7 +75,7 @@ TEST(JobSteps, SettingsRecordClockCommandAndUidForBothFamilies) {
 TEST(JobSteps, LogoChunksAndARefusedChunkStillFinishes) {
     const size_t sizes[] = {2500, 1024, 0, 3000};
     JobLab lab(job_fleet(4, [](CameraConfig& c) {
-        if (c.mac_address.back() == '4') c.device.faults.answers.push_back(answer("set_config", OVIX_CMD_LOGO_DATA, 1, 2));
+        if (c.mac_address.back() == '4') c.device.faults.answers.push_back(answer("set_config", 1, 2, 1, OVIX_CMD_LOGO_DATA));
     }));
     ASSERT_TRUE(lab.start());
     // Each camera gets its own file size: the row's camera picks the file through the MAC.
@@ -115,7 +101,7 @@ TEST(JobSteps, ABusyStepRepeatsThePassAndResendsTheSameSettings) {
     // Camera 1 is busy on its first command, camera 2 on its first settings record.
     JobLab lab(job_fleet(2, [](CameraConfig& c) {
         const int32_t command = c.mac_address.back() == '1' ? OVIX_CMD_SHELL : OVIX_CMD_CUSTOMER_CFG;
-        c.device.faults.answers.push_back(answer("set_config", command, OVIX_ERR_BUSY, 1));
+        c.device.faults.answers.push_back(answer("set_config", OVIX_ERR_BUSY, 1, 1, command));
     }));
     ASSERT_TRUE(lab.start());
     TempFile logo(std::string(100, 'L'));
@@ -154,7 +140,7 @@ TEST(JobSteps, RefusedLoginsEndTheWorkerAfterOneAttempt) {
     const StatusCode expected[] = {ST_USER_NAME_NOT_EXIST, ST_USER_NAME_NOT_EXIST, ST_LOGIN_MAX_USER,
                                    ST_UPGRADE_FAIL_RETRY_LATER};
     JobLab lab(job_fleet(4, [&](CameraConfig& c) {
-        c.device.faults.answers.push_back(answer("login", -1, refusals[c.mac_address.back() - '1'], 1, 100));
+        c.device.faults.answers.push_back(answer("login", refusals[c.mac_address.back() - '1'], 1, 100));
     }));
     ASSERT_TRUE(lab.start());
     JobSteps steps;
@@ -165,6 +151,8 @@ TEST(JobSteps, RefusedLoginsEndTheWorkerAfterOneAttempt) {
         const auto codes = lab.log.statuses(row);
         EXPECT_TRUE(has(codes, expected[n])) << "refusal " << refusals[n];
         EXPECT_EQ(has(codes, ST_COMMAND_SKIP), n < 2) << "only an unknown user marks the steps";
+        EXPECT_TRUE(has(codes, ST_COMMAND_FAIL)) << "the requested command was never sent";
+        EXPECT_EQ(codes.back(), expected[n]) << "the message says why";
         EXPECT_EQ(lab.fleet.camera_at(n).device_record().logins_refused, 1u);
         EXPECT_EQ(lab.log.end_reports(row), 1u);
     }

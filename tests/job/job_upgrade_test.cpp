@@ -14,17 +14,6 @@ JobSteps upgrade_only() {
     return steps;
 }
 
-SdkFaultRule answer(const char* request, int32_t result, uint32_t nth = 1, uint32_t count = 1000,
-                    int32_t command = -1) {
-    SdkFaultRule rule;
-    rule.request = request;
-    rule.command = command;
-    rule.result = result;
-    rule.nth = nth;
-    rule.count = count;
-    return rule;
-}
-
 struct UpgradeJob : ::testing::Test {
     Firmware firmware{{2, 5, 0}, 64 * 1024};
 
@@ -36,9 +25,6 @@ struct UpgradeJob : ::testing::Test {
         ASSERT_TRUE(lab.run(launch));
         for (int row = 0; row < static_cast<int>(lab.devices.size()); ++row)
             EXPECT_EQ(lab.log.end_reports(row), 1u) << "row " << row;
-    }
-    static bool has(const std::vector<uint32_t>& codes, uint32_t code) {
-        return std::find(codes.begin(), codes.end(), code) != codes.end();
     }
 };
 

@@ -1,10 +1,12 @@
 #include "foundation/IniFile.h"
 #include "foundation/TextEncoding.h"
-#include "lang/LangTestFiles.h"
+#include "support/TempFile.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using support::TempDir;
 
 TEST(IniFile, ReadsValuesAsTheWindowsReaderDoes) {
     struct Case { const char* text; const char* section; const char* key; const char* expected; };

@@ -1,5 +1,5 @@
 #include "foundation/LangTable.h"
-#include "lang/LangTestFiles.h"
+#include "support/TempFile.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,8 @@
 #include <filesystem>
 
 namespace {
+
+using support::TempDir;
 
 std::string lang_file(const std::string& codes, const std::string& table = "") {
     return "[CharsetType]\nLanguageCode=" + codes + "\n[StringTable]\n" + table;

@@ -1,6 +1,8 @@
 #pragma once
 #include "support/EventLog.h"
-#include "FakeDevice.h"
+#include "support/Eventually.h"
+#include "support/FakeDevice.h"
+#include "support/TempFile.h"
 
 #include "devsdk/ovix_client.h"
 #include "foundation/Clock.h"
@@ -8,23 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-// Polls until cond holds; false when it never does within a generous bound. The bound only
-// keeps a broken build from hanging: tests assert the outcome, never how long it took.
-inline bool eventually(const std::function<bool()>& cond) {
-    const int64_t deadline = Clock::now_ms() + static_cast<int64_t>(60000 * Clock::speed());
-    while (!cond()) {
-        if (Clock::now_ms() > deadline) return false;
-        Clock::sleep_ms(2);
-    }
-    return true;
-}
+using support::eventually;
+using support::TempFile;
 
 // The library is initialised for each test, and a fake device listens on loopback.
 class SdkTest : public ::testing::Test {
@@ -42,20 +33,4 @@ protected:
     }
 
     FakeDevice device;
-};
-
-// A file name in the temporary directory, removed with the object.
-class TempFile {
-public:
-    TempFile() {
-        char name[] = "/tmp/ovix-test-XXXXXX";
-        int fd = ::mkstemp(name);
-        if (fd >= 0) ::close(fd);
-        m_path = name;
-    }
-    ~TempFile() { ::unlink(m_path.c_str()); }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
 };

@@ -1,46 +1,14 @@
 #include "SdkTest.h"
+#include "support/Screen.h"
 
 #include "devsdk/protocol/VideoCodec.h"
 
 #include <cstring>
 
 using namespace ovix;
+using support::Screen;
 
 namespace {
-
-// A render target as a toolkit widget would hold it: copies each picture. A slow one takes
-// `delay_ms` between entering the callback and counting the picture.
-struct Screen {
-    std::atomic<int64_t> delay_ms{0};
-    std::atomic<int> entered{0};
-    std::mutex mutex;
-    int frames = 0;
-    int width = 0, height = 0, stride = 0;
-    uint32_t sequence = 0;
-    std::vector<uint32_t> pixels;
-    ovix_render_target target{&Screen::on_frame, this};
-
-    static void on_frame(void* context, const ovix_frame* frame) {
-        auto* s = static_cast<Screen*>(context);
-        ++s->entered;
-        if (s->delay_ms > 0) Clock::sleep_ms(s->delay_ms);
-        std::lock_guard<std::mutex> lock(s->mutex);
-        ++s->frames;
-        s->width = frame->width;
-        s->height = frame->height;
-        s->stride = frame->stride;
-        s->sequence = frame->sequence;
-        s->pixels.resize(static_cast<size_t>(frame->width) * static_cast<size_t>(frame->height));
-        for (int y = 0; y < frame->height; ++y)
-            std::memcpy(s->pixels.data() + static_cast<size_t>(y * frame->width),
-                        frame->pixels + static_cast<size_t>(y) * static_cast<size_t>(frame->stride),
-                        static_cast<size_t>(frame->width) * 4);
-    }
-    int count() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return frames;
-    }
-};
 
 Bytes video_frame(uint32_t sequence, uint16_t w, uint16_t h, uint16_t codec = kCodecRle32) {
     std::vector<uint32_t> pixels(size_t{w} * h);
@@ -66,8 +34,7 @@ protected:
     void end_while_streaming(const std::function<int32_t()>& end, const std::function<void()>& settle) {
         Clock::set_speed(20.0);
         screen.delay_ms = OVIX_REQUEST_TIMEOUT_MS + 1000;
-        OVIX_WINDOW window = &screen.target;
-        ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_OK);
+        ASSERT_EQ(screen.show(live), OVIX_OK);
         std::atomic<bool> pushing{true};
         std::thread pusher([&] {
             for (uint32_t i = 0; pushing; ++i) {
@@ -99,23 +66,21 @@ TEST_F(ClientLive, PicturesReachTheRenderTargetAsRgb32) {
     ASSERT_TRUE(decode(device.received(Kind::LiveStart).at(0).payload, start));
     EXPECT_EQ(start.stream, 2);
 
-    OVIX_WINDOW window = &screen.target;
-    ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_OK);
+    ASSERT_EQ(screen.show(live), OVIX_OK);
     device.push_all(Kind::VideoFrame, video_frame(1, 64, 36));
     device.push_all(Kind::VideoFrame, video_frame(2, 32, 18, kCodecRaw32));
     ASSERT_TRUE(eventually([&] { return screen.count() == 2; }));
-    std::lock_guard<std::mutex> lock(screen.mutex);
-    EXPECT_EQ(screen.width, 32);
-    EXPECT_EQ(screen.height, 18);
-    EXPECT_EQ(screen.stride, 32 * 4);
-    EXPECT_EQ(screen.sequence, 2u);
-    EXPECT_EQ(screen.pixels[0], 0xFFFF0000u);
-    EXPECT_EQ(screen.pixels[32], 0xFF000002u);
+    const Screen::Picture picture = screen.latest();
+    EXPECT_EQ(picture.width, 32);
+    EXPECT_EQ(picture.height, 18);
+    EXPECT_EQ(picture.stride, 32 * 4);
+    EXPECT_EQ(picture.sequence, 2u);
+    EXPECT_EQ(picture.pixels[0], 0xFFFF0000u);
+    EXPECT_EQ(picture.pixels[32], 0xFF000002u);
 }
 
 TEST_F(ClientLive, DetachedOrStoppedStreamsDeliverNothingMore) {
-    OVIX_WINDOW window = &screen.target;
-    Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
+    screen.show(live);
     device.push_all(Kind::VideoFrame, video_frame(1, 16, 16));
     ASSERT_TRUE(eventually([&] { return screen.count() == 1; }));
 
@@ -128,7 +93,7 @@ TEST_F(ClientLive, DetachedOrStoppedStreamsDeliverNothingMore) {
     other[0] = 99;
     device.push_all(Kind::VideoFrame, other);
     EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr), OVIX_OK);
-    Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
+    screen.show(live);
     Bytes broken = video_frame(4, 16, 16);
     broken.resize(broken.size() - 3);
     device.push_all(Kind::VideoFrame, broken);
@@ -175,16 +140,14 @@ TEST_F(ClientLive, ControlsGoToTheDeviceWithTheirRecords) {
 
 TEST_F(ClientLive, TargetCanBeFreedAsSoonAsItIsReplaced) {
     auto first = std::make_unique<Screen>();
-    OVIX_WINDOW window = &first->target;
-    Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
+    first->show(live);
     std::atomic<bool> pushing{true};
     std::thread pusher([&] {
         for (uint32_t i = 0; pushing; ++i) device.push_all(Kind::VideoFrame, video_frame(i, 64, 64));
     });
     // No early return while `first` is the target or the pusher runs.
     EXPECT_TRUE(eventually([&] { return first->count() > 3; }));
-    window = &screen.target;
-    Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window);
+    screen.show(live);
     first.reset();  // a use after this would show under the sanitizers
     EXPECT_TRUE(eventually([&] { return screen.count() > 3; }));
     pushing = false;
@@ -203,7 +166,6 @@ TEST_F(ClientLive, NoCallbackRunsOnceLogoutHasReturned) {
     end_while_streaming([&] { return Network_ClientLogout(handle); },
                         [&] { EXPECT_TRUE(eventually([&] { return device.open_connections() == 0; })); });
     // The live handle outlives its login, but shows nothing any more.
-    OVIX_WINDOW window = &screen.target;
-    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_ERR_DISCONNECTED);
+    EXPECT_EQ(screen.show(live), OVIX_ERR_DISCONNECTED);
     EXPECT_EQ(Network_ClientStopLive(live), OVIX_OK);
 }

@@ -160,8 +160,10 @@ TEST_F(ClientUpgrade, HundredLoginsUpgradeAtOnce) {
             int32_t handle = -1, upgrade = -1, percent = 0;
             if (Network_ClientLogin(&handle, "127.0.0.1", device.port(), "Admin", "tevoq") != OVIX_OK) return;
             if (Network_ClientStartUpgrade(&upgrade, handle, file.path().c_str()) == OVIX_OK) {
-                while (Network_ClientGetUpgradeStatus(upgrade, &percent) == OVIX_OK && percent < 100)
+                eventually([&] {
                     Clock::sleep_ms(20);
+                    return Network_ClientGetUpgradeStatus(upgrade, &percent) != OVIX_OK || percent == 100;
+                });
                 if (percent == 100) ++done;
                 Network_ClientStopUpgrade(upgrade);
             }

@@ -1,54 +1,27 @@
 #pragma once
 // The device SDK side of the simulated fleet, driven through the real client library
 // (libovix_client) inside the lab.
-#include "support/EventLog.h"
-#include "LabTool.h"
 #include "devsdk/ovix_client.h"
-#include "devsdk/protocol/FirmwareFile.h"
 #include "foundation/Clock.h"
 #include "sim/FleetGenerator.h"
 #include "sim/SimFleet.h"
+#include "support/EventLog.h"
+#include "support/Eventually.h"
+#include "support/LabSocket.h"
+#include "support/TempFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace device_test {
 
-// Polls until cond holds; false when it never does within a generous bound that only keeps
-// a broken build from hanging. Tests assert outcomes, never how long they took.
-inline bool eventually(const std::function<bool()>& cond) {
-    const int64_t deadline = Clock::now_ms() + static_cast<int64_t>(120000 * Clock::speed());
-    while (!cond()) {
-        if (Clock::now_ms() > deadline) return false;
-        Clock::sleep_ms(5);
-    }
-    return true;
-}
-
-// A firmware file for the default cameras (board 0x3516), removed with the object.
-class Firmware {
-public:
-    Firmware(ovix::FirmwareVersion version, uint64_t image_length, std::string board = "0x3516") {
-        char name[] = "/tmp/fleetset-fw-XXXXXX";
-        const int fd = ::mkstemp(name);
-        if (fd >= 0) ::close(fd);
-        m_path = name;
-        ok = ovix::make_firmware_file(m_path, {std::move(board), version, image_length, image_length + 11, "test"}) == OVIX_OK;
-    }
-    ~Firmware() { ::unlink(m_path.c_str()); }
-    const char* path() const { return m_path.c_str(); }
-    bool ok = false;
-
-private:
-    std::string m_path;
-};
+using support::eventually;
+using support::Firmware;
 
 class DeviceTest : public ::testing::Test {
 protected:

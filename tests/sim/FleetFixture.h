@@ -1,6 +1,7 @@
 #pragma once
-#include "LabTool.h"
 #include "sim/SimFleet.h"
+#include "support/Eventually.h"
+#include "support/LabSocket.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ protected:
     // Waits until the fleet has acted on `count` requests in all; its counters are updated
     // after the sends.
     void wait_handled(uint64_t count) {
-        ASSERT_TRUE(lab::eventually([&] { return fleet->discovery().stats().requests_handled >= count; }));
+        ASSERT_TRUE(support::eventually([&] { return fleet->discovery().stats().requests_handled >= count; }));
     }
     SimCamera& camera(int n) { return fleet->camera_at(static_cast<size_t>(n - 1)); }
 

@@ -37,7 +37,7 @@ TEST_F(DeviceTest, HundredUpgradesAtOnceAllComeBackWithTheNewVersion) {
         workers.emplace_back([&, i] {
             int32_t handle = -1, upgrade = -1, percent = 0;
             if (try_login(&handle, "", "Admin", i + 1) != OVIX_OK) return;
-            outcome[i] = Network_ClientStartUpgrade(&upgrade, handle, firmware.path());
+            outcome[i] = Network_ClientStartUpgrade(&upgrade, handle, firmware.path().c_str());
             if (outcome[i] != OVIX_OK) return;
             eventually([&] {
                 outcome[i] = Network_ClientGetUpgradeStatus(upgrade, &percent);

@@ -2,54 +2,26 @@
 // and clock, and follow the zoom and the frame rate the viewer asks for.
 #include "DeviceFixture.h"
 #include "sim/SyntheticPicture.h"
+#include "support/Screen.h"
 
 using namespace device_test;
+using support::Screen;
 
 namespace {
 
-// A render target as a toolkit widget would hold it: keeps a copy of the last picture.
-struct Screen {
-    std::mutex mutex;
-    int frames = 0;
-    ovix_frame last{};
-    std::vector<uint32_t> pixels;
-    ovix_render_target target{&Screen::on_frame, this};
-
-    static void on_frame(void* context, const ovix_frame* frame) {
-        auto* s = static_cast<Screen*>(context);
-        std::lock_guard<std::mutex> lock(s->mutex);
-        ++s->frames;
-        s->last = *frame;
-        s->pixels.resize(static_cast<size_t>(frame->width) * static_cast<size_t>(frame->height));
-        for (int y = 0; y < frame->height; ++y)
-            std::memcpy(s->pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(frame->width),
-                        frame->pixels + static_cast<size_t>(y) * static_cast<size_t>(frame->stride), static_cast<size_t>(frame->width) * 4);
-    }
-    int count() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return frames;
-    }
-    // A copy: the lock must not be held across a library call, or the callback waiting for it
-    // would hold up the very thread that reads the call's answer.
-    ovix_frame latest() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return last;
-    }
-    // The picture the camera meant: drawn again from the frame's own time stamp.
-    bool shows(const std::string& mac, int32_t zoom) {
-        std::lock_guard<std::mutex> lock(mutex);
-        PictureShape shape;
-        shape.width = static_cast<uint16_t>(last.width);
-        shape.height = static_cast<uint16_t>(last.height);
-        shape.device_time_ms = last.timestamp_ms;
-        shape.mac = mac;
-        shape.zoom = zoom;
-        std::vector<uint32_t> expected;
-        render_picture(shape, expected);
-        for (uint32_t& pixel : expected) pixel |= 0xFF000000u;
-        return expected == pixels;
-    }
-};
+// The picture the camera meant: drawn again from the frame's own time stamp.
+bool shows(const Screen::Picture& picture, const std::string& mac, int32_t zoom) {
+    PictureShape shape;
+    shape.width = static_cast<uint16_t>(picture.width);
+    shape.height = static_cast<uint16_t>(picture.height);
+    shape.device_time_ms = picture.timestamp_ms;
+    shape.mac = mac;
+    shape.zoom = zoom;
+    std::vector<uint32_t> expected;
+    render_picture(shape, expected);
+    for (uint32_t& pixel : expected) pixel |= 0xFF000000u;
+    return expected == picture.pixels;
+}
 
 // Stops the live stream when the test leaves, also through a failed assertion. Declared after
 // the screen, it ends the pictures before the screen goes.
@@ -83,21 +55,21 @@ TEST_F(DeviceTest, LivePicturesCarryTheMacAndClockAndFollowTheZoom) {
     int32_t live = -1;
     ASSERT_EQ(Network_ClientStartLive(&live, handle, &preview, 0, 0), OVIX_OK);
     const StopLiveAtExit stop_live{live};
-    OVIX_WINDOW window = &screen.target;
     int32_t own_rate = 0;
     ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_FRAME_RATE, &own_rate), OVIX_OK);
-    ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_OK);
+    ASSERT_EQ(screen.show(live), OVIX_OK);
     ASSERT_TRUE(eventually([&] { return screen.count() >= 3; }));
-    EXPECT_EQ(screen.latest().width, 640);
-    EXPECT_EQ(screen.latest().height, 360);
-    EXPECT_TRUE(screen.shows("00:1A:2B:00:00:01", 200));
-    EXPECT_FALSE(screen.shows("00:1A:2B:00:00:02", 200)) << "the MAC is drawn in";
+    const Screen::Picture first = screen.latest();
+    EXPECT_EQ(first.width, 640);
+    EXPECT_EQ(first.height, 360);
+    EXPECT_TRUE(shows(first, "00:1A:2B:00:00:01", 200));
+    EXPECT_FALSE(shows(first, "00:1A:2B:00:00:02", 200)) << "the MAC is drawn in";
 
     ovix_zoom zoom{1000, 320, 180};
     ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_ZOOM, &zoom), OVIX_OK);
     // Once the zoom has arrived, the next pictures are the 5x ones.
-    ASSERT_TRUE(eventually([&] { return screen.shows("00:1A:2B:00:00:01", 1000); }));
-    EXPECT_FALSE(screen.shows("00:1A:2B:00:00:01", 200));
+    ASSERT_TRUE(eventually([&] { return shows(screen.latest(), "00:1A:2B:00:00:01", 1000); }));
+    EXPECT_FALSE(shows(screen.latest(), "00:1A:2B:00:00:01", 200));
 
     EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr), OVIX_OK);
     EXPECT_TRUE(camera().device_state().microphone_open);
@@ -127,12 +99,11 @@ TEST_F(DeviceTest, PreviewStreamIsSmallerAndTheCameraClockStampsIt) {
     int32_t live = -1;
     ASSERT_EQ(Network_ClientStartLive(&live, handle, &preview, 0, 0), OVIX_OK);
     const StopLiveAtExit stop_live{live};
-    OVIX_WINDOW window = &screen.target;
     int32_t rate = 30;
     ASSERT_EQ(patiently([&] { return Network_ClientLiveControl(live, OVIX_LIVE_FRAME_RATE, &rate); }), OVIX_OK);
-    ASSERT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_OK);
+    ASSERT_EQ(screen.show(live), OVIX_OK);
     ASSERT_TRUE(eventually([&] { return screen.count() >= 2; }));
-    const ovix_frame last = screen.latest();
+    const Screen::Picture last = screen.latest();
     EXPECT_EQ(last.width, 320);
     EXPECT_EQ(last.height, 180);
     EXPECT_EQ(timestamp_text(last.timestamp_ms).substr(0, 4), "2031");

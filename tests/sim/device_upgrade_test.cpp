@@ -41,15 +41,15 @@ TEST_F(DeviceTest, RefusalsComeBeforeAnyImageDataMoves) {
         file.seekp(100);
         file.put('X');
     }
-    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, damaged.path()), OVIX_ERR_UPGRADE_INVALID);
+    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, damaged.path().c_str()), OVIX_ERR_UPGRADE_INVALID);
     EXPECT_EQ(upgrade, -1);
-    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, other_board.path()), OVIX_ERR_UPGRADE_BOARD);
-    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, older.path()), OVIX_ERR_UPGRADE_VERSION);
+    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, other_board.path().c_str()), OVIX_ERR_UPGRADE_BOARD);
+    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, older.path().c_str()), OVIX_ERR_UPGRADE_VERSION);
 
     // One upgrade at a time per camera, whichever login asks.
-    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, good.path()), OVIX_OK);
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, good.path().c_str()), OVIX_OK);
     int32_t second = -1;
-    EXPECT_EQ(Network_ClientStartUpgrade(&second, login(), good.path()), OVIX_ERR_BUSY);
+    EXPECT_EQ(Network_ClientStartUpgrade(&second, login(), good.path().c_str()), OVIX_ERR_BUSY);
     Network_ClientStopUpgrade(upgrade);
 
     const DeviceRecord record = camera().device_record();
@@ -76,7 +76,7 @@ TEST_F(DeviceTest, SixteenMegabyteUpgradeRebootsIntoTheNewVersionAtItsDhcpAddres
     ASSERT_EQ(Network_ClientSetEventCB(handle, &EventLog::callback, &events), OVIX_OK);
     ASSERT_EQ(Network_ClientSetEventCB(watcher, &EventLog::callback, &watcher_events), OVIX_OK);
     int32_t upgrade = -1;
-    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path()), OVIX_OK);
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path().c_str()), OVIX_OK);
     const Transfer transfer = follow(upgrade);
     ASSERT_EQ(transfer.result, OVIX_OK);
     EXPECT_EQ(transfer.percent, 100);
@@ -128,7 +128,7 @@ TEST_F(DeviceTest, ACameraBackFromItsRebootAnnouncesItselfOnceUnlessSwitchedOff)
     Firmware firmware({2, 5, 0}, 64 * 1024);
     for (size_t n = 1; n <= 2; ++n) {
         int32_t upgrade = -1;
-        ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, login(n), firmware.path()), OVIX_OK);
+        ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, login(n), firmware.path().c_str()), OVIX_OK);
         EXPECT_EQ(follow(upgrade).percent, 100);
         Network_ClientStopUpgrade(upgrade);
     }
@@ -169,7 +169,7 @@ TEST_F(DeviceTest, TransfersThatStallDropOrFailReportIt) {
     for (size_t n = 1; n <= 3; ++n) {
         const int32_t handle = login(n);
         ASSERT_EQ(Network_ClientSetEventCB(handle, &EventLog::callback, &events[n - 1]), OVIX_OK);
-        ASSERT_EQ(Network_ClientStartUpgrade(&upgrades[n - 1], handle, firmware.path()), OVIX_OK);
+        ASSERT_EQ(Network_ClientStartUpgrade(&upgrades[n - 1], handle, firmware.path().c_str()), OVIX_OK);
     }
     Clock::set_speed(10);  // the stall limit of 15 s
     const Transfer stalled = follow(upgrades[0]), dropped = follow(upgrades[1]), failed = follow(upgrades[2]);
@@ -199,7 +199,7 @@ TEST_F(DeviceTest, SlowLinkCarriesTheUpgradeAtItsPace) {
     const int32_t handle = login();
     Clock::set_speed(4);  // eight seconds of link time
     int32_t upgrade = -1;
-    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path()), OVIX_OK);
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path().c_str()), OVIX_OK);
     const Transfer transfer = follow(upgrade);
     EXPECT_EQ(transfer.result, OVIX_OK);
     EXPECT_GT(transfer.seen.size(), 5u) << "the percent climbs step by step";
@@ -215,7 +215,7 @@ TEST_F(DeviceTest, ACameraWhoseRebootNeverReturnsStaysSilent) {
     });
     Firmware firmware({2, 5, 0}, 64 * 1024);
     int32_t upgrade = -1;
-    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, login(), firmware.path()), OVIX_OK);
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, login(), firmware.path().c_str()), OVIX_OK);
     EXPECT_EQ(follow(upgrade).percent, 100);
     Network_ClientStopUpgrade(upgrade);
     ASSERT_TRUE(eventually([&] { return !camera().online(); }));

@@ -4,6 +4,7 @@
 // view, and finally a factory reset.
 #include "DeviceFixture.h"
 #include "discovery/Discovery.h"
+#include "support/Screen.h"
 
 using namespace device_test;
 
@@ -27,11 +28,6 @@ std::optional<DEV_INFO> find(CDiscovery& discovery, const std::string& version, 
     });
     return found;
 }
-
-struct Screen {
-    std::atomic<int> frames{0};
-    ovix_render_target target{[](void* context, const ovix_frame*) { ++static_cast<Screen*>(context)->frames; }, this};
-};
 
 int32_t set(int32_t handle, int32_t command, const void* data, size_t size) {
     return Network_ClientSetDeviceConfig(handle, command, 0, data, static_cast<int32_t>(size));
@@ -106,7 +102,7 @@ TEST_F(DeviceTest, OneCameraThroughEverythingTheToolDoes) {
     // the camera found again where DHCP put it.
     Firmware firmware({2, 5, 0}, 2u << 20);
     int32_t upgrade = -1, percent = 0;
-    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path()), OVIX_OK);
+    ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path().c_str()), OVIX_OK);
     ASSERT_TRUE(eventually([&] {
         Clock::sleep_ms(200);
         return Network_ClientGetUpgradeStatus(upgrade, &percent) != OVIX_OK || percent == 100;
@@ -130,13 +126,12 @@ TEST_F(DeviceTest, OneCameraThroughEverythingTheToolDoes) {
     int32_t live = -1;
     ASSERT_EQ(Network_ClientStartLive(&live, handle, &preview, 0, 0), OVIX_OK);
     int32_t own_rate = 0;
-    Screen screen;
-    OVIX_WINDOW window = &screen.target;
+    support::Screen screen;
     EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_FRAME_RATE, &own_rate), OVIX_OK);
-    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, &window), OVIX_OK);
+    EXPECT_EQ(screen.show(live), OVIX_OK);
     ovix_zoom zoom{1000, 160, 90};
     EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_ZOOM, &zoom), OVIX_OK);
-    EXPECT_TRUE(eventually([&] { return screen.frames >= 5; }));
+    EXPECT_TRUE(eventually([&] { return screen.count() >= 5; }));
     EXPECT_EQ(Network_ClientStopLive(live), OVIX_OK);
 
     // The factory reset brings back the first address, with the new firmware.

@@ -1,8 +1,9 @@
 // fleetset-sim as a program: flags, the start line, a clean exit on a stop signal, the
 // record file, and the firmware files it makes.
-#include "LabTool.h"
 #include "devsdk/ovix_client.h"
 #include "devsdk/protocol/FirmwareFile.h"
+#include "support/Eventually.h"
+#include "support/LabSocket.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -117,7 +118,7 @@ TEST(Program, RecordFileIsWrittenOnRequestAndAtExit) {
         return text.str();
     };
     kill(sim.pid, SIGUSR1);
-    ASSERT_TRUE(lab::eventually([&] { return read_record().find("UID-7") != std::string::npos; }));
+    ASSERT_TRUE(support::eventually([&] { return read_record().find("UID-7") != std::string::npos; }));
     Network_ClientLogout(handle);
     Network_ClientUnInit();
     EXPECT_EQ(sim.stop(SIGTERM), 0);

@@ -9,10 +9,12 @@
 #include "support/Eventually.h"
 #include "support/ReportLog.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace support {
 
@@ -51,6 +53,22 @@ struct CountingNeighbours : NeighbourCache {
         return true;
     }
 };
+
+// A camera's answer `result` to `request` (and `command`, -1: any) from its nth time on, `count` times.
+inline SdkFaultRule answer(const char* request, int32_t result, uint32_t nth = 1, uint32_t count = 1000,
+                           int32_t command = -1) {
+    SdkFaultRule rule;
+    rule.request = request;
+    rule.command = command;
+    rule.result = result;
+    rule.nth = nth;
+    rule.count = count;
+    return rule;
+}
+
+inline bool has(const std::vector<uint32_t>& codes, uint32_t code) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
 
 // A fleet of `count` default cameras (10.77.1.1 upward), each adjusted before the start.
 inline FleetConfig job_fleet(size_t count, const std::function<void(CameraConfig&)>& adjust = {}) {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 
@@ -28,6 +30,32 @@ public:
 
     const std::string& path() const { return m_path; }
     bool ok = false;
+
+private:
+    std::string m_path;
+};
+
+// A directory under /tmp, removed with everything in it; its path is empty when it could not
+// be made.
+class TempDir {
+public:
+    explicit TempDir(const char* stem = "fleetset-test") {
+        std::string pattern = std::string("/tmp/") + stem + "-XXXXXX";
+        if (::mkdtemp(pattern.data())) m_path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    // Writes the bytes as they are; returns the file's path.
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(m_path + "/" + name, std::ios::binary) << bytes;
+        return m_path + "/" + name;
+    }
 
 private:
     std::string m_path;

@@ -1,7 +1,8 @@
 #pragma once
 // Helpers for the window tests: the test language file, waits that keep the event loop
 // turning, and a batch window wired to fakes instead of the user and the firewall.
-#include "foundation/Clock.h"
+#include "support/Eventually.h"
+#include "support/TempFile.h"
 #include "ui/batch/fleetsetDlg.h"
 
 #include <QCoreApplication>
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -20,38 +20,26 @@ inline const std::string kLangIni = FLEETSET_UI_TEST_DIR "/lumora_test.ini";
 // The test file's text of a key: "t-" and the key in lower case without "IDS_".
 inline QString t(const char* key) { return QStringLiteral("t-") + QString::fromLatin1(key).mid(4).toLower(); }
 
+// Keeps the event loop turning while it waits: the window's reports arrive through it.
 inline bool wait_for(const std::function<bool()>& done) {
-    const int64_t deadline = Clock::now_ms() + 60000;
-    while (!done()) {
-        if (Clock::now_ms() > deadline) return false;
+    return support::eventually([&] {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        Clock::sleep_ms(2);
-    }
-    return true;
+        return done();
+    });
 }
 
 inline void settle() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
-struct TempDir {
-    TempDir() {
-        char pattern[] = "/tmp/fleetset-ui-XXXXXX";
-        if (mkdtemp(pattern)) path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
-};
+using support::TempDir;
 
 class BatchWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(trace_dir.path.empty());
+        ASSERT_FALSE(trace_dir.path().empty());
         DiscoveryConfig config;
-        config.trace_directory = trace_dir.path;
+        config.trace_directory = trace_dir.path();
         window = std::make_unique<CfleetsetDlg>(nullptr, config);
         window->m_lang_ini = kLangIni;
         window->set_confirm([this](QWidget*, const QString& text, const QString& caption) {

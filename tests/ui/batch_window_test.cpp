@@ -1,5 +1,6 @@
 // The batch window's controls, texts, combo boxes, small handlers and closing.
 #include "UiTest.h"
+#include "support/DeviceRecord.h"
 #include "ui/batch/ControlIds.h"
 #include "ui/batch/DeviceListModel.h"
 
@@ -31,15 +32,6 @@ QString caption(QWidget* w) {
     if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
     if (auto* group = qobject_cast<QGroupBox*>(w)) return group->title();
     return {};
-}
-
-DEV_INFO listed_device(int n) {
-    DEV_INFO d{};
-    std::snprintf(d.mac_address, sizeof d.mac_address, "00:1A:2B:00:00:%02d", n);
-    std::snprintf(d.ip_address, sizeof d.ip_address, "10.77.1.%d", n);
-    std::snprintf(d.software_ver, sizeof d.software_ver, "2.4.1");
-    d.device_type = 1;
-    return d;
 }
 
 using BatchWindow = BatchWindowTest;
@@ -244,7 +236,7 @@ TEST_F(BatchWindow, ClosingDuringAJobAsksAndCancelLeavesEverything) {
 
 TEST_F(BatchWindow, EscapeClosesWithoutAskingAndLeavesJobAndSearchRunning) {
     open();
-    window->update_dev_find_list(listed_device(1), 1);
+    window->update_dev_find_list(make_device_record("00:1A:2B:00:00:01", "10.77.1.1"), 1);
     window->m_running = true;
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
@@ -275,12 +267,12 @@ TEST_F(BatchWindow, DeviceTypeChangeRefreshesOnlyForANewEntry) {
     open();
     auto* devtype = ctl<QComboBox>(DeviceTypeCombo);
     devtype->addItem("second");
-    window->update_dev_find_list(listed_device(1), 1);
+    window->update_dev_find_list(make_device_record("00:1A:2B:00:00:01", "10.77.1.1"), 1);
     devtype->setCurrentIndex(1);
     EXPECT_EQ(window->m_dev_type, 1);
     EXPECT_EQ(window->devices().size(), 0u) << "a new entry refreshes the list";
 
-    window->update_dev_find_list(listed_device(2), 1);
+    window->update_dev_find_list(make_device_record("00:1A:2B:00:00:02", "10.77.1.2"), 1);
     {
         const QSignalBlocker quiet(devtype);
         devtype->setCurrentIndex(0);

@@ -1,6 +1,7 @@
 // The device list filled from discovery in the lab, its ticks, and a large fleet.
 #include "UiTest.h"
 #include "sim/SimFleet.h"
+#include "support/DeviceRecord.h"
 #include "ui/batch/ControlIds.h"
 #include "ui/batch/DeviceListModel.h"
 
@@ -26,14 +27,8 @@ CameraConfig camera(int n, int32_t device_type) {
     return c;
 }
 
-DEV_INFO record(int n, const char* version = "2.4.1") {
-    DEV_INFO d{};
-    std::snprintf(d.mac_address, sizeof d.mac_address, "00:1A:2B:00:%02X:%02X", n / 256, n % 256);
-    std::snprintf(d.ip_address, sizeof d.ip_address, "10.77.%d.%d", 1 + n / 250, 1 + n % 250);
-    std::snprintf(d.software_ver, sizeof d.software_ver, "%s", version);
-    d.cmd_port = 5000;
-    d.device_type = 1;
-    return d;
+DEV_INFO record(int n) {
+    return make_device_record(numbered_mac(n), "10.77." + std::to_string(1 + n / 250) + "." + std::to_string(1 + n % 250));
 }
 
 class DeviceList : public BatchWindowTest {
@@ -141,7 +136,7 @@ TEST_F(DeviceList, AThousandReportsReachTheListInOneBatch) {
     std::thread again([&] {
         for (int n = 0; n < 1000; n += 7) {
             DEV_INFO d = record(n);
-            std::snprintf(d.software_ver, sizeof d.software_ver, "9.9.9");
+            set_text(d.software_ver, "9.9.9");
             CfleetsetDlg::on_device_found(&d, 0, window.get());
         }
     });

@@ -17,10 +17,10 @@ namespace {
 class GuideMenu : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(work_dir.path.empty());
+        ASSERT_FALSE(work_dir.path().empty());
         ASSERT_NE(getcwd(old_dir, sizeof old_dir), nullptr);
         // The logo and the discovery trace files are relative to the working directory.
-        ASSERT_EQ(chdir(work_dir.path.c_str()), 0);
+        ASSERT_EQ(chdir(work_dir.path().c_str()), 0);
     }
     void TearDown() override {
         menu.reset();

@@ -1,4 +1,4 @@
-#include "FakeDevice.h"
+#include "support/FakeDevice.h"
 
 #include "devsdk/ovix_client.h"
 #include "devsdk/protocol/DeviceLogin.h"
