@@ -294,9 +294,10 @@ void DeviceService::power_on(size_t camera_index) {
             view.current.ip_address = address;
             view.network_changed = true;
         }
-        view.state.online = true;
     });
-    place_listener(camera_index);
+    // Listening first: a camera that says it is back must take a login at once.
+    place_listener(camera_index, true);
+    camera.update([&](CameraView& view) { view.state.online = true; });
 }
 
 // The address a DHCP server gives the camera: its own configured one, else a lease from the
@@ -325,10 +326,10 @@ void DeviceService::place_listeners() {
 
 // The camera listens at its current address and command port while it is on. Connections to
 // an address it has left are gone, as on a real network.
-void DeviceService::place_listener(size_t camera_index) {
+void DeviceService::place_listener(size_t camera_index, bool coming_online) {
     SimCamera& camera = *m_cameras[camera_index];
     Listener& listener = m_listeners[camera_index];
-    if (!camera.online()) {
+    if (!coming_online && !camera.online()) {
         close_listener(camera_index);
         return;
     }

@@ -59,7 +59,7 @@ private:
     void power_off(size_t camera_index);
     void power_on(size_t camera_index);
     void place_listeners();
-    void place_listener(size_t camera_index);
+    void place_listener(size_t camera_index, bool coming_online = false);
     void close_listener(size_t camera_index);
     void end_sessions_of(size_t camera_index);
     std::string dhcp_address(size_t camera_index);
