@@ -2,6 +2,7 @@
 
 #include "batch/BatchJobWorker.h"
 #include "batch/NeighbourCache.h"
+#include "batch/StatusMarks.h"
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
 
@@ -120,6 +121,7 @@ uint32_t BatchJob::ThreadFunc(uint32_t argument) {
 
     if (ip_phase(w)) {
         run_passes(w);
+        closing_marks(w);
         const bool last = finished_one_device(w.row);
         m_sink.post_report(REPORT_DEVICE_DONE, static_cast<uint32_t>(w.row));
         if (last) m_sink.post_report(REPORT_JOB_STATE, 0);
@@ -135,6 +137,8 @@ bool BatchJob::ip_phase(Worker& w) {
                 if (change_address(w, fixed)) report(w, ST_CHANGE_IP_OK);
                 Clock::sleep_ms(kChangeRequestPauseMs);
             }
+        } else {
+            w.settled |= 1u << (COL_MARK_IP - COL_MARK_IP);  // it has its address already
         }
         if (m_dostep.only(flag)) {
             const bool last = finished_one_device(w.row);
@@ -308,11 +312,65 @@ bool BatchJob::run_steps(Worker& w) {
 }
 
 void BatchJob::report(Worker& w, StatusCode code) {
+    note(w, code);
     m_sink.post_report(REPORT_STATUS, pack_report(static_cast<uint32_t>(w.row), code));
 }
 
 void BatchJob::send(Worker& w, StatusCode code) {
+    note(w, code);
     m_sink.send_report(REPORT_STATUS, pack_report(static_cast<uint32_t>(w.row), code));
+}
+
+void BatchJob::note(Worker& w, StatusCode code) {
+    const StatusEffect effect = status_effect(code);
+    if (effect.column >= COL_MARK_IP && effect.column <= COL_MARK_SETTINGS && effect.mark != kMarkSkipped)
+        w.settled |= 1u << (effect.column - COL_MARK_IP);
+    switch (code) {
+    case ST_USER_NAME_NOT_EXIST:
+    case ST_LOGIN_FAIL:
+    case ST_CHANGE_IP_FAIL:
+    case ST_UPGRADE_FAIL_RETRY_LATER:
+    case ST_LOGIN_MAX_USER:
+    case ST_DISMATCH_UPGRADE_VERSION:
+    case ST_INVALID_UPGRADE_FILE:
+    case ST_DISMATCH_UPGRADE_BOARD_TYPE: w.reason = code; break;
+    default: break;
+    }
+}
+
+// A worker that ends with a requested step neither done nor failed (the device could not be
+// logged in to, refused, or its upgrade never got through) marks that step failed: shown as
+// not requested it would read as nothing having gone wrong. The reason goes last, so that
+// the row's message says why.
+void BatchJob::closing_marks(Worker& w) {
+    if (!m_running) return;
+    const struct {
+        bool requested;
+        int column;
+        StatusCode failed;
+    } columns[] = {
+        {m_dostep.change_auto_ip || m_dostep.change_ip, COL_MARK_IP, ST_CHANGE_IP_FAIL},
+        {m_dostep.need_update != 0, COL_MARK_UPGRADE, ST_UPGRADE_FAIL},
+        {m_dostep.change_logo && !w.is_type1, COL_MARK_LOGO, ST_LOGO_FAIL},
+        {m_dostep.send_command || m_dostep.change_UID || m_dostep.restore_factory_settings || m_dostep.reset_pwd,
+         COL_MARK_COMMAND, ST_COMMAND_FAIL},
+        {m_dostep.change_time_sync != 0, COL_MARK_CLOCK, ST_TIME_SYNC_FAIL},
+        {settings_requested(w), COL_MARK_SETTINGS, ST_SETTING_FAIL},
+    };
+    bool marked = false;
+    for (const auto& c : columns) {
+        if (!c.requested || (w.settled & (1u << (c.column - COL_MARK_IP)))) continue;
+        report(w, c.failed);
+        marked = true;
+    }
+    if (marked && w.reason >= 0) report(w, static_cast<StatusCode>(w.reason));
+}
+
+bool BatchJob::settings_requested(const Worker& w) const {
+    const JobSteps& s = m_dostep;
+    return w.need_set_customer_cfg || s.change_time_zone || s.change_time_format || s.change_dhcp ||
+           s.change_language ||
+           (!w.is_type1 && (s.change_video_standard || s.change_password || s.change_max_wifi_ch || s.change_deafult_ch));
 }
 
 void BatchJob::report_skips(Worker& w) {

@@ -112,6 +112,9 @@ private:
     void report(Worker& w, StatusCode code);
     void send(Worker& w, StatusCode code);
     void report_skips(Worker& w);
+    void note(Worker& w, StatusCode code);
+    void closing_marks(Worker& w);
+    bool settings_requested(const Worker& w) const;
     int random_wait(Worker& w, int seconds);
     int32_t login(Worker& w, const std::string& address);
 

@@ -26,6 +26,8 @@ struct BatchJob::Worker {
     int64_t dropped_at_ms = -1;   // when the device went down for its reboot
     std::string version_after;    // read back after the reboot; empty until then
     bool is_type1 = false;
+    uint32_t settled = 0;  // mark columns (bit column - 6) that got a done or failed mark
+    int32_t reason = -1;   // the last failure reason reported, for the row's closing message
 };
 
 // retry_step values: the step a busy answer asks to run again on the next pass.
