@@ -67,6 +67,13 @@ bool apply(uint32_t code, const TextLookup& text, Write&& write) {
 
 } // namespace
 
+std::string step_word(const std::string& mark) {
+    if (mark == kMarkDone) return "ok";
+    if (mark == kMarkFailed) return "failed";
+    if (mark == kMarkSkipped) return "skipped";
+    return {};
+}
+
 StatusEffect status_effect(uint32_t code) {
     for (const Entry& entry : kEffects)
         if (entry.code == code) return entry.effect;

@@ -1,6 +1,6 @@
 #include "cli/DeviceListFormat.h"
 
-#include "cli/CsvText.h"
+#include "batch/CsvText.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,14 +1,12 @@
 #include "cli/RunReport.h"
 
+#include "batch/CsvText.h"
 #include "batch/StatusMarks.h"
-#include "cli/CsvText.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
-
-const std::array<const char*, kMarkColumns> kStepNames = {"change_ip", "upgrade", "logo", "command", "time_sync", "settings"};
 
 namespace {
 
@@ -84,13 +82,6 @@ std::string to_table(const std::vector<DeviceReport>& devices) {
 }
 
 } // namespace
-
-std::string step_word(const std::string& mark) {
-    if (mark == kMarkDone) return "ok";
-    if (mark == kMarkFailed) return "failed";
-    if (mark == kMarkSkipped) return "skipped";
-    return {};  // blank, or the no-version note the list puts in the upgrade column
-}
 
 DeviceReport device_report(const DeviceRun& run, const DeviceRow& row, int64_t now_ms) {
     DeviceReport d;

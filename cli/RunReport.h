@@ -1,5 +1,6 @@
 #pragma once
 #include "batch/DeviceTable.h"
+#include "batch/StatusMarks.h"  // kStepNames, step_word
 #include "cli/DeviceRuns.h"
 #include "cli/RunOptions.h"
 
@@ -21,12 +22,6 @@ struct DeviceReport {
     double seconds = 0;  // from its launch to its end report (or to now), Clock seconds
     bool stopped = false;
 };
-
-// The JSON keys of the step columns 6 to 11, also the table's and CSV's column names.
-extern const std::array<const char*, kMarkColumns> kStepNames;
-
-// The word of a mark cell.
-std::string step_word(const std::string& mark);
 
 DeviceReport device_report(const DeviceRun& run, const DeviceRow& row, int64_t now_ms);
 

@@ -1,0 +1,118 @@
+#include "batch/ListExport.h"
+
+#include "batch/CsvText.h"
+#include "batch/StatusMarks.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string shown(const std::string& cell) { return cell == kMarkBlank ? std::string() : cell; }
+
+std::string to_csv(const std::vector<DeviceRow>& rows, const std::vector<std::string>& headers) {
+    std::vector<std::string> cells;
+    for (int column = 0; column < kDeviceColumns; ++column)
+        cells.push_back(csv_formula_safe(column < static_cast<int>(headers.size()) ? headers[column] : std::string()));
+    cells.push_back("checked");
+    std::string out = kUtf8Bom + csv_line(cells, "\r\n");
+    for (const DeviceRow& row : rows) {
+        cells.clear();
+        for (int column = 0; column < kDeviceColumns; ++column) cells.push_back(csv_formula_safe(shown(row.cell(column))));
+        cells.push_back(row.checked ? "1" : "0");
+        out += csv_line(cells, "\r\n");
+    }
+    return out;
+}
+
+std::string to_json(const std::vector<DeviceRow>& rows) {
+    auto array = nlohmann::ordered_json::array();
+    for (const DeviceRow& row : rows) {
+        auto marks = nlohmann::ordered_json::object();
+        for (size_t i = 0; i < kStepNames.size(); ++i) marks[kStepNames[i]] = step_word(row.marks[i]);
+        array.push_back({{"index", row.index},
+                         {"mac", row.mac},
+                         {"ip", row.ip},
+                         {"port", row.port},
+                         {"version", row.version},
+                         {"board", row.bid},
+                         {"marks", marks},
+                         {"message", shown(row.message)},
+                         {"checked", row.checked},
+                         {"family1", row.is_type1}});
+    }
+    // Device texts are whatever a device sent: replace invalid UTF-8 rather than fail.
+    return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string failure(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+bool write_all(int fd, const std::string& content) {
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string export_device_list(const std::vector<DeviceRow>& rows, const std::vector<std::string>& headers,
+                               ListExportFormat format) {
+    return format == ListExportFormat::Json ? to_json(rows) : to_csv(rows, headers);
+}
+
+bool write_export_file(const std::string& path, const std::string& content, std::string* error) {
+    std::string ignored;
+    std::string& why = error ? *error : ignored;
+    // A name of our own beside the target: the rename must not cross file systems, and two
+    // exports at once must not share a temporary file.
+    static std::atomic<unsigned> serial{0};
+    const std::string temp = path + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    // 0666 less the umask, as any file the user saves; mkstemp's 0600 would hide the report.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why = failure("cannot create", temp);
+        return false;
+    }
+    bool ok = write_all(fd, content);
+    if (!ok) why = failure("cannot write", temp);
+    if (ok && ::fsync(fd) != 0) {
+        why = failure("cannot sync", temp);
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        why = failure("cannot write", temp);
+        ok = false;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        why = failure("cannot replace", path);
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself lasts only once the directory is synced; the file is complete either way.
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    const int dir_fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd >= 0) {
+        ::fsync(dir_fd);
+        ::close(dir_fd);
+    }
+    return true;
+}

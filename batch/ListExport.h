@@ -1,0 +1,23 @@
+#pragma once
+#include "batch/DeviceTable.h"
+
+#include <string>
+#include <vector>
+
+// The batch window's device list as it stands, written out as the report an installer hands
+// over after a job.
+enum class ListExportFormat { Csv, Json };
+
+// CSV: for spreadsheet programs on a desktop: UTF-8 with a byte order mark, CRLF line ends,
+// `headers` (the 13 column titles as the window shows them) plus "checked" as the first line,
+// then one line per row with its 13 cells and 1 or 0 for the tick. A blank cell (one space)
+// is written empty; a cell a spreadsheet would take for a formula gets an apostrophe first.
+// JSON: an array of objects with fixed English keys; the marks as the words of the command
+// line's run report ("ok", "failed", "skipped", "").
+std::string export_device_list(const std::vector<DeviceRow>& rows, const std::vector<std::string>& headers,
+                               ListExportFormat format);
+
+// Replaces the file at `path` with `content` all at once: written and synced under another
+// name in the same directory, then renamed over it, so a crash leaves the old file or the
+// whole new one. On failure returns false and, when `error` is given, says why.
+bool write_export_file(const std::string& path, const std::string& content, std::string* error);
