@@ -1,6 +1,6 @@
 #include "app/GuideMenu.h"
 
-#include "app/FirewallRule.h"
+#include "firewall/FirewallRule.h"
 #include "app/ProgramIcon.h"
 #include "foundation/LangTable.h"
 #include "foundation/debug_log.h"

@@ -1,4 +1,4 @@
-#include "app/FirewallRule.h"
+#include "firewall/FirewallRule.h"
 
 #include "foundation/debug_log.h"
 

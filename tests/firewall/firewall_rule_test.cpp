@@ -1,4 +1,4 @@
-#include "app/FirewallRule.h"
+#include "firewall/FirewallRule.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
