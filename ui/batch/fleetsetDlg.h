@@ -1,38 +1,42 @@
 #pragma once
+#include "batch/BatchJob.h"
 #include "batch/DeviceTable.h"
 #include "batch/DiscoveryInbox.h"
 #include "batch/JobInputs.h"
+#include "batch/NeighbourCache.h"
 #include "batch/ReportChannel.h"
 #include "discovery/Discovery.h"
+#include "ui/batch/WindowStepInputs.h"
 
 #include <QDialog>
 #include <QString>
 
 #include <atomic>
 #include <functional>
-#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 
+class BatchForm;
 class DeviceListModel;
-class QCheckBox;
-class QComboBox;
-class QProgressBar;
-class QPushButton;
-class QTableView;
 
 // The batch tool window: every discovered device in one list with check boxes, the inputs
-// of a batch job, and (in later steps) the launch and the display of a job's reports.
+// of a batch job, its launch buttons, and the display of the job's reports.
 //
 // Threads: discovery reports arrive on the facade's merge thread and only copy the record
-// into an inbox that the window thread drains; workers read rows from devices() and control
-// values from inputs(), and report through reports(). Nothing but the window thread touches
-// a widget, and the window thread never waits for a thread that may wait for it.
+// into an inbox that the window thread drains; the job's workers read rows from devices()
+// and control values through the step inputs, and report through one queued hop. Nothing
+// but the window thread touches a widget, and the window thread never waits for a thread
+// that may wait for it: the report channel is closed before the workers are joined, and a
+// refresh sweeps on a thread of its own.
 class CfleetsetDlg : public QDialog {
     Q_OBJECT
 public:
     // Asks a question with OK and Cancel; true for OK.
     using Confirm = std::function<bool(QWidget* parent, const QString& text, const QString& caption)>;
+    // Shows a message with an exclamation icon. A refusal waits for the user (it runs in a
+    // click handler); the all-finished notice must not wait (it runs inside a report).
+    using Notify = std::function<void(QWidget* parent, const QString& text, const QString& caption)>;
     // Lets the user choose a file to open; an empty result means cancelled.
     using ChooseFile = std::function<QString(QWidget* parent, const QString& filter, const QString& default_suffix)>;
     // Makes sure the firewall lets the discovery replies in; runs on a thread of its own at
@@ -52,35 +56,57 @@ public:
     int update_dev_find_list(const DEV_INFO& record, int is_new);
     // The discovery callback: hands a copy of the record to the window thread. Returns 0.
     static uint32_t on_device_found(const DEV_INFO* record, uint32_t is_new, void* context);
-    // Empties the list and searches again from the address in the network-card box.
+    // Empties the list and searches again from the address in the network-card box; the
+    // sweep runs beside the window.
     void refresh_list();
     void select_all();
     void select_invert();
     // Fills the network-card box with the host's IPv4 addresses.
     void get_more_ip();
+    // Writes the list as it stands, every column with marks and messages, as CSV or JSON
+    // (by the chosen file's suffix): the job report an installer hands over.
+    void export_list();
 
-    // Seam for the job engine.
+    // Launch: the button's checks, its step flags, the job, then the saved inputs.
+    void launch(int button_id);
+    bool check_user_name();
+    void check_update_step();
+    static bool is_valid_ip(const QString& text);
+    bool ip_in_list(const QString& text) const;
+    int count_checked() const;
+    int start_upgrade(const QString& path, const QString& first, const QString& last);
+
+    // The reports of a job, on the window thread.
+    int OnJobReport(ReportKind kind, uint32_t payload);
+    void enable_controls();
+    // The stop button: ends the job and blanks the upgrade column.
+    void stop();
+    // Stops the running job and resets its fields. Closes the report channel first.
+    void clear_job();
+    bool job_running() const { return m_job.running(); }
+
+    // Seam for tests and the program.
     DeviceTable& devices() { return m_devices; }
     const DeviceTable& devices() const { return m_devices; }
     JobInputs& inputs() { return m_inputs; }
-    JobReportSink& reports() { return m_reports; }
+    BatchJob& job() { return m_job; }
     CDiscovery& discovery() { return m_discovery; }
     DeviceListModel* list_model() const { return m_list_model; }
-
-    // Stops the running job and resets its fields. Waits for the workers, so the report
-    // channel is closed first.
-    void clear_job();
-
     void set_confirm(Confirm confirm) { m_confirm = std::move(confirm); }
+    void set_refusal(Notify notify) { m_refusal = std::move(notify); }
+    void set_notice(Notify notify) { m_notice = std::move(notify); }
     void set_choose_file(ChooseFile choose) { m_choose_file = std::move(choose); }
+    // Where to save the exported list; an empty result means cancelled.
+    void set_choose_save_file(ChooseFile choose) { m_choose_save_file = std::move(choose); }
     void set_firewall_check(FirewallCheck check) { m_firewall_check = std::move(check); }
+    void set_neighbour_cache(NeighbourCache* cache) { m_neighbours.target = cache; }
 
     // The language file of every text; chosen at the first opening when left empty.
     std::string m_lang_ini;
     // Selected index of the device-type box.
     int m_dev_type = 0;
-    // A job is in progress: set by the launch, cleared when it ends or is stopped.
-    std::atomic<bool> m_running{false};
+    // The step flags the last launch filled.
+    JobSteps m_dostep;
 
     // The about box's menu entry text.
     static const char* const kAboutEntryText;
@@ -91,54 +117,61 @@ protected:
     void done(int result) override;
 
 private:
-    void create_controls();
-    void lay_out();
+    // The neighbour cache the job clears; the system's unless a test hands in another.
+    struct NeighbourCacheRef : NeighbourCache {
+        NeighbourCache* target = nullptr;
+        SystemNeighbourCache system;
+        bool flush(const std::string& local_address) override {
+            return target ? target->flush(local_address) : system.flush(local_address);
+        }
+    };
+
     void connect_controls();
+    void connect_launch_buttons();
     void on_init_dialog();
-    void apply_texts();
-    void fill_combo_boxes();
-    void apply_start_states();
     void start_discovery();
     void stop_discovery();
+    void join_refresh();
     void check_firewall();
     void drain_discovery_inbox();
-    void on_job_report(ReportKind kind, uint32_t payload);
+    void show_status(int row, uint32_t code);
     void on_device_type_changed(int index);
     void on_set_network_clicked(bool checked);
     void on_dhcp_clicked(bool checked);
     void browse_into(int edit_id, const QString& filter, const QString& default_suffix);
     void show_about();
     void track_inputs();
+    void refuse(const char* key, int focus_id);
+    int save_cfg_param();
+    int load_cfg_param();
+    bool check_range(bool end_not_below_start, QString& first, QString& last);
+    bool check_firmware_path(QString& path);
     QString lang(const char* key) const;
 
-    template <class T>
-    T* make(int id);
-
-    std::map<int, QWidget*> m_controls;
-    QComboBox* m_devtype_combo = nullptr;
-    QComboBox* m_videostd_combo = nullptr;
-    QComboBox* m_timezone_combo = nullptr;
-    QComboBox* m_timefmt_combo = nullptr;
-    QComboBox* m_language_combo = nullptr;
-    QComboBox* m_maxch_combo = nullptr;
-    QComboBox* m_defaultch_combo = nullptr;
-    QComboBox* m_netcard_combo = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QTableView* m_devlist = nullptr;
-    QPushButton* m_about_button = nullptr;
-
+    std::unique_ptr<BatchForm> m_form;
     DeviceTable m_devices;
     DeviceListModel* m_list_model = nullptr;
     JobInputs m_inputs;
+    WindowStepInputs m_step_inputs{m_inputs};
     ReportChannel m_reports;
     DiscoveryInbox m_inbox;
     CDiscovery m_discovery;
+    NeighbourCacheRef m_neighbours;
+    BatchJob m_job{m_discovery, m_devices, m_step_inputs, m_reports, m_neighbours};
     bool m_sdk_ready = false;
+    // Where the display stands: launched (the job's start report not yet shown), running,
+    // or idle; reports of a stopped job that are still on their way change nothing.
+    enum class JobPhase { Idle, Launched, Running };
+    JobPhase m_job_phase = JobPhase::Idle;
 
     bool m_open = false;  // between the start code of an opening and its end
     Confirm m_confirm;
+    Notify m_refusal;
+    Notify m_notice;
     ChooseFile m_choose_file;
+    ChooseFile m_choose_save_file;
     FirewallCheck m_firewall_check;
     std::thread m_firewall_thread;
     std::atomic<bool> m_firewall_busy{false};
+    std::thread m_refresh_thread;
 };

@@ -1,0 +1,243 @@
+// The batch window running jobs on a simulated fleet: launch checks, flags, address pools,
+// marks and messages, the enabled state, stop and close mid-job, export.
+#include "UiTest.h"
+#include "support/JobLab.h"
+#include "support/TempFile.h"
+#include "ui/batch/ControlIds.h"
+#include "ui/batch/DeviceListModel.h"
+#include "ui/batch/IpAddressField.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <fstream>
+#include <sstream>
+
+using namespace batch_ids;
+using namespace ui_test;
+
+namespace {
+
+class BatchJobWindow : public BatchWindowTest {
+protected:
+    void SetUp() override {
+        BatchWindowTest::SetUp();
+        window->set_refusal([this](QWidget*, const QString& text, const QString& caption) {
+            refusals.push_back(text);
+            EXPECT_EQ(caption, t("IDS_ERROR"));
+        });
+        window->set_notice([this](QWidget*, const QString& text, const QString&) { notices.push_back(text); });
+        window->set_neighbour_cache(&neighbours);
+    }
+    void TearDown() override {
+        BatchWindowTest::TearDown();
+        fleet.reset();
+        Clock::set_speed(1);
+    }
+    void start_fleet(size_t count, const std::function<void(CameraConfig&)>& adjust = {}) {
+        Clock::set_speed(50);
+        fleet = std::make_unique<SimFleet>(support::job_fleet(count, adjust));
+        ASSERT_TRUE(fleet->start());
+        open();
+        ASSERT_TRUE(wait_for([&] { return window->devices().size() == count; }));
+    }
+    void tick_all() {
+        window->select_all();
+        settle();
+    }
+    bool wait_job_end() { return wait_for([&] { return !window->job_running() && !notices.empty(); }); }
+    std::string cell(int row, int column) { return window->devices().cell(static_cast<size_t>(row), column); }
+    void set_range(const char* first, const char* last) {
+        ctl<IpAddressField>(RangeFirstAddress)->set_address(first);
+        ctl<IpAddressField>(RangeLastAddress)->set_address(last);
+    }
+
+    std::unique_ptr<SimFleet> fleet;
+    std::vector<QString> refusals;
+    std::vector<QString> notices;
+    support::CountingNeighbours neighbours;
+};
+
+TEST_F(BatchJobWindow, EachLaunchCheckRefusesWithItsMessageAndFocus) {
+    open();
+    struct Case {
+        const char* name;
+        std::function<void()> setup;
+        int button;
+        const char* key;  // nullptr: accepted
+        int focus;
+    };
+    const Case cases[] = {
+        {"no user name", [&] { ctl<QLineEdit>(UserNameEdit)->clear(); }, UpgradeButton, "IDS_INPUT_USER_NAME",
+         UserNameEdit},
+        {"path of 7", [&] { ctl<QLineEdit>(FirmwarePathEdit)->setText("a.updat"); }, UpgradeButton,
+         "IDS_INVALID_UPGRADE_FILE", FirmwareBrowseButton},
+        {"path of 8", [&] { ctl<QLineEdit>(FirmwarePathEdit)->setText("a.update"); }, UpgradeButton, nullptr, -1},
+        {"both ends bad", [&] { set_range("", "255.255.255.255"); }, AutoIpSetButton, "IDS_INVALID_IP_ADDR",
+         RangeFirstAddress},
+        {"prefixes differ", [&] { set_range("10.0.0.1", "10.0.1.5"); }, AutoIpSetButton, "IDS_IP_RANGE_DISMATCH",
+         RangeLastAddress},
+        {"end below start", [&] { set_range("192.168.1.20", "192.168.1.10"); }, AutoIpSetButton,
+         "IDS_IP_END_ERROR_LESS_START", RangeLastAddress},
+        {"range set needs no user", [&] {
+             ctl<QLineEdit>(UserNameEdit)->clear();
+             set_range("192.168.1.9", "192.168.1.10");
+         }, AutoIpSetButton, nullptr, -1},
+        {"one end makes a range of one", [&] { set_range("", "192.168.1.7"); }, AutoIpSetButton, nullptr, -1},
+    };
+    for (const Case& c : cases) {
+        ctl<QLineEdit>(UserNameEdit)->setText("Admin");
+        refusals.clear();
+        // The shipped layout hides some of these; a hidden control cannot take the focus.
+        if (c.focus >= 0) ctl(c.focus)->show();
+        c.setup();
+        window->launch(c.button);
+        if (!c.key) {
+            EXPECT_TRUE(refusals.empty()) << c.name;
+            continue;
+        }
+        ASSERT_EQ(refusals.size(), 1u) << c.name;
+        EXPECT_EQ(refusals[0], t(c.key)) << c.name;
+        EXPECT_EQ(window->focusWidget(), ctl(c.focus)) << c.name;
+    }
+    EXPECT_EQ(ctl<IpAddressField>(RangeFirstAddress)->address(), "192.168.1.7") << "the good end fills the other";
+}
+
+TEST_F(BatchJobWindow, TheStartButtonTakesItsFlagsFromTheBoxesAndFiltersTheCommand) {
+    open();
+    for (int box : {AutoIpCheck, TimeZoneCheck, UpgradeFirmwareCheck, SendCommandCheck})
+        ctl<QCheckBox>(box)->setChecked(true);
+    for (const char* text : {"top", "cat /proc/stopwatch", "reboot now", "ls /config"}) {
+        ctl<QLineEdit>(CommandEdit)->setText(text);
+        window->check_update_step();
+        EXPECT_EQ(window->m_dostep.send_command, std::string(text) == "ls /config" ? 1 : 0) << text;
+    }
+    const JobSteps& s = window->m_dostep;
+    EXPECT_TRUE(s.change_auto_ip && s.change_time_zone && s.need_update);
+    EXPECT_FALSE(s.change_logo || s.restore_factory_settings || s.reset_pwd || s.change_ip);
+}
+
+TEST_F(BatchJobWindow, AddressPoolsSkipListedAddressesAndLimitTheWorkers) {
+    start_fleet(3);
+    tick_all();
+    // Reversed on the Start button; .1 to .3 are listed, so .4 and .5 are handed out. With
+    // the clock as well, the address change is followed by the barrier and a cache flush.
+    ctl<QCheckBox>(AutoIpCheck)->setChecked(true);
+    ctl<QCheckBox>(TimeSyncCheck)->setChecked(true);
+    set_range("10.77.1.5", "10.77.1.1");
+    window->launch(StartButton);
+    ASSERT_TRUE(refusals.empty());
+    EXPECT_EQ(window->job().worker_count(), 2) << "two free addresses, two workers";
+    EXPECT_EQ(window->job().m_new_ip[0], "10.77.1.4");
+    EXPECT_EQ(window->job().m_new_ip[1], "10.77.1.5");
+    ASSERT_TRUE(wait_job_end());
+    EXPECT_EQ(cell(0, COL_IP), "10.77.1.4");
+    EXPECT_EQ(cell(1, COL_IP), "10.77.1.5");
+    EXPECT_EQ(neighbours.flushes, 1);
+
+    set_range("10.77.1.3", "10.77.1.5");  // every address now listed
+    window->launch(StartButton);
+    ASSERT_EQ(refusals.size(), 1u);
+    EXPECT_EQ(refusals[0], t("IDS_ALL_IP_CONFLICT"));
+}
+
+TEST_F(BatchJobWindow, ReportsSetMarksMessagesProgressAndTheCounter) {
+    start_fleet(1);
+    const auto status = [&](uint32_t code) { window->OnJobReport(REPORT_STATUS, pack_report(0, code)); };
+    status(ST_UPGRADE_OK);
+    EXPECT_EQ(cell(0, COL_MARK_UPGRADE), "\u221A");
+    EXPECT_EQ(cell(0, COL_MESSAGE), t("IDS_UPGRADE_OK").toStdString());
+    status(ST_IS_UPGRADE);
+    status(ST_UPGRADE_SKIP);
+    EXPECT_EQ(cell(0, COL_MARK_UPGRADE), "\u2014");
+    EXPECT_EQ(cell(0, COL_MESSAGE), t("IDS_IS_UPGRADE").toStdString()) << "a code without a key keeps the message";
+    status(ST_LOGIN_MAX_USER);
+    EXPECT_EQ(cell(0, COL_MESSAGE), t("IDS_LOGIN_MAX_USER").toStdString());
+    status(ST_SETTING_FAIL);
+    EXPECT_EQ(cell(0, COL_MARK_SETTINGS), "\u00D7");
+    status(35);
+    EXPECT_EQ(cell(0, COL_MARK_SETTINGS), "\u00D7");
+    status(ST_CLEAR_ROW);
+    for (int c = COL_MARK_IP; c <= COL_MESSAGE; ++c) EXPECT_EQ(cell(0, c), " ");
+    window->OnJobReport(REPORT_STATUS, pack_report(7, ST_UPGRADE_OK));  // no such row: nothing
+}
+
+TEST_F(BatchJobWindow, AFirmwareJobOnTwelveCamerasRunsToTheAllFinishedBox) {
+    support::Firmware firmware({2, 5, 0}, 256 * 1024);
+    start_fleet(12, [](CameraConfig& c) {
+        if (c.mac_address.back() == 'C') c.device_type = 19;  // one of family 1
+    });
+    tick_all();
+    ctl<QLineEdit>(FirmwarePathEdit)->setText(QString::fromStdString(firmware.path()));
+    ctl<QPushButton>(UpgradeButton)->click();
+    ASSERT_TRUE(window->job_running());
+    EXPECT_FALSE(ctl(UpgradeButton)->isEnabled());
+    EXPECT_FALSE(ctl(DeviceList)->isEnabled());
+    EXPECT_FALSE(ctl(IpAddressEdit)->isEnabled());
+    EXPECT_TRUE(ctl(StopButton)->isEnabled());
+    ASSERT_TRUE(wait_job_end());
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0], t("IDS_ALL_FINISH"));
+    for (int row = 0; row < 12; ++row) {
+        EXPECT_EQ(cell(row, COL_MARK_UPGRADE), "\u221A") << row;
+        EXPECT_EQ(cell(row, COL_VERSION), "2.5.0") << row;
+    }
+    EXPECT_EQ(ctl<QProgressBar>(ProgressBar)->value(), 0) << "a finished job leaves the bar at 0";
+    EXPECT_TRUE(ctl<QLabel>(DoneCounterLabel)->text().isEmpty());
+    EXPECT_TRUE(ctl(UpgradeButton)->isEnabled());
+    EXPECT_FALSE(ctl(StopButton)->isEnabled());
+    EXPECT_FALSE(ctl(NetworkSetButton)->isEnabled()) << "neither network box is ticked";
+}
+
+// Stop and close with 100 workers at work: no deadlock, every worker ended.
+TEST_F(BatchJobWindow, StopAndCloseMidJobWithAHundredWorkers) {
+    support::Firmware firmware({2, 5, 0}, 1024 * 1024);
+    start_fleet(100);
+    ctl<QLineEdit>(FirmwarePathEdit)->setText(QString::fromStdString(firmware.path()));
+    for (bool close : {false, true}) {
+        tick_all();
+        window->launch(UpgradeButton);
+        ASSERT_EQ(window->job().worker_count(), 100);
+        ASSERT_TRUE(wait_for([&] {
+            for (int row = 0; row < 100; ++row)
+                if (cell(row, COL_MESSAGE) == " ") return false;
+            return true;  // every worker is at work
+        }));
+        if (close) {
+            answer_ok = true;
+            EXPECT_TRUE(window->close());
+            EXPECT_EQ(questions.size(), 1u) << "closing mid-job asks first";
+        } else {
+            ctl<QPushButton>(StopButton)->click();
+            for (int row = 0; row < 100; ++row) EXPECT_EQ(cell(row, COL_MARK_UPGRADE), " ");
+        }
+        EXPECT_FALSE(window->job_running());
+        EXPECT_EQ(ctl<QProgressBar>(ProgressBar)->value(), 0);
+        settle();
+        EXPECT_TRUE(notices.empty()) << "a stopped job is not reported as finished";
+        if (!close) EXPECT_TRUE(ctl(UpgradeButton)->isEnabled());
+        window->select_all();  // untick for the next round
+    }
+}
+
+TEST_F(BatchJobWindow, ExportWritesEveryColumnWithMarksAndMessages) {
+    start_fleet(2);
+    window->OnJobReport(REPORT_STATUS, pack_report(1, ST_UPGRADE_OK));
+    support::TempDir dir;
+    for (const char* name : {"/report.csv", "/report.json"}) {
+        const QString path = QString::fromStdString(dir.path()) + name;
+        window->set_choose_save_file([&](QWidget*, const QString&, const QString&) { return path; });
+        window->export_list();
+        std::ifstream in(path.toStdString());
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_NE(text.str().find(cell(1, COL_MAC)), std::string::npos) << name;
+        EXPECT_NE(text.str().find(t("IDS_UPGRADE_OK").toStdString()), std::string::npos) << name;
+    }
+    EXPECT_TRUE(refusals.empty());
+}
+
+} // namespace

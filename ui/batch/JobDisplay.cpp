@@ -1,0 +1,113 @@
+// The batch window's side of a job's reports: progress, marks and messages, the enabled
+// state of the inputs, stop and the end of a job.
+#include "ui/batch/fleetsetDlg.h"
+
+#include "batch/StatusMarks.h"
+#include "foundation/LangTable.h"
+#include "ui/batch/BatchForm.h"
+#include "ui/batch/ControlIds.h"
+#include "ui/batch/DeviceListModel.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTableView>
+
+using namespace batch_ids;
+
+namespace {
+
+// Disabled while a job runs, enabled when it is over (with the rules of enable_controls).
+constexpr int kJobInputs[] = {
+    DeviceList, UserNameEdit, PasswordEdit, DefaultPasswordEdit, UidEdit, CommandEdit,
+    RefreshButton, UpgradeButton, FirmwareBrowseButton, SelectAllButton, InvertButton, LogoBrowseButton,
+    AutoIpSetButton, TimeZoneSetButton, TimeFormatSetButton, SyncButton, LogoUpgradeButton, LanguageSetButton,
+    DefaultPasswordSetButton, VideoStandardSetButton, UidSetButton, MaxChannelSetButton, StartButton,
+    DefaultChannelSetButton, NetworkSetButton, SendButton, FactoryResetButton, ResetPasswordButton,
+    TimeZoneCheck, VideoStandardCheck, AutoIpCheck, TimeFormatCheck, TimeSyncCheck, UpdateLogoCheck, LanguageCheck,
+    DefaultPasswordCheck, DhcpCheck, MaxChannelCheck, DefaultChannelCheck, SetNetworkCheck, SendCommandCheck,
+    UidCheck, UpgradeFirmwareCheck,
+    DeviceTypeCombo, NetworkCardCombo, TimeZoneCombo, TimeFormatCombo, LanguageCombo, VideoStandardCombo,
+    MaxChannelCombo, DefaultChannelCombo,
+    RangeFirstAddress, RangeLastAddress, IpAddressEdit, SubmaskEdit, GatewayEdit, Dns1Edit, Dns2Edit,
+    IpAddressLabel, SubmaskLabel, GatewayLabel, Dns1Label, Dns2Label,
+};
+
+} // namespace
+
+int CfleetsetDlg::OnJobReport(ReportKind kind, uint32_t payload) {
+    switch (kind) {
+    case REPORT_PROGRESS:
+        // A report still on its way when the job was stopped changes nothing.
+        if (m_job_phase != JobPhase::Idle) m_form->progress->setValue(static_cast<int>(payload));
+        break;
+    case REPORT_JOB_STATE:
+        if (m_job_phase == JobPhase::Launched) {
+            m_job_phase = JobPhase::Running;
+            enable_controls();
+        } else if (m_job_phase == JobPhase::Running) {
+            // The end of a job that ran to its last device.
+            m_job_phase = JobPhase::Idle;
+            enable_controls();
+            m_notice(this, lang("IDS_ALL_FINISH"), lang("IDS_PROMPT"));
+        }
+        break;
+    case REPORT_DONE_COUNT:
+        if (m_job_phase != JobPhase::Idle)
+            control_as<QLabel>(DoneCounterLabel)
+                ->setText(QStringLiteral("%1/%2").arg(report_high(payload)).arg(report_low(payload)));
+        break;
+    case REPORT_STATUS:
+        show_status(static_cast<int>(report_high(payload)), report_low(payload));
+        break;
+    case REPORT_CHANGE_IP_DONE:
+    case REPORT_DEVICE_DONE:
+        // The engine counts these on the worker that reports them.
+        break;
+    }
+    return 0;
+}
+
+void CfleetsetDlg::show_status(int row, uint32_t code) {
+    const auto text = [this](std::string_view key) { return get_lang_string(m_lang_ini, std::string(key).c_str()); };
+    if (apply_status(m_devices, static_cast<size_t>(row), code, text)) m_list_model->rows_written(row, row);
+}
+
+void CfleetsetDlg::enable_controls() {
+    const bool running = job_running();
+    for (int id : kJobInputs) control(id)->setEnabled(!running);
+    control(StopButton)->setEnabled(running);
+    if (!running) {
+        const bool logo = m_form->devtype_combo->currentIndex() != 1;
+        for (int id : {UpdateLogoCheck, LogoBrowseButton, LogoUpgradeButton}) control(id)->setEnabled(logo);
+        const bool fixed = control_as<QCheckBox>(SetNetworkCheck)->isChecked();
+        for (int id : BatchForm::kNetworkFields) control(id)->setEnabled(fixed);
+        control(NetworkSetButton)->setEnabled(fixed);
+        if (fixed) control(DhcpCheck)->setEnabled(false);
+        if (control_as<QCheckBox>(DhcpCheck)->isChecked()) {
+            control(SetNetworkCheck)->setEnabled(false);
+            control(NetworkSetButton)->setEnabled(true);
+        }
+    }
+    control_as<QLabel>(DoneCounterLabel)->clear();
+    m_form->progress->setValue(0);
+}
+
+void CfleetsetDlg::stop() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const size_t rows = m_devices.size();
+    clear_job();
+    for (size_t row = 0; row < rows; ++row) m_devices.set_cell(row, COL_MARK_UPGRADE, " ");
+    m_list_model->rows_written(0, static_cast<int>(rows) - 1);
+    QApplication::restoreOverrideCursor();
+}
+
+void CfleetsetDlg::clear_job() {
+    // Release every worker waiting in a send before waiting for the workers.
+    m_reports.close();
+    m_job.stop();
+    m_job_phase = JobPhase::Idle;
+    enable_controls();
+}

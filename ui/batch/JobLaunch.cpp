@@ -1,0 +1,254 @@
+// The batch window's launch buttons: their checks, their step flags and the job's start.
+#include "ui/batch/fleetsetDlg.h"
+
+#include "foundation/debug_log.h"
+#include "ui/batch/BatchForm.h"
+#include "ui/batch/ControlIds.h"
+#include "ui/batch/DeviceListModel.h"
+#include "ui/batch/IpAddressField.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <arpa/inet.h>
+
+using namespace batch_ids;
+
+namespace {
+
+constexpr const char* kFile = "fleetsetDlg";
+constexpr int kShellTextMax = 127;
+
+// The one-step buttons: each clears the flags and sets its own.
+struct SingleStep {
+    int button;
+    uint8_t JobSteps::*flag;
+};
+constexpr SingleStep kSingleSteps[] = {
+    {TimeZoneSetButton, &JobSteps::change_time_zone},
+    {TimeFormatSetButton, &JobSteps::change_time_format},
+    {VideoStandardSetButton, &JobSteps::change_video_standard},
+    {LanguageSetButton, &JobSteps::change_language},
+    {DefaultPasswordSetButton, &JobSteps::change_password},
+    {MaxChannelSetButton, &JobSteps::change_max_wifi_ch},
+    {DefaultChannelSetButton, &JobSteps::change_deafult_ch},
+    {UidSetButton, &JobSteps::change_UID},
+    {SyncButton, &JobSteps::change_time_sync},
+    {LogoUpgradeButton, &JobSteps::change_logo},
+    {SendButton, &JobSteps::send_command},
+    {FactoryResetButton, &JobSteps::restore_factory_settings},
+    {ResetPasswordButton, &JobSteps::reset_pwd},
+};
+
+// The Start button's flags from the check boxes, in this order.
+struct BoxFlag {
+    uint8_t JobSteps::*flag;
+    int box;
+    const char* name;
+};
+constexpr BoxFlag kBoxFlags[] = {
+    {&JobSteps::change_auto_ip, AutoIpCheck, "change_auto_ip"},
+    {&JobSteps::change_video_standard, VideoStandardCheck, "change_video_standard"},
+    {&JobSteps::change_time_zone, TimeZoneCheck, "change_time_zone"},
+    {&JobSteps::change_time_format, TimeFormatCheck, "change_time_format"},
+    {&JobSteps::change_time_sync, TimeSyncCheck, "change_time_sync"},
+    {&JobSteps::change_dhcp, DhcpCheck, "change_dhcp"},
+    {&JobSteps::change_ip, SetNetworkCheck, "change_ip"},
+    {&JobSteps::change_logo, UpdateLogoCheck, "change_logo"},
+    {&JobSteps::change_language, LanguageCheck, "change_language"},
+    {&JobSteps::change_password, DefaultPasswordCheck, "change_password"},
+    {&JobSteps::change_max_wifi_ch, MaxChannelCheck, "change_max_wifi_ch"},
+    {&JobSteps::change_deafult_ch, DefaultChannelCheck, "change_deafult_ch"},
+    {&JobSteps::change_UID, UidCheck, "change_UID"},
+    {&JobSteps::send_command, SendCommandCheck, "send_command"},
+    {&JobSteps::need_update, UpgradeFirmwareCheck, "need_update"},
+};
+
+QString prefix_of(const QString& address) { return address.left(address.lastIndexOf('.')); }
+int last_part(const QString& address) { return address.mid(address.lastIndexOf('.') + 1).toInt(); }
+
+} // namespace
+
+void CfleetsetDlg::connect_launch_buttons() {
+    for (int id : {UpgradeButton, StartButton, AutoIpSetButton, NetworkSetButton})
+        connect(control_as<QPushButton>(id), &QPushButton::clicked, this, [this, id] { launch(id); });
+    for (const SingleStep& step : kSingleSteps)
+        connect(control_as<QPushButton>(step.button), &QPushButton::clicked, this,
+                [this, id = step.button] { launch(id); });
+}
+
+void CfleetsetDlg::launch(int button_id) {
+    if (button_id != AutoIpSetButton && !check_user_name()) return;
+    QString path;
+    QString first;
+    QString last;
+    if (button_id == StartButton) {
+        check_update_step();
+        if (m_dostep.change_auto_ip && !check_range(false, first, last)) return;
+        if (m_dostep.need_update && !check_firmware_path(path)) return;
+    } else {
+        m_dostep = JobSteps{};
+        if (button_id == UpgradeButton) {
+            m_dostep.need_update = 1;
+            if (!check_firmware_path(path)) return;
+        } else if (button_id == AutoIpSetButton) {
+            m_dostep.change_auto_ip = 1;
+            if (!check_range(true, first, last)) return;
+        } else if (button_id == NetworkSetButton) {
+            m_dostep.change_dhcp = control_as<QCheckBox>(DhcpCheck)->isChecked() ? 1 : 0;
+            m_dostep.change_ip = control_as<QCheckBox>(SetNetworkCheck)->isChecked() ? 1 : 0;
+        } else {
+            for (const SingleStep& step : kSingleSteps)
+                if (step.button == button_id) m_dostep.*step.flag = 1;
+        }
+    }
+    if (button_id == TimeFormatSetButton) {
+        DEBUG_LOCATION(kFile, "CfleetsetDlg::OnBnClickedBtnSet3");
+        debug_log("CfleetsetDlg:: OnBnClickedBtnSet3  ----------------11111 ");
+    }
+    const int result = start_upgrade(path, first, last);
+    if (button_id == TimeFormatSetButton) {
+        DEBUG_LOCATION(kFile, "CfleetsetDlg::OnBnClickedBtnSet3");
+        debug_log("CfleetsetDlg:: OnBnClickedBtnSet3  ----------------22222 nRet=%d", result);
+    }
+    save_cfg_param();
+}
+
+bool CfleetsetDlg::check_user_name() {
+    if (!control_as<QLineEdit>(UserNameEdit)->text().isEmpty()) return true;
+    refuse("IDS_INPUT_USER_NAME", UserNameEdit);
+    return false;
+}
+
+void CfleetsetDlg::check_update_step() {
+    m_dostep = JobSteps{};
+    QByteArray command = control_as<QLineEdit>(CommandEdit)->text().toUtf8().left(kShellTextMax);
+    const bool harmful = command.contains("reboot") || command.contains("top");
+    for (const BoxFlag& b : kBoxFlags) {
+        if (control_as<QCheckBox>(b.box)->checkState() == Qt::Unchecked) continue;
+        if (b.flag == &JobSteps::send_command && harmful) continue;
+        m_dostep.*b.flag = 1;
+        DEBUG_LOCATION(kFile, "CfleetsetDlg::check_update_step");
+        debug_log("--- m_dostep.%s=%d ", b.name, 1);
+    }
+}
+
+bool CfleetsetDlg::is_valid_ip(const QString& text) {
+    const QByteArray bytes = text.toLatin1();
+    return inet_addr(bytes.constData()) != INADDR_NONE;
+}
+
+bool CfleetsetDlg::ip_in_list(const QString& text) const {
+    const std::string wanted = text.toStdString();
+    for (size_t row = 0; row < m_devices.size(); ++row)
+        if (m_devices.cell(row, COL_IP) == wanted) return true;
+    return false;
+}
+
+int CfleetsetDlg::count_checked() const { return static_cast<int>(m_devices.count_checked()); }
+
+void CfleetsetDlg::refuse(const char* key, int focus_id) {
+    m_refusal(this, lang(key), lang("IDS_ERROR"));
+    if (focus_id >= 0) control(focus_id)->setFocus();
+}
+
+bool CfleetsetDlg::check_range(bool end_not_below_start, QString& first, QString& last) {
+    auto* first_field = control_as<IpAddressField>(RangeFirstAddress);
+    auto* last_field = control_as<IpAddressField>(RangeLastAddress);
+    first = first_field->address();
+    last = last_field->address();
+    const auto bad = [](const QString& a) { return a.isEmpty() || a == QLatin1String("0.0.0.0") || !is_valid_ip(a); };
+    if (bad(first) && bad(last)) {
+        refuse("IDS_INVALID_IP_ADDR", RangeFirstAddress);
+        return false;
+    }
+    // One good address makes a range of one.
+    if (bad(first)) {
+        first = last;
+        first_field->set_address(first);
+    } else if (bad(last)) {
+        last = first;
+        last_field->set_address(last);
+    }
+    if (prefix_of(first) != prefix_of(last)) {
+        refuse("IDS_IP_RANGE_DISMATCH", RangeLastAddress);
+        return false;
+    }
+    if (end_not_below_start && last_part(last) < last_part(first)) {
+        refuse("IDS_IP_END_ERROR_LESS_START", RangeLastAddress);
+        return false;
+    }
+    return true;
+}
+
+bool CfleetsetDlg::check_firmware_path(QString& path) {
+    path = control_as<QLineEdit>(FirmwarePathEdit)->text();
+    if (path.size() > 7) return true;
+    refuse("IDS_INVALID_UPGRADE_FILE", FirmwareBrowseButton);
+    return false;
+}
+
+int CfleetsetDlg::start_upgrade(const QString& path, const QString& first, const QString& last) {
+    const int ticked = count_checked();
+    if (ticked == 0) return 0;
+    clear_job();
+    const int rows = static_cast<int>(m_devices.size());
+    int limit = std::min(rows, BatchJob::kMaxWorkers);
+
+    std::vector<std::string> pool;
+    if (m_dostep.change_auto_ip) {
+        const QString prefix = prefix_of(first);
+        int a = last_part(first);
+        int b = last_part(last);
+        if (a > b) std::swap(a, b);
+        const int count = b - a + 1;
+        if (count < 1) return 0;
+        for (int k = 0; k < count; ++k) {
+            const QString candidate = QStringLiteral("%1.%2").arg(prefix).arg(a + k);
+            // An address some listed device already has is never handed out.
+            if (!ip_in_list(candidate)) pool.push_back(candidate.toStdString());
+        }
+        if (pool.empty()) {
+            refuse("IDS_ALL_IP_CONFLICT", -1);
+            return 0;
+        }
+        limit = std::min({static_cast<int>(pool.size()), BatchJob::kMaxWorkers, ticked});
+    }
+
+    JobLaunch launch;
+    launch.steps = m_dostep;
+    launch.upgrade_file = path.toStdString();
+    launch.user = control_as<QLineEdit>(UserNameEdit)->text().toStdString();
+    launch.password = control_as<QLineEdit>(PasswordEdit)->text().toStdString();
+    launch.local_address = m_form->netcard_combo->currentText().toStdString();
+    DEBUG_LOCATION(kFile, "CfleetsetDlg::start_upgrade");
+    debug_log("CfleetsetDlg::start_upgrade  ---------------- total_cnt=%d ", rows);
+    bool unticked = false;
+    for (int r = 0; r < rows && static_cast<int>(launch.devices.size()) < limit; ++r) {
+        if (!m_devices.checked(static_cast<size_t>(r))) continue;
+        if (m_devices.cell(static_cast<size_t>(r), COL_VERSION).empty()) {
+            m_devices.set_checked(static_cast<size_t>(r), false);
+            unticked = true;
+            continue;
+        }
+        const size_t index = launch.devices.size();
+        DEBUG_LOCATION(kFile, "CfleetsetDlg::start_upgrade");
+        debug_log("CfleetsetDlg::start_upgrade  ---------------- Start ch=%d thrd_index=%d", r, static_cast<int>(index));
+        launch.devices.push_back({r, index < pool.size() ? pool[index] : std::string()});
+    }
+    if (unticked) m_list_model->checks_changed();
+    if (launch.devices.empty()) return 0;
+    m_reports.open();
+    m_job_phase = JobPhase::Launched;
+    if (m_job.start_job(launch) == 0) {
+        m_reports.close();
+        m_job_phase = JobPhase::Idle;
+        return 0;
+    }
+    // The inputs go at once, not when the job's start report comes round.
+    enable_controls();
+    control(StopButton)->setFocus();
+    return 0;
+}
