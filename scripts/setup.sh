@@ -12,6 +12,7 @@ packages=(
   nlohmann-json3-dev                     # JSON output and simulator configuration
   libsodium-dev                          # device SDK: login challenge-response, firmware digests
   qt6-base-dev xvfb xauth fonts-wqy-microhei  # the windows, a virtual display, their Chinese texts
+  qtkeychain-qt6-dev                     # the batch window keeps its passwords in the desktop's secret store
   iproute2 util-linux                    # the private network lab (ip, unshare)
   jq                                     # the command line's lab tests read its JSON reports
 )

@@ -3,6 +3,7 @@
 // turning, and a batch window wired to fakes instead of the user and the firewall.
 #include "support/Eventually.h"
 #include "support/TempFile.h"
+#include "ui/batch/SettingsStore.h"
 #include "ui/batch/fleetsetDlg.h"
 
 #include <QCoreApplication>
@@ -42,6 +43,7 @@ protected:
         config.trace_directory = trace_dir.path();
         window = std::make_unique<CfleetsetDlg>(nullptr, config);
         window->m_lang_ini = kLangIni;
+        window->set_settings_store(std::make_unique<SettingsStore>(settings_path()));
         window->set_confirm([this](QWidget*, const QString& text, const QString& caption) {
             questions.push_back({text, caption});
             return answer_ok;
@@ -60,6 +62,8 @@ protected:
     }
     template <class T = QWidget>
     T* ctl(int id) { return window->control_as<T>(id); }
+
+    QString settings_path() const { return QString::fromStdString(trace_dir.path()) + "/fleetsync.ini"; }
 
     TempDir trace_dir;
     std::unique_ptr<CfleetsetDlg> window;

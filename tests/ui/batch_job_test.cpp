@@ -223,6 +223,25 @@ TEST_F(BatchJobWindow, StopAndCloseMidJobWithAHundredWorkers) {
     }
 }
 
+TEST_F(BatchJobWindow, InputsAreSavedAfterALaunchThatPassedItsChecksOnly) {
+    open();
+    ctl<QLineEdit>(UserNameEdit)->setText("operator");
+    ctl<QLineEdit>(FirmwarePathEdit)->setText("fw.upda");  // 7 characters: refused, not saved
+    window->launch(UpgradeButton);
+    EXPECT_EQ(window->load_cfg_param(), 1) << "nothing saved yet";
+    ctl<QLineEdit>(FirmwarePathEdit)->setText("/srv/fw/camera.update");
+    ctl<IpAddressField>(IpAddressEdit)->set_address("10.77.60.1");
+    window->launch(UpgradeButton);  // no ticked row: nothing starts, but the inputs are kept
+    EXPECT_FALSE(window->job_running());
+
+    window.reset();
+    SetUp();
+    open();
+    EXPECT_EQ(ctl<QLineEdit>(UserNameEdit)->text(), "operator");
+    EXPECT_EQ(ctl<QLineEdit>(FirmwarePathEdit)->text(), "/srv/fw/camera.update");
+    EXPECT_EQ(ctl<IpAddressField>(IpAddressEdit)->address(), "10.77.60.1");
+}
+
 TEST_F(BatchJobWindow, ExportWritesEveryColumnWithMarksAndMessages) {
     start_fleet(2);
     window->OnJobReport(REPORT_STATUS, pack_report(1, ST_UPGRADE_OK));

@@ -14,8 +14,6 @@
 
 namespace {
 
-using support::TempDir;
-
 // A keychain whose entries outlive the store, as the desktop's do.
 struct FakeSecrets : SecretStore {
     FakeSecrets(bool is_up, std::map<QString, QString>& entries) : up(is_up), kept(entries) {}
@@ -54,7 +52,7 @@ protected:
     SettingsStore store(bool keychain_up, QString path = {}) {
         return SettingsStore(path.isEmpty() ? file_path() : path, std::make_unique<FakeSecrets>(keychain_up, keychain));
     }
-    TempDir dir;
+    support::TempDir dir;
     std::map<QString, QString> keychain;
     LogCapture log;
 };
@@ -165,10 +163,10 @@ TEST_F(SettingsStoreTest, NoSecretServiceOnTheBusMeansTheFile) {
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     const QString dead_bus = QStringLiteral("unix:path=") + QString::fromStdString(dir.path()) + QStringLiteral("/no-bus");
-    auto keychain = std::make_unique<KeychainSecretStore>(QStringLiteral("fleetset-test"), dead_bus);
-    EXPECT_FALSE(keychain->available());
+    auto desktop = std::make_unique<KeychainSecretStore>(QStringLiteral("fleetset-test"), dead_bus);
+    EXPECT_FALSE(desktop->available());
 
-    SettingsStore settings(file_path(), std::move(keychain));
+    SettingsStore settings(file_path(), std::move(desktop));
     ASSERT_EQ(settings.save_cfg_param({{"pass", "secret"}}), 0);
     EXPECT_TRUE(bytes_of(file_path()).contains("pass=secret"));
 }

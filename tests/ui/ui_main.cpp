@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
     if (!inside_network_lab()) {
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Windows that keep their inputs keep them here, never in the user's own settings.
+    char config_home[] = "/tmp/fleetset-ui-config-XXXXXX";
+    if (!mkdtemp(config_home)) return 2;
+    qputenv("XDG_CONFIG_HOME", config_home);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

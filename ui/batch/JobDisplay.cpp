@@ -15,6 +15,8 @@
 #include <QProgressBar>
 #include <QTableView>
 
+#include <algorithm>
+
 using namespace batch_ids;
 
 namespace {
@@ -40,8 +42,13 @@ constexpr int kJobInputs[] = {
 int CfleetsetDlg::OnJobReport(ReportKind kind, uint32_t payload) {
     switch (kind) {
     case REPORT_PROGRESS:
-        // A report still on its way when the job was stopped changes nothing.
-        if (m_job_phase != JobPhase::Idle) m_form->progress->setValue(static_cast<int>(payload));
+        // A report still on its way when the job was stopped changes nothing. The bar
+        // repaints at once when set, so a batch of reports sets it once, at its end.
+        if (m_job_phase == JobPhase::Idle) break;
+        if (m_in_batch)
+            m_batch_progress = static_cast<int>(payload);
+        else
+            m_form->progress->setValue(static_cast<int>(payload));
         break;
     case REPORT_JOB_STATE:
         if (m_job_phase == JobPhase::Launched) {
@@ -71,8 +78,18 @@ int CfleetsetDlg::OnJobReport(ReportKind kind, uint32_t payload) {
 }
 
 void CfleetsetDlg::show_status(int row, uint32_t code) {
-    const auto text = [this](std::string_view key) { return get_lang_string(m_lang_ini, std::string(key).c_str()); };
-    if (apply_status(m_devices, static_cast<size_t>(row), code, text)) m_list_model->rows_written(row, row);
+    const auto text = [this](std::string_view key) {
+        auto [it, fresh] = m_message_texts.try_emplace(std::string(key));
+        if (fresh) it->second = get_lang_string(m_lang_ini, key);
+        return it->second;
+    };
+    if (!apply_status(m_devices, static_cast<size_t>(row), code, text)) return;
+    if (!m_in_batch) {
+        m_list_model->rows_written(row, row);
+        return;
+    }
+    m_batch_first = m_batch_first < 0 ? row : std::min(m_batch_first, row);
+    m_batch_last = std::max(m_batch_last, row);
 }
 
 void CfleetsetDlg::enable_controls() {

@@ -11,6 +11,7 @@
 #include "ui/batch/ControlIds.h"
 #include "ui/batch/DeviceListModel.h"
 #include "ui/batch/IpAddressField.h"
+#include "ui/batch/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -80,7 +81,7 @@ const char* const CfleetsetDlg::kAboutEntryText = "关于 fleetset(&A)...";
 
 CfleetsetDlg::CfleetsetDlg(QWidget* parent, DiscoveryConfig discovery_config)
     : QDialog(parent),
-      m_reports([this](ReportChannel::Task task) { QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection); },
+      m_reports([this](ReportChannel::Task task) { queue_report(std::move(task)); },
                 [this](ReportKind kind, uint32_t payload) { OnJobReport(kind, payload); }),
       m_inbox([this] { QMetaObject::invokeMethod(this, [this] { drain_discovery_inbox(); }, Qt::QueuedConnection); }),
       m_discovery(std::move(discovery_config)),
@@ -194,6 +195,7 @@ void CfleetsetDlg::on_init_dialog() {
     m_open = true;
     if (m_lang_ini.empty()) m_lang_ini = find_lang_ini(program_directory(), user_language_id());
     setWindowTitle(lang("IDS_FLEETSET"));
+    m_message_texts.clear();
     const auto text = [this](const char* key) { return lang(key); };
     m_form->apply_texts(text);
     m_list_model->set_message_header(lang("IDS_PROMPT"));
@@ -208,6 +210,7 @@ void CfleetsetDlg::on_init_dialog() {
     }
     get_more_ip();
     m_form->apply_start_states();
+    load_cfg_param();
     if (job_running()) enable_controls();  // reopened after Escape while the job went on
     start_discovery();
     check_firewall();
@@ -265,6 +268,31 @@ void CfleetsetDlg::check_firewall() {
         });
         m_firewall_busy = false;
     });
+}
+
+void CfleetsetDlg::queue_report(ReportChannel::Task task) {
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(m_report_mutex);
+        wake = m_report_batch.empty();
+        m_report_batch.push_back(std::move(task));
+    }
+    if (wake) QMetaObject::invokeMethod(this, [this] { drain_reports(); }, Qt::QueuedConnection);
+}
+
+void CfleetsetDlg::drain_reports() {
+    std::vector<ReportChannel::Task> batch;
+    {
+        std::lock_guard<std::mutex> lock(m_report_mutex);
+        batch.swap(m_report_batch);
+    }
+    m_in_batch = true;
+    for (ReportChannel::Task& task : batch) task();
+    m_in_batch = false;
+    if (m_batch_first >= 0) m_list_model->rows_written(m_batch_first, m_batch_last);
+    if (m_batch_progress >= 0 && m_job_phase != JobPhase::Idle && m_batch_progress != m_form->progress->value())
+        m_form->progress->setValue(m_batch_progress);
+    m_batch_first = m_batch_last = m_batch_progress = -1;
 }
 
 uint32_t CfleetsetDlg::on_device_found(const DEV_INFO* record, uint32_t is_new, void* context) {

@@ -14,10 +14,14 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
+#include <vector>
 
 class BatchForm;
+class SettingsStore;
 class DeviceListModel;
 
 // The batch tool window: every discovered device in one list with check boxes, the inputs
@@ -100,6 +104,10 @@ public:
     void set_choose_save_file(ChooseFile choose) { m_choose_save_file = std::move(choose); }
     void set_firewall_check(FirewallCheck check) { m_firewall_check = std::move(check); }
     void set_neighbour_cache(NeighbourCache* cache) { m_neighbours.target = cache; }
+    // Where the inputs are kept; the user's own settings file unless a test hands in another.
+    void set_settings_store(std::unique_ptr<SettingsStore> store);
+    int save_cfg_param();
+    int load_cfg_param();
 
     // The language file of every text; chosen at the first opening when left empty.
     std::string m_lang_ini;
@@ -134,6 +142,8 @@ private:
     void join_refresh();
     void check_firewall();
     void drain_discovery_inbox();
+    void queue_report(ReportChannel::Task task);
+    void drain_reports();
     void show_status(int row, uint32_t code);
     void on_device_type_changed(int index);
     void on_set_network_clicked(bool checked);
@@ -142,8 +152,7 @@ private:
     void show_about();
     void track_inputs();
     void refuse(const char* key, int focus_id);
-    int save_cfg_param();
-    int load_cfg_param();
+    SettingsStore& settings();
     bool check_range(bool end_not_below_start, QString& first, QString& last);
     bool check_firmware_path(QString& path);
     QString lang(const char* key) const;
@@ -174,4 +183,17 @@ private:
     std::thread m_firewall_thread;
     std::atomic<bool> m_firewall_busy{false};
     std::thread m_refresh_thread;
+    std::unique_ptr<SettingsStore> m_settings;
+    // Reports on their way to the window thread: 100 workers post in bursts, and the window
+    // wakes once per batch rather than once per report.
+    std::mutex m_report_mutex;
+    std::vector<ReportChannel::Task> m_report_batch;
+    // Rows a batch of reports wrote, repainted once at its end; first is -1 outside a batch.
+    int m_batch_first = -1;
+    int m_batch_last = -1;
+    bool m_in_batch = false;
+    int m_batch_progress = -1;
+    // Message texts of the reports: read from the language file once per opening, not once
+    // per report.
+    std::unordered_map<std::string, std::string> m_message_texts;
 };
