@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and opens the guide menu inside the private network lab
 # with a simulated fleet of 12 cameras. The first button opens the batch window, which lists
-# the fleet. After the guide menu is closed, fleetset-cli lists the same fleet, then runs the
-# main job on it: a firmware upgrade with reboot, new addresses from a range, the clock and a
-# time zone, with a report per camera. Time runs 10 times faster, so the 40 s reboot wait
-# takes 4 s.
+# the fleet and runs jobs on it: a firmware file for the fleet lies beside the program
+# (build/default/app/demo-fw.update). After the guide menu is closed, fleetset-cli lists the
+# same fleet, then runs the main job on a fresh fleet: a firmware upgrade with reboot, new
+# addresses from a range, the clock and a time zone, with a report per camera. Time runs 10
+# times faster, so the 40 s reboot wait takes 4 s.
 #
 #     scripts/demo.sh          the window, then the command line
 #     scripts/demo.sh --cli    the command line only
@@ -32,15 +33,16 @@ cmake --build --preset default -j "$(nproc)" --target fleetset fleetset-sim flee
     export QT_QPA_PLATFORM=offscreen FLEETSET_DEMO_LIMIT=20 ;;
 esac
 
-build/default/sim/fleetset-sim mkfw --out build/default/demo-fw.update --version 2.5.0 --size 8M
+build/default/sim/fleetset-sim mkfw --out build/default/app/demo-fw.update --version 2.5.0 --size 8M
 export FLEETSET_TIME_SPEED=10 FLEETSET_DEMO_WINDOW=$window
 exec scripts/netlab.sh bash -c '
-  build/default/sim/fleetset-sim --count 12 --demo-mix &
+  build/default/sim/fleetset-sim --count 12 &
   sim=$!
   trap "kill $sim 2>/dev/null; wait $sim 2>/dev/null" EXIT
   sleep 1
   if [ "$FLEETSET_DEMO_WINDOW" = 1 ]; then
     echo "== fleetset: the guide menu; its first button opens the batch window =="
+    echo "   (tick the cameras, choose demo-fw.update beside the program, press Upgrade)"
     echo "   (diagnostic log in build/default/app/fleetset.log)"
     # From the program directory, where the language files and logo.bmp are.
     (
@@ -54,13 +56,13 @@ exec scripts/netlab.sh bash -c '
   fi
   echo "== the same fleet from the command line: fleetset-cli discover =="
   build/default/cli/fleetset-cli discover --seconds 20
-  # The job on a fleet of one camera model, as an installer upgrades one model at a time.
+  # A fresh fleet, still on its old firmware.
   kill $sim; wait $sim 2>/dev/null
   build/default/sim/fleetset-sim --count 12 &
   sim=$!
   sleep 1
-  echo "== the main job on 12 cameras of one model: upgrade to 2.5.0, addresses 10.77.30.1"
-  echo "   upward, clock and time zone UTC+1; then the report, one line per camera =="
-  build/default/cli/fleetset-cli run --all --seconds 20 --upgrade build/default/demo-fw.update \
+  echo "== the main job on 12 cameras: upgrade to 2.5.0, addresses 10.77.30.1 upward, clock"
+  echo "   and time zone UTC+1; then the report, one line per camera =="
+  build/default/cli/fleetset-cli run --all --seconds 20 --upgrade build/default/app/demo-fw.update \
     --ip-range 10.77.30.1-10.77.30.99 --sync-time --time-zone 1 || true
 '
