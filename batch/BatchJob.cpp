@@ -86,22 +86,38 @@ int BatchJob::start_job(const JobLaunch& launch) {
     for (size_t i = 0; i < count; ++i) {
         const int row = launch.devices[i].row;
         m_sink.post_report(REPORT_STATUS, pack_report(static_cast<uint32_t>(row), ST_CLEAR_ROW));
+        m_slot_row[i] = row;
+        m_entered[i] = false;
         if (m_threads[i].Start(this, pack_report(static_cast<uint32_t>(row), static_cast<uint32_t>(i)), 0) == RC_OK) {
             ++started;
             continue;
         }
-        // A worker that never ran still ends, so that the job's count comes out right.
-        const bool last = finished_one_device(row);
-        m_sink.post_report(REPORT_DEVICE_DONE, static_cast<uint32_t>(row));
-        if (last) m_sink.post_report(REPORT_JOB_STATE, 0);
+        end_unstarted(i);
     }
     return started;
 }
 
 void BatchJob::stop() {
     m_running = false;
-    for (auto& thread : m_threads)
-        if (thread.IsRunning()) thread.Stop();
+    for (int i = 0; i < kMaxWorkers; ++i) {
+        if (!m_threads[static_cast<size_t>(i)].IsRunning()) continue;
+        m_threads[static_cast<size_t>(i)].Stop();
+        // A stop that came before the thread's first turn leaves a worker that never ran.
+        if (i < m_thrd_cnt && !m_entered[static_cast<size_t>(i)]) end_unstarted(static_cast<size_t>(i));
+    }
+}
+
+// The end of a worker that never ran, so that the job's counts come out right: it also
+// passes the address barrier, or the others would wait for it.
+void BatchJob::end_unstarted(size_t slot) {
+    m_entered[slot] = true;
+    const int row = m_slot_row[slot];
+    if ((m_dostep.change_auto_ip && !m_dostep.only(&JobSteps::change_auto_ip)) ||
+        (m_dostep.change_ip && !m_dostep.only(&JobSteps::change_ip)))
+        finished_one_device_change_ip(row);
+    const bool last = finished_one_device(row);
+    m_sink.post_report(REPORT_DEVICE_DONE, static_cast<uint32_t>(row));
+    if (last) m_sink.post_report(REPORT_JOB_STATE, 0);
 }
 
 uint32_t BatchJob::ThreadFunc(uint32_t argument) {
@@ -110,6 +126,7 @@ uint32_t BatchJob::ThreadFunc(uint32_t argument) {
     Worker w;
     w.row = static_cast<int>(report_high(argument));
     w.thrd_index = static_cast<int>(report_low(argument));
+    m_entered[static_cast<size_t>(w.thrd_index)] = true;
     if (auto row = m_devices.row(static_cast<size_t>(w.row))) {
         w.mac = row->mac;
         w.ip = row->ip;
@@ -176,6 +193,11 @@ void BatchJob::run_passes(Worker& w) {
         DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
         debug_log("### device index %d enter the while loop again \n", w.row);
         const int32_t result = login_pass(w);
+        if (!m_running) {
+            // Stopped while logging in: nothing more to report for this device.
+            if (w.device_handle != -1) logout(w);
+            return;
+        }
         if (w.device_handle == -1 && !not_logged_in(w, result)) return;
 
         if (w.device_handle != -1 && m_running &&
@@ -189,9 +211,7 @@ void BatchJob::run_passes(Worker& w) {
             continue;
         }
         run_steps(w);
-        Network_ClientLogout(w.device_handle);
-        w.device_handle = -1;
-        m_dev_handle[static_cast<size_t>(w.thrd_index)] = -1;
+        logout(w);
         if (w.retry_step == RETRY_NONE) return;
     }
 }
@@ -259,7 +279,15 @@ void BatchJob::upgrade_verdict(Worker& w) {
     // Only a version read back since the reboot counts: the list may still show the old one.
     const bool matches = !w.version_after.empty() &&
                          version_matches(m_upgrade_file, m_devices.cell(static_cast<size_t>(w.row), COL_VERSION));
-    if (!w.update_complete || !matches) report(w, ST_UPGRADE_FAIL);
+    if (w.update_complete && matches) {
+        // A device that came back only after the reconnect budget is done on a later pass.
+        if (!w.upgrade_ok_reported) report(w, ST_UPGRADE_OK);
+        w.upgrade_ok_reported = true;
+        return;
+    }
+    // Back, but on another version: the row says so rather than keep a message of success.
+    if (w.update_complete && !w.version_after.empty()) report(w, ST_DISMATCH_UPGRADE_VERSION);
+    report(w, ST_UPGRADE_FAIL);
 }
 
 // Runs the steps of a pass in their order. A busy answer ends the pass; with no pass left
@@ -304,6 +332,8 @@ bool BatchJob::run_steps(Worker& w) {
             }
             w.retry_step = RETRY_NONE;
             report(w, outcome == StepOutcome::Done ? step.done : step.failed);
+        } else if (!m_running) {
+            return true;  // stopped: the steps not reached are not reported as not requested
         } else if (step.skipped >= 0) {
             report(w, static_cast<StatusCode>(step.skipped));
         }
@@ -375,6 +405,12 @@ bool BatchJob::settings_requested(const Worker& w) const {
 
 void BatchJob::report_skips(Worker& w) {
     for (StatusCode code : {ST_LOGO_SKIP, ST_COMMAND_SKIP, ST_TIME_SYNC_SKIP, ST_SETTING_SKIP}) report(w, code);
+}
+
+void BatchJob::logout(Worker& w) {
+    Network_ClientLogout(w.device_handle);
+    w.device_handle = -1;
+    m_dev_handle[static_cast<size_t>(w.thrd_index)] = -1;
 }
 
 int32_t BatchJob::login(Worker& w, const std::string& address) {

@@ -100,6 +100,9 @@ public:
     CMutex m_job_mutex;
 
 private:
+    std::array<int, kMaxWorkers> m_slot_row{};                   // the row each slot works on
+    std::array<std::atomic<bool>, kMaxWorkers> m_entered{};      // the slot's worker has run
+
     struct Worker;
 
     // The pass structure and its parts (BatchJob.cpp).
@@ -112,11 +115,13 @@ private:
     void report(Worker& w, StatusCode code);
     void send(Worker& w, StatusCode code);
     void report_skips(Worker& w);
+    void end_unstarted(size_t slot);
     void note(Worker& w, StatusCode code);
     void closing_marks(Worker& w);
     bool settings_requested(const Worker& w) const;
     int random_wait(Worker& w, int seconds);
     int32_t login(Worker& w, const std::string& address);
+    void logout(Worker& w);
 
     // The upgrade stage (UpgradeStage.cpp).
     void upgrade_stage(Worker& w);

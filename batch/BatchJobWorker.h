@@ -25,6 +25,7 @@ struct BatchJob::Worker {
     std::mt19937 random;          // a generator of its own: workers never share one
     int64_t dropped_at_ms = -1;   // when the device went down for its reboot
     std::string version_after;    // read back after the reboot; empty until then
+    bool upgrade_ok_reported = false;
     bool is_type1 = false;
     uint32_t settled = 0;  // mark columns (bit column - 6) that got a done or failed mark
     int32_t reason = -1;   // the last failure reason reported, for the row's closing message

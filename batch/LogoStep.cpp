@@ -58,7 +58,8 @@ StepOutcome BatchJob::logo_step(Worker& w) {
 
     std::vector<char> buffer(OVIX_LOGO_CHUNK_MAX);
     int32_t remaining = total_length;
-    while (remaining > 0) {
+    // A stopped job stops sending; the finish still goes out.
+    while (remaining > 0 && m_running) {
         const int32_t n = remaining < OVIX_LOGO_CHUNK_MAX ? remaining : OVIX_LOGO_CHUNK_MAX;
         const size_t got = std::fread(buffer.data(), 1, static_cast<size_t>(n), file.get());
         if (got == 0) {

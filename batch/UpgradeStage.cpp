@@ -106,7 +106,11 @@ void BatchJob::upgrade_stage(Worker& w) {
         Network_ClientDeviceControl(w.device_handle, OVIX_CTRL_LAMP, 0, kLampOn, kWhiteLamp);
         Network_ClientDeviceControl(w.device_handle, OVIX_CTRL_LAMP, 0, kLampOff, kWhiteLamp);
         read_back_version(w);
-        report(w, ST_UPGRADE_OK);
+        // Done only when it runs the file's version; otherwise the verdict says why not.
+        if (version_matches(m_upgrade_file, w.version_after)) {
+            report(w, ST_UPGRADE_OK);
+            w.upgrade_ok_reported = true;
+        }
     }
     w.retry_step = RETRY_NONE;
 }
@@ -208,18 +212,19 @@ bool BatchJob::fresh_record(Worker& w, DEV_INFO& record) {
 }
 
 // The version the device runs since its reboot, written to the row's version column: from
-// a discovery record heard since the drop, else from the device itself over the new login.
+// the device itself over the new login, else from a discovery record heard since the drop.
 void BatchJob::read_back_version(Worker& w) {
     std::string version;
-    DEV_INFO record{};
-    if (fresh_record(w, record)) {
-        version = bounded(record.software_ver, sizeof record.software_ver);
-        m_devices.set_cell(static_cast<size_t>(w.row), COL_IP, bounded(record.ip_address, sizeof record.ip_address));
-    }
-    if (version.empty() && w.device_handle != -1) {
+    // The device itself first: a record heard just after the drop may still be its old self.
+    if (w.device_handle != -1) {
         ovix_device_info info{};
         if (Network_ClientGetDeviceConfig(w.device_handle, OVIX_CMD_DEVICE_INFO, 0, &info, sizeof info) == OVIX_OK)
             version = bounded(info.software_version, sizeof info.software_version);
+    }
+    DEV_INFO record{};
+    if (fresh_record(w, record)) {
+        if (version.empty()) version = bounded(record.software_ver, sizeof record.software_ver);
+        m_devices.set_cell(static_cast<size_t>(w.row), COL_IP, bounded(record.ip_address, sizeof record.ip_address));
     }
     if (version.empty()) return;
     w.version_after = version;

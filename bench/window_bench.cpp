@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
 
     std::sort(late_ms.begin(), late_ms.end());
-    const auto at = [&](double q) { return late_ms.empty() ? 0 : late_ms[static_cast<size_t>(q * (late_ms.size() - 1))]; };
+    const auto at = [&](double q) { return late_ms.empty() ? 0 : late_ms[static_cast<size_t>(q * static_cast<double>(late_ms.size() - 1))]; };
     std::printf("window_bench: %zu devices listed, %d jobs of %d workers in %.1f s; event latency p50 %.2f ms, "
                 "p99 %.2f ms, max %.2f ms over %zu events; peak resident memory %ld KiB\n",
                 kDevices, kJobs, kWorkers, seconds, at(0.5), at(0.99), at(1.0), late_ms.size(), peak_resident_kib());

@@ -1,6 +1,7 @@
 #include "cli/DeviceListFormat.h"
 
 #include "batch/CsvText.h"
+#include "cli/TextTable.h"
 
 #include <nlohmann/json.hpp>
 
@@ -68,27 +69,12 @@ std::string to_csv(const std::vector<DEV_INFO>& devices) {
 }
 
 std::string to_table(const std::vector<DEV_INFO>& devices) {
-    std::vector<std::array<std::string, 12>> rows;
-    std::array<std::string, 12> header;
-    for (size_t i = 0; i < kColumns.size(); ++i) header[i] = kColumns[i];
-    rows.push_back(header);
-    for (const auto& d : devices) rows.push_back(cells(d, true));
-
-    std::array<size_t, 12> width{};
-    for (const auto& row : rows)
-        for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
-
-    std::string out;
-    for (const auto& row : rows) {
-        std::string line;
-        for (size_t i = 0; i < row.size(); ++i) {
-            line += row[i];
-            if (i + 1 < row.size()) line += std::string(width[i] - row[i].size() + 2, ' ');
-        }
-        out += line + "\n";
+    std::vector<std::vector<std::string>> rows{{kColumns.begin(), kColumns.end()}};
+    for (const auto& d : devices) {
+        const auto row = cells(d, true);
+        rows.emplace_back(row.begin(), row.end());
     }
-    out += std::to_string(devices.size()) + (devices.size() == 1 ? " device\n" : " devices\n");
-    return out;
+    return format_text_table(rows) + std::to_string(devices.size()) + (devices.size() == 1 ? " device\n" : " devices\n");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "cli/RunReport.h"
 
+#include "cli/TextTable.h"
+
 #include "batch/CsvText.h"
 #include "batch/StatusMarks.h"
 
@@ -66,19 +68,7 @@ std::string to_csv(const std::vector<DeviceReport>& devices) {
 std::string to_table(const std::vector<DeviceReport>& devices) {
     std::vector<std::vector<std::string>> rows{header()};
     for (const DeviceReport& d : devices) rows.push_back(cells(d));
-    std::vector<size_t> width(rows.front().size(), 0);
-    for (const auto& row : rows)
-        for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
-    std::string out;
-    for (const auto& row : rows) {
-        std::string line;
-        for (size_t i = 0; i < row.size(); ++i) {
-            line += row[i];
-            if (i + 1 < row.size()) line += std::string(width[i] - row[i].size() + 2, ' ');
-        }
-        out += line + "\n";
-    }
-    return out;
+    return format_text_table(rows);
 }
 
 } // namespace

@@ -53,12 +53,19 @@ void write_trace(FILE* file, const char* format, ...) {
 
 } // namespace
 
+// The locks live as long as the facade: a job's workers may still look a device up while
+// the facade is being stopped.
 CDiscovery::CDiscovery(DiscoveryConfig config)
-    : m_engine(config), m_trace_directory(config.trace_directory) {}
+    : m_engine(config), m_trace_directory(config.trace_directory) {
+    m_table_mutex.Create();
+    m_queue_mutex.Create();
+}
 
 CDiscovery::~CDiscovery() {
     if (m_running) StopDiscovery();
     close_trace_files();
+    m_table_mutex.Close();
+    m_queue_mutex.Close();
 }
 
 void CDiscovery::close_trace_files() {
@@ -76,8 +83,6 @@ uint32_t CDiscovery::StartDiscovery(int32_t interval_ms) {
     if (!m_send_log) m_send_log = open_trace(m_trace_directory, "send.txt");
     if (!m_recv_log) m_recv_log = open_trace(m_trace_directory, "recv.txt");
     interval_ms = std::max(interval_ms, kMinIntervalMs);
-    m_table_mutex.Create();
-    m_queue_mutex.Create();
     m_merge_thread.Start(this, 0, 0);
     if (m_engine.start(interval_ms) != RC_OK) DEBUG_LOCATION(kFile, "CDiscovery::StartDiscovery");
     m_running = true;
@@ -100,8 +105,6 @@ uint32_t CDiscovery::StopDiscovery() {
         CAutoMutex lock(&m_queue_mutex);
         m_queue.clear();
     }
-    m_table_mutex.Close();
-    m_queue_mutex.Close();
     close_trace_files();
     m_running = false;
     return RC_OK;

@@ -116,7 +116,9 @@ TEST(JobSteps, ABusyStepRepeatsThePassAndResendsTheSameSettings) {
         JobLaunch launch = lab.launch(steps);
         launch.devices = {{lab.devices.find_mac(lab.fleet.camera_at(n).mac()), ""}};
         ASSERT_TRUE(lab.run(launch));
-        if (n == 1) EXPECT_EQ(lab.inputs.time_zone_reads, 1) << "no second fill on the resumed pass";
+        if (n == 1) {
+            EXPECT_EQ(lab.inputs.time_zone_reads, 1) << "no second fill on the resumed pass";
+        }
     }
 
     const auto requests = [](const DeviceRecord& record, int32_t command) {

@@ -67,7 +67,8 @@ int CfleetsetDlg::OnJobReport(ReportKind kind, uint32_t payload) {
                 ->setText(QStringLiteral("%1/%2").arg(report_high(payload)).arg(report_low(payload)));
         break;
     case REPORT_STATUS:
-        show_status(static_cast<int>(report_high(payload)), report_low(payload));
+        // After a stop the rows stay as the stop left them.
+        if (!m_after_stop) show_status(static_cast<int>(report_high(payload)), report_low(payload));
         break;
     case REPORT_CHANGE_IP_DONE:
     case REPORT_DEVICE_DONE:
@@ -126,5 +127,6 @@ void CfleetsetDlg::clear_job() {
     m_reports.close();
     m_job.stop();
     m_job_phase = JobPhase::Idle;
+    m_after_stop = true;
     enable_controls();
 }

@@ -242,6 +242,7 @@ int CfleetsetDlg::start_upgrade(const QString& path, const QString& first, const
     if (launch.devices.empty()) return 0;
     m_reports.open();
     m_job_phase = JobPhase::Launched;
+    m_after_stop = false;
     if (m_job.start_job(launch) == 0) {
         m_reports.close();
         m_job_phase = JobPhase::Idle;

@@ -108,10 +108,11 @@ CfleetsetDlg::CfleetsetDlg(QWidget* parent, DiscoveryConfig discovery_config)
 }
 
 CfleetsetDlg::~CfleetsetDlg() {
-    // No report may reach a window that is going away.
+    // No report may reach a window that is going away. The job goes first: its workers use
+    // discovery until they end (a job goes on after Escape).
+    clear_job();
     join_refresh();
     stop_discovery();
-    clear_job();
     if (m_firewall_thread.joinable()) m_firewall_thread.join();
     m_form->devlist->setModel(nullptr);
     delete m_list_model;
@@ -199,6 +200,13 @@ void CfleetsetDlg::on_init_dialog() {
     const auto text = [this](const char* key) { return lang(key); };
     m_form->apply_texts(text);
     m_list_model->set_message_header(lang("IDS_PROMPT"));
+    if (job_running()) {
+        // Reopened after Escape while the job went on: its workers still read these inputs,
+        // so they stay as they were.
+        enable_controls();
+        start_discovery();
+        return;
+    }
     m_form->fill_combo_boxes(text);
     m_dev_type = m_form->devtype_combo->currentIndex();
     for (QComboBox* combo : {m_form->devtype_combo, m_form->videostd_combo, m_form->timezone_combo,
@@ -211,7 +219,6 @@ void CfleetsetDlg::on_init_dialog() {
     get_more_ip();
     m_form->apply_start_states();
     load_cfg_param();
-    if (job_running()) enable_controls();  // reopened after Escape while the job went on
     start_discovery();
     check_firewall();
 }

@@ -172,6 +172,7 @@ private:
     // or idle; reports of a stopped job that are still on their way change nothing.
     enum class JobPhase { Idle, Launched, Running };
     JobPhase m_job_phase = JobPhase::Idle;
+    bool m_after_stop = false;  // a job was stopped and no other launched since
 
     bool m_open = false;  // between the start code of an opening and its end
     Confirm m_confirm;
