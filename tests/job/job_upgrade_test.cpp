@@ -96,6 +96,9 @@ TEST_F(UpgradeJob, ACameraThatNeverReturnsFailsAndOneThatStaysOnTheOldVersionToo
         EXPECT_TRUE(has(codes, ST_UPGRADE_FAIL)) << "row " << row;
         EXPECT_NE(lab.devices.cell(static_cast<size_t>(row), COL_VERSION), "2.5.0");
     }
+    const int old = lab.devices.find_mac(lab.fleet.camera_at(1).mac());
+    EXPECT_FALSE(has(lab.log.statuses(old), ST_UPGRADE_OK)) << "never the message of success";
+    EXPECT_TRUE(has(lab.log.statuses(old), ST_DISMATCH_UPGRADE_VERSION)) << "the row says why";
     const int gone = lab.devices.find_mac(lab.fleet.camera_at(0).mac());
     EXPECT_FALSE(has(lab.log.statuses(gone), ST_UPGRADE_OK));
     EXPECT_TRUE(has(lab.log.statuses(gone), ST_SETTING_SKIP)) << "the steps after it are not requested";
