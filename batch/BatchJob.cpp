@@ -7,6 +7,7 @@
 #include "foundation/debug_log.h"
 
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -353,7 +354,8 @@ void BatchJob::send(Worker& w, StatusCode code) {
 
 void BatchJob::note(Worker& w, StatusCode code) {
     const StatusEffect effect = status_effect(code);
-    if (effect.column >= COL_MARK_IP && effect.column <= COL_MARK_SETTINGS && effect.mark != kMarkSkipped)
+    if (effect.column >= COL_MARK_IP && effect.column <= COL_MARK_SETTINGS &&
+        std::string_view(effect.mark) != kMarkSkipped)
         w.settled |= 1u << (effect.column - COL_MARK_IP);
     switch (code) {
     case ST_USER_NAME_NOT_EXIST:
