@@ -1,0 +1,76 @@
+// Factory test records: their exact bytes, files named after camera MACs, MACs that name no file.
+#include "support/TempFile.h"
+#include "ui/ipctest/TestRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace {
+
+ovix_device_info camera(const std::string& mac, uint32_t board_id = 0x3516) {
+    ovix_device_info info{};
+    std::strcpy(info.board_name, "IPC-3516");
+    std::strcpy(info.software_version, "2.4.1");
+    info.board_id = board_id;
+    mac.copy(info.mac, sizeof info.mac - 1);
+    return info;
+}
+
+std::set<std::string> tree(const std::string& root) {
+    std::set<std::string> paths;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        paths.insert(std::filesystem::relative(entry.path(), root).string());
+    return paths;
+}
+
+TEST(TestRecord, HasTheExactBytesAndNeverReadsPastAField) {
+    EXPECT_EQ(format_test_record(camera("AA:BB:CC:DD:EE:FF", 0x1a2b), true),
+              "{\n\r\"mac\":\"AA:BB:CC:DD:EE:FF\",\n\r\"board_id\":\"0x1a2b\",\n\r\"board_name\":\"IPC-3516\",\n\r"
+              "\"software_version\":\"2.4.1\",\n\r\"result\":\"PASS\"\n\r}");
+    ovix_device_info full{};  // texts without a NUL, each followed by more text
+    full.board_id = 0xffffffff;
+    std::strcpy(full.hardware_version, "HW");
+    std::memset(full.board_name, 'B', 32);
+    std::memset(full.mac, 'M', 64);
+    std::memset(full.software_version, 'V', 64);
+    EXPECT_EQ(format_test_record(full, false), "{\n\r\"mac\":\"" + std::string(64, 'M') +
+              "\",\n\r\"board_id\":\"0xffffffff\",\n\r\"board_name\":\"" + std::string(32, 'B') +
+              "\",\n\r\"software_version\":\"" + std::string(64, 'V') + "\",\n\r\"result\":\"NG\"\n\r}");
+}
+
+TEST(TestRecord, LaterVerdictReplacesTheFileNamedAfterTheMac) {
+    support::TempDir dir;
+    const std::string records = dir.path() + "/test_record";
+    for (const bool pass : {true, false})
+        ASSERT_EQ(write_test_record(records, camera("AA:BB:CC:DD:EE:FF"), pass), TestRecordResult::Written);
+    ASSERT_EQ(write_test_record(records, camera(""), true), TestRecordResult::Written);
+    EXPECT_EQ(tree(records), (std::set<std::string>{"AA-BB-CC-DD-EE-FF.txt", ".txt"}));
+    std::stringstream text;
+    text << std::ifstream(records + "/AA-BB-CC-DD-EE-FF.txt", std::ios::binary).rdbuf();
+    EXPECT_EQ(text.str(), format_test_record(camera("AA:BB:CC:DD:EE:FF"), false));
+    EXPECT_EQ(test_record_file_name("AABBCCDDEEFF"), "AABBCCDDEEFF.txt");
+}
+
+TEST(TestRecord, MacsThatNameNoPlainFileAreRefusedAndNothingIsWritten) {
+    support::TempDir dir;
+    std::filesystem::create_directories(dir.path() + "/a/b");
+    for (const std::string mac : {"../../etc/passwd", "a/b", "a\\b", ".", "..", "x\ny", "\x1b]0;t\x07", "\xc3\xa9"}) {
+        EXPECT_EQ(test_record_file_name(mac), std::nullopt) << mac;
+        EXPECT_EQ(write_test_record(dir.path() + "/a/b/test_record", camera(mac), true), TestRecordResult::RefusedName);
+    }
+    EXPECT_EQ(tree(dir.path()), (std::set<std::string>{"a", "a/b"}));
+    EXPECT_EQ(test_record_file_name(std::string(200, 'A')), std::nullopt);
+    EXPECT_EQ(test_record_file_name(std::string("ab\0cd", 5)), std::nullopt);
+    EXPECT_EQ(write_test_record(dir.path() + "/missing/test_record", camera("AA"), true), TestRecordResult::CreateFailed);
+    ovix_device_info info;  // no camera logged in: the read fails and leaves zeros
+    std::memset(&info, 0xab, sizeof info);
+    EXPECT_NE(read_device_info(-1, info), OVIX_OK);
+    EXPECT_EQ(info.board_id, 0u);
+}
+
+} // namespace

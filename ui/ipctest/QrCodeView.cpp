@@ -1,0 +1,33 @@
+#include "ui/ipctest/QrCodeView.h"
+
+#include <QPainter>
+
+QrCodeView::QrCodeView(QWidget* parent) : QWidget(parent) {}
+
+void QrCodeView::set_text(const QString& text) {
+    if (text.isEmpty()) return;
+    m_filled = true;
+    m_symbol = encode_qr(text.toStdString());
+    update();
+}
+
+QSize QrCodeView::sizeHint() const {
+    // A version 1 symbol (21 modules) with the same margin on every side.
+    const int side = 2 * kOriginPixels + 21 * kModulePixels;
+    return {side, side};
+}
+
+void QrCodeView::paintEvent(QPaintEvent*) {
+    if (!m_filled) return;
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    if (!m_symbol) return;
+    const int width = m_symbol->width;
+    for (int y = 0; y < width; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (!m_symbol->dark[static_cast<size_t>(y * width + x)]) continue;
+            painter.fillRect(kOriginPixels + kModulePixels * x, kOriginPixels + kModulePixels * y, kModulePixels,
+                             kModulePixels, Qt::black);
+        }
+    }
+}
