@@ -33,7 +33,8 @@ StatusCode refusal_status(int32_t result) {
     switch (result) {
     case OVIX_ERR_UPGRADE_VERSION: return ST_DISMATCH_UPGRADE_VERSION;
     case OVIX_ERR_UPGRADE_BOARD: return ST_DISMATCH_UPGRADE_BOARD_TYPE;
-    case OVIX_ERR_UPGRADE_INVALID: return ST_INVALID_UPGRADE_FILE;
+    case OVIX_ERR_UPGRADE_INVALID:
+    case OVIX_ERR_FILE: return ST_INVALID_UPGRADE_FILE;
     default: return ST_UPGRADE_FAIL_RETRY_LATER;
     }
 }
@@ -60,7 +61,8 @@ void BatchJob::upgrade_stage(Worker& w) {
               "device_handle=%d",
               w.row, w.max_try_cnt, result, w.upgrade_handle, w.device_handle);
     if (result != OVIX_OK || w.upgrade_handle == -1) {
-        if (result == OVIX_ERR_UPGRADE_INVALID) w.max_try_cnt = 0;
+        // Neither a damaged file nor one this machine cannot read gets better by trying again.
+        if (result == OVIX_ERR_UPGRADE_INVALID || result == OVIX_ERR_FILE) w.max_try_cnt = 0;
         if (w.max_try_cnt == 0) report(w, refusal_status(result));
         if (w.upgrade_handle != -1) Network_ClientStopUpgrade(w.upgrade_handle);
         w.upgrade_handle = -1;

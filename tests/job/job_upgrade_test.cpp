@@ -84,6 +84,16 @@ TEST_F(UpgradeJob, RefusedStartsAreReportedOnTheLastPassOnly) {
     EXPECT_FALSE(has(failing, ST_UPGRADE_OK));
 }
 
+TEST_F(UpgradeJob, AFirmwareFileThatCannotBeReadIsInvalidAtOnce) {
+    JobLab lab(job_fleet(1));
+    ASSERT_TRUE(lab.start());
+    JobLaunch launch = lab.launch(upgrade_only());
+    launch.upgrade_file = "/nonexistent/fw.update";
+    ASSERT_TRUE(lab.run(launch));
+    EXPECT_TRUE(has(lab.log.statuses(0), ST_INVALID_UPGRADE_FILE)) << "not 'retry later'";
+    EXPECT_EQ(lab.camera_of(0).device_record().logins_accepted, 1u) << "no further pass";
+}
+
 TEST_F(UpgradeJob, ACameraThatNeverReturnsFailsAndOneThatStaysOnTheOldVersionToo) {
     JobLab lab(job_fleet(2, [](CameraConfig& c) {
         if (c.mac_address.back() == '1') c.device.faults.reboot_never_returns = true;
