@@ -119,7 +119,10 @@ public:
         log.channel().open();
         const int workers = job.start_job(launch);
         if (workers != static_cast<int>(launch.devices.size())) return false;
-        return eventually([&] { return log.count(REPORT_DEVICE_DONE) == launch.devices.size() && !job.running(); });
+        // The job's end report follows the last device's: a job that ran to its end has two.
+        return eventually([&] {
+            return log.count(REPORT_DEVICE_DONE) == launch.devices.size() && log.count(REPORT_JOB_STATE) == 2;
+        });
     }
     void stop() {
         log.channel().close();
