@@ -1,6 +1,7 @@
 /* The device SDK: log in to one camera, read and write its configuration, control it,
- * upgrade its firmware and watch its live picture. A C interface so that any language and
- * any toolkit can use it; our own implementation over the protocol in docs/device-protocol.md.
+ * upgrade its firmware, watch its live picture and hear its microphone. A C interface so that
+ * any language and any toolkit can use it; our own implementation over the protocol in
+ * docs/device-protocol.md.
  *
  * Handles and results are signed 32-bit. A handle of -1 means none. Result 0 is success;
  * positive results come from the device, negative ones from the library itself (below).
@@ -95,7 +96,8 @@ enum {
     OVIX_LIVE_MIC_CLOSE = 4,        /* none */
     OVIX_LIVE_SET_TARGET = 6,       /* OVIX_WINDOW* : address of the window handle; a null handle detaches */
     OVIX_LIVE_FRAME_RATE = 10,      /* int32_t* : frames per second, 0 = the device's own rate */
-    OVIX_LIVE_ZOOM = 11             /* ovix_zoom* */
+    OVIX_LIVE_ZOOM = 11,            /* ovix_zoom* */
+    OVIX_LIVE_SET_AUDIO_TARGET = 12 /* OVIX_AUDIO_TARGET* : address of the audio target; a null one detaches */
 };
 
 /* ---- Records --------------------------------------------------------------------------- */
@@ -290,6 +292,37 @@ typedef struct ovix_render_target {
  * once. After the logout the live handle refuses a new target with OVIX_ERR_DISCONNECTED. */
 typedef ovix_render_target* OVIX_WINDOW;
 
+/* ---- Audio target: the microphone of live view ------------------------------------------- */
+
+/* One chunk of sound: signed 16-bit samples in native byte order, channels interleaved, so
+ * frames * channels values. Valid only during the callback. */
+typedef struct ovix_audio {
+    const int16_t* samples;
+    int32_t frames;                 /* samples per channel */
+    int32_t channels;
+    int32_t sample_rate;            /* frames per second */
+    uint32_t sequence;              /* counts the device's chunks; gaps are dropped chunks */
+    int64_t timestamp_ms;           /* device time of the chunk */
+} ovix_audio;
+
+/* Called on the same library thread as the frame callback, under the same rules: it must
+ * return soon, must not call the library, and must not wait for a lock that another thread
+ * holds while calling the library. A player copies the samples into its own buffer. */
+typedef void (*ovix_audio_callback)(void* context, const ovix_audio* audio);
+
+typedef struct ovix_audio_target {
+    ovix_audio_callback on_audio;
+    void* context;
+} ovix_audio_target;
+
+/* Where a live handle's sound goes (OVIX_LIVE_SET_AUDIO_TARGET); the device sends sound while
+ * its microphone is open (OVIX_LIVE_MIC_OPEN until OVIX_LIVE_MIC_CLOSE). The same lifetime as
+ * OVIX_WINDOW: once Network_ClientStopLive of that live handle, Network_ClientLogout of its
+ * login, or setting another audio target or a null one has returned, no audio callback of the
+ * old target runs any more, so the target may be freed at once. After the logout the live
+ * handle refuses a new audio target with OVIX_ERR_DISCONNECTED. */
+typedef ovix_audio_target* OVIX_AUDIO_TARGET;
+
 /* ---- Calls ------------------------------------------------------------------------------- */
 
 /* Runs on the login's connection thread; the result is ignored. Requests on the same login
@@ -325,7 +358,8 @@ OVIX_API int32_t Network_ClientStopUpgrade(int32_t upgrade_handle);
 
 OVIX_API int32_t Network_ClientStartLive(int32_t* live_handle, int32_t login_handle, const ovix_live_preview* preview,
                                          int32_t reserved1, int32_t reserved2);
-/* Returns once no frame callback of the stream is running, and none will start (see OVIX_WINDOW). */
+/* Returns once no frame or audio callback of the stream is running, and none will start (see
+ * OVIX_WINDOW and OVIX_AUDIO_TARGET). */
 OVIX_API int32_t Network_ClientStopLive(int32_t live_handle);
 OVIX_API int32_t Network_ClientLiveControl(int32_t live_handle, int32_t command, void* argument);
 

@@ -1,4 +1,5 @@
-// A camera's live view: streams of the synthetic picture at the rate and zoom the client asks.
+// A camera's live view: streams of the synthetic picture at the rate and zoom the client asks,
+// and while the microphone is open, a steady test tone.
 #include "devsdk/ovix_client.h"
 #include "devsdk/protocol/VideoCodec.h"
 #include "foundation/Clock.h"
@@ -6,7 +7,9 @@
 #include "sim/SyntheticPicture.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <numbers>
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 
@@ -20,6 +23,34 @@ constexpr size_t kMaxStreams = 4;
 // A picture that would queue behind this much unsent data is dropped (its sequence number
 // leaves a gap), so that a slow viewer never holds up the answers to requests.
 constexpr int kMaxQueuedBytes = 512 * 1024;
+
+// The microphone hears a 1 kHz tone at a quarter of full scale, sent in 40 ms chunks.
+constexpr uint32_t kSoundRate = 8000;
+constexpr uint32_t kToneHz = 1000;
+constexpr int64_t kChunkMs = 40;
+constexpr size_t kChunkSamples = kSoundRate * kChunkMs / 1000;
+constexpr double kToneAmplitude = 8000.0;
+// Whole periods in every chunk: each chunk is the same and the tone runs on without a jump.
+static_assert(kSoundRate % kToneHz == 0 && kChunkSamples % (kSoundRate / kToneHz) == 0);
+
+bool send_queue_full(int fd) {
+    int queued = 0;
+    return ::ioctl(fd, SIOCOUTQ, &queued) == 0 && queued > kMaxQueuedBytes;
+}
+
+// The samples of one chunk, computed once.
+const Bytes& tone_chunk() {
+    static const Bytes chunk = [] {
+        Bytes out;
+        ByteWriter w(out);
+        for (size_t n = 0; n < kChunkSamples; ++n) {
+            const double phase = 2.0 * std::numbers::pi * kToneHz * static_cast<double>(n) / kSoundRate;
+            w.u16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(kToneAmplitude * std::sin(phase)))));
+        }
+        return out;
+    }();
+    return chunk;
+}
 
 } // namespace
 
@@ -91,6 +122,12 @@ Answer DeviceSession::live_control(const Frame& frame) {
             else view.state.microphone_open = request.command == OVIX_LIVE_MIC_OPEN;
         }
     });
+    if (result == OVIX_OK && request.command == OVIX_LIVE_MIC_OPEN && !stream->microphone) {
+        stream->microphone = true;
+        stream->audio_due = Clock::now_ms() + kChunkMs;  // the first chunk once it has been heard
+    } else if (result == OVIX_OK && request.command == OVIX_LIVE_MIC_CLOSE) {
+        stream->microphone = false;
+    }
     return Answer{result, {}};
 }
 
@@ -103,8 +140,7 @@ void DeviceSession::send_due_pictures(int64_t now) {
         if (stream.next_due <= now) stream.next_due = now + interval;
         const uint32_t sequence = stream.sequence++;
 
-        int queued = 0;
-        if (::ioctl(m_connection.stream.fd(), SIOCOUTQ, &queued) == 0 && queued > kMaxQueuedBytes) continue;
+        if (send_queue_full(m_connection.stream.fd())) continue;
         PictureShape shape;
         shape.width = stream.width;
         shape.height = stream.height;
@@ -123,5 +159,29 @@ void DeviceSession::send_due_pictures(int64_t now) {
         const Bytes head = encode(header);
         if (m_connection.push(Kind::VideoFrame, head, picture) != Io::Ok) return;
         carry(kFrameHeaderSize + head.size() + picture.size());
+    }
+}
+
+void DeviceSession::send_due_sound(int64_t now) {
+    for (LiveStream& stream : m_streams) {
+        if (!stream.microphone || stream.audio_due > now) continue;
+        stream.audio_due += kChunkMs;
+        // As with pictures: a late session takes up the beat again rather than catching up.
+        if (stream.audio_due <= now) stream.audio_due = now + kChunkMs;
+        const uint32_t sequence = stream.audio_sequence++;
+        if (send_queue_full(m_connection.stream.fd())) continue;
+
+        AudioFrameHeader header;
+        header.stream_id = stream.id;
+        header.sequence = sequence;
+        m_device.camera.update(
+            [&](CameraView& view) { header.timestamp_ms = static_cast<uint64_t>(device_time_ms(view.state)); });
+        header.sample_rate = kSoundRate;
+        header.channels = 1;
+        header.format = kAudioS16le;
+        const Bytes head = encode(header);
+        const Bytes& samples = tone_chunk();
+        if (m_connection.push(Kind::AudioFrame, head, samples) != Io::Ok) return;
+        carry(kFrameHeaderSize + head.size() + samples.size());
     }
 }

@@ -52,6 +52,7 @@ void DeviceSession::run() {
             }
             if (!handle(frame)) break;
             send_due_pictures(Clock::now_ms());
+            send_due_sound(Clock::now_ms());
         }
     }
     finish();
@@ -60,7 +61,10 @@ void DeviceSession::run() {
 int64_t DeviceSession::next_wake() const {
     int64_t wake = m_last_heard + (m_logged_in ? kIdleLimitMs : kLoginWaitMs);
     if (m_upgrade.upgrading && !m_upgrade_stalled) wake = std::min(wake, m_last_progress_ms + kProgressEveryMs);
-    for (const LiveStream& stream : m_streams) wake = std::min(wake, stream.next_due);
+    for (const LiveStream& stream : m_streams) {
+        wake = std::min(wake, stream.next_due);
+        if (stream.microphone) wake = std::min(wake, stream.audio_due);
+    }
     return wake;
 }
 
@@ -72,6 +76,7 @@ void DeviceSession::on_time() {
     }
     if (m_upgrade.upgrading && !m_upgrade_stalled && now - m_last_progress_ms >= kProgressEveryMs) push_progress(m_upgrade.progress());
     send_due_pictures(now);
+    send_due_sound(now);
 }
 
 void DeviceSession::carry(size_t bytes) {

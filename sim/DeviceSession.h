@@ -11,8 +11,8 @@
 
 // One client connection to a camera's command port, served on a thread of its own: the
 // hello, the login, then every request until the client logs out, the connection breaks, or
-// the camera goes down. Live pictures and upgrade progress go out from the same thread, so
-// the connection has one writer.
+// the camera goes down. Live pictures, sound and upgrade progress go out from the same
+// thread, so the connection has one writer.
 class DeviceSession {
 public:
     DeviceSession(int fd, DeviceContext device);
@@ -33,6 +33,9 @@ private:
         int32_t zoom = 200;
         uint32_t sequence = 0;
         int64_t next_due = 0;    // system ms
+        bool microphone = false; // open on this stream: it carries the sound
+        uint32_t audio_sequence = 0;
+        int64_t audio_due = 0;   // system ms
     };
 
     bool log_in(const ovix::Frame& frame, const ovix::Nonce& nonce);
@@ -57,6 +60,7 @@ private:
     ovix::Answer live_stop(const ovix::Frame& frame);
     ovix::Answer live_control(const ovix::Frame& frame);
     void send_due_pictures(int64_t now);
+    void send_due_sound(int64_t now);
     LiveStream* find_stream(uint32_t id);
 
     DeviceContext m_device;

@@ -55,17 +55,26 @@ void LiveStream::end_delivery() {
     with_delivery_held([this] {
         m_ended = true;
         m_target = nullptr;
+        m_audio = nullptr;
     });
 }
 
-int32_t LiveStream::set_target(ovix_render_target* target) {
+template <class Target>
+int32_t LiveStream::set_target(std::atomic<Target*>& slot, Target* target) {
     int32_t result = OVIX_OK;
     with_delivery_held([&] {
-        // An ended stream (logged out) has no pictures to give; a null target is still fine.
+        // An ended stream (logged out) has nothing to give; a null target is still fine.
         if (m_ended && target) result = OVIX_ERR_DISCONNECTED;
-        else if (!m_ended) m_target = target;
+        else if (!m_ended) slot = target;
     });
     return result;
+}
+
+template <class Callback>
+void LiveStream::deliver(Callback callback) {
+    m_delivering = std::this_thread::get_id();
+    callback();
+    m_delivering = std::thread::id{};
 }
 
 int32_t LiveStream::forward(int32_t command, ByteView argument) {
@@ -80,7 +89,10 @@ int32_t LiveStream::control(int32_t command, void* argument) {
     switch (command) {
     case OVIX_LIVE_SET_TARGET:
         if (!argument) return OVIX_ERR_BAD_ARGUMENT;
-        return set_target(*static_cast<OVIX_WINDOW*>(argument));
+        return set_target(m_target, *static_cast<OVIX_WINDOW*>(argument));
+    case OVIX_LIVE_SET_AUDIO_TARGET:
+        if (!argument) return OVIX_ERR_BAD_ARGUMENT;
+        return set_target(m_audio, *static_cast<OVIX_AUDIO_TARGET*>(argument));
     case OVIX_LIVE_MIC_OPEN:
     case OVIX_LIVE_MIC_CLOSE:
         return forward(command, {});
@@ -118,9 +130,25 @@ void LiveStream::on_frame(const VideoFrameHeader& header, ByteView picture) {
     frame.stride = header.width * 4;
     frame.sequence = header.sequence;
     frame.timestamp_ms = static_cast<int64_t>(header.timestamp_ms);
-    m_delivering = std::this_thread::get_id();
-    target->on_frame(target->context, &frame);
-    m_delivering = std::thread::id{};
+    deliver([&] { target->on_frame(target->context, &frame); });
+}
+
+void LiveStream::on_audio(const AudioFrameHeader& header, ByteView samples) {
+    if (!m_audio.load()) return;  // nobody listens
+    std::lock_guard<std::mutex> lock(m_deliver_mutex);
+    ovix_audio_target* target = m_audio.load();  // null once the deliveries ended
+    if (!target || !target->on_audio) return;
+    m_samples.resize(samples.size() / 2);
+    for (size_t i = 0; i < m_samples.size(); ++i)
+        m_samples[i] = static_cast<int16_t>(static_cast<uint16_t>(samples[2 * i] | samples[2 * i + 1] << 8));
+    ovix_audio audio{};
+    audio.samples = m_samples.data();
+    audio.frames = static_cast<int32_t>(m_samples.size() / header.channels);
+    audio.channels = header.channels;
+    audio.sample_rate = static_cast<int32_t>(header.sample_rate);
+    audio.sequence = header.sequence;
+    audio.timestamp_ms = static_cast<int64_t>(header.timestamp_ms);
+    deliver([&] { target->on_audio(target->context, &audio); });
 }
 
 } // namespace ovix::client

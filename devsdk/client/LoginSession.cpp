@@ -2,6 +2,7 @@
 
 #include "devsdk/client/LiveStream.h"
 #include "devsdk/client/UpgradeJob.h"
+#include "foundation/debug_log.h"
 
 #include <cstdio>
 #include <vector>
@@ -127,18 +128,31 @@ bool LoginSession::on_push(Frame& frame) {
         VideoFrameHeader header;
         ByteView picture;
         if (!decode(frame.payload, header, picture)) return false;
-        std::shared_ptr<LiveStream> stream;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            auto it = m_streams.find(header.stream_id);
-            if (it != m_streams.end()) stream = it->second.lock();
+        if (auto stream = find_stream(header.stream_id)) stream->on_frame(header, picture);
+        return true;
+    }
+    case Kind::AudioFrame: {
+        AudioFrameHeader header;
+        ByteView samples;
+        // The framing is intact and only this sound is unusable: dropped, like a picture that
+        // does not decode.
+        if (!decode(frame.payload, header, samples)) {
+            DEBUG_LOCATION("ovix_client", "LoginSession::on_push");
+            debug_log("audio frame of %zu bytes refused\n", frame.payload.size());
+            return true;
         }
-        if (stream) stream->on_frame(header, picture);
+        if (auto stream = find_stream(header.stream_id)) stream->on_audio(header, samples);
         return true;
     }
     default:
         return true;  // kinds of a later minor version
     }
+}
+
+std::shared_ptr<LiveStream> LoginSession::find_stream(uint32_t stream_id) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_streams.find(stream_id);
+    return it != m_streams.end() ? it->second.lock() : nullptr;
 }
 
 void LoginSession::on_drop(int32_t reason) {

@@ -40,6 +40,7 @@ public:
 private:
     LoginSession() = default;
     bool on_push(Frame& frame);
+    std::shared_ptr<LiveStream> find_stream(uint32_t stream_id);
     void on_drop(int32_t reason);
     void deliver(ovix_event event);
 

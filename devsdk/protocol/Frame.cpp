@@ -43,6 +43,7 @@ const char* kind_name(uint16_t kind) {
     case Kind::LiveStop: return "live-stop";
     case Kind::LiveControl: return "live-control";
     case Kind::VideoFrame: return "video-frame";
+    case Kind::AudioFrame: return "audio-frame";
     case Kind::Event: return "event";
     }
     return "unknown";

@@ -40,6 +40,7 @@ enum class Kind : uint16_t {
     LiveStop = 0x31,
     LiveControl = 0x32,
     VideoFrame = 0x33,       // device -> client, pushed
+    AudioFrame = 0x34,       // device -> client, pushed while the microphone is open
     Event = 0x40,            // device -> client, pushed
 };
 

@@ -266,6 +266,34 @@ bool decode(ByteView in, VideoFrameHeader& m, ByteView& picture) {
     return r.ok();
 }
 
+Bytes encode(const AudioFrameHeader& m) {
+    Bytes out;
+    ByteWriter w(out);
+    w.u32(m.stream_id);
+    w.u32(m.sequence);
+    w.u64(m.timestamp_ms);
+    w.u32(m.sample_rate);
+    w.u16(m.channels);
+    w.u16(m.format);
+    return out;
+}
+
+bool decode(ByteView in, AudioFrameHeader& m, ByteView& samples) {
+    ByteReader r(in);
+    m.stream_id = r.u32();
+    m.sequence = r.u32();
+    m.timestamp_ms = r.u64();
+    m.sample_rate = r.u32();
+    m.channels = r.u16();
+    m.format = r.u16();
+    samples = r.rest();
+    if (!r.ok() || m.format != kAudioS16le) return false;
+    if (m.sample_rate < kMinAudioSampleRate || m.sample_rate > kMaxAudioSampleRate) return false;
+    if (m.channels == 0 || m.channels > kMaxAudioChannels) return false;
+    const size_t frame_bytes = size_t{m.channels} * 2;
+    return !samples.empty() && samples.size() <= kMaxAudioBytes && samples.size() % frame_bytes == 0;
+}
+
 Bytes encode_u32(uint32_t v) {
     Bytes out;
     ByteWriter(out).u32(v);

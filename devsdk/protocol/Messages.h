@@ -105,6 +105,24 @@ struct VideoFrameHeader {
 };
 constexpr size_t kVideoFrameHeaderSize = 24;
 
+// Sound from the device's microphone. The only format: signed 16-bit little-endian PCM,
+// channels interleaved. The limits keep a lying header from asking for absurd buffers.
+enum : uint16_t { kAudioS16le = 1 };
+constexpr uint32_t kMinAudioSampleRate = 1000;
+constexpr uint32_t kMaxAudioSampleRate = 96000;
+constexpr uint16_t kMaxAudioChannels = 8;
+constexpr size_t kMaxAudioBytes = 64 * 1024;
+
+struct AudioFrameHeader {
+    uint32_t stream_id = 0;
+    uint32_t sequence = 0;
+    uint64_t timestamp_ms = 0;
+    uint32_t sample_rate = 0;
+    uint16_t channels = 0;
+    uint16_t format = kAudioS16le;
+};
+constexpr size_t kAudioFrameHeaderSize = 24;
+
 struct DeviceEvent {
     int32_t main = 0;
     int32_t sub = 0;
@@ -127,6 +145,8 @@ Bytes encode(const LiveControl& m);
 Bytes encode(const DeviceEvent& m);
 // The fixed part only; the picture data follows it in the same payload.
 Bytes encode(const VideoFrameHeader& m);
+// The fixed part only; the samples follow it in the same payload.
+Bytes encode(const AudioFrameHeader& m);
 Bytes encode_u32(uint32_t v);
 Bytes encode_i32(int32_t v);
 
@@ -145,6 +165,9 @@ bool decode(ByteView in, LiveControl& m);
 bool decode(ByteView in, DeviceEvent& m);
 // `picture` is set to the bytes after the fixed part.
 bool decode(ByteView in, VideoFrameHeader& m, ByteView& picture);
+// `samples` is set to the bytes after the fixed part. Refused unless the format is known, rate
+// and channels are within the limits, and the samples are one or more whole frames.
+bool decode(ByteView in, AudioFrameHeader& m, ByteView& samples);
 bool decode_u32(ByteView in, uint32_t& v);
 bool decode_i32(ByteView in, int32_t& v);
 

@@ -1,5 +1,6 @@
 #include "SdkTest.h"
 #include "support/Screen.h"
+#include "support/Speaker.h"
 
 #include "devsdk/protocol/VideoCodec.h"
 
@@ -7,6 +8,7 @@
 
 using namespace ovix;
 using support::Screen;
+using support::Speaker;
 
 namespace {
 
@@ -19,6 +21,15 @@ Bytes video_frame(uint32_t sequence, uint16_t w, uint16_t h, uint16_t codec = kC
     return payload;
 }
 
+Bytes audio_frame(uint32_t sequence) {
+    Bytes payload = encode(AudioFrameHeader{7, sequence, 1000 + sequence, 8000, 1, kAudioS16le});
+    payload.resize(payload.size() + 640);
+    return payload;
+}
+
+int32_t attach(Screen& screen, int32_t live) { return screen.show(live); }
+int32_t attach(Speaker& speaker, int32_t live) { return speaker.listen(live); }
+
 class ClientLive : public SdkTest {
 protected:
     void SetUp() override {
@@ -27,36 +38,39 @@ protected:
         ovix_live_preview preview{0, 0, 2};
         ASSERT_EQ(Network_ClientStartLive(&live, handle, &preview, 0, 0), OVIX_OK);
     }
-    // Ends the stream with `end` while frames keep coming to a screen slower than a request's
-    // time limit, so that a callback is in progress then, and a request that the device leaves
-    // unanswered returns before that callback ends. `settle` then lets every frame pushed before
-    // it reach the client. No callback may count once `end` has returned.
-    void end_while_streaming(const std::function<int32_t()>& end, const std::function<void()>& settle) {
+    // Ends the stream with `end` while frames keep coming to a sink (screen or speaker) slower
+    // than a request's time limit, so that a callback is in progress then, and a request that
+    // the device leaves unanswered returns before that callback ends. `settle` then lets every
+    // frame pushed before it reach the client. No callback may count once `end` has returned.
+    template <class Sink>
+    void end_while_streaming(Sink& sink, const std::function<int32_t()>& end, const std::function<void()>& settle) {
         Clock::set_speed(20.0);
-        screen.delay_ms = OVIX_REQUEST_TIMEOUT_MS + 1000;
-        ASSERT_EQ(screen.show(live), OVIX_OK);
+        sink.delay_ms = OVIX_REQUEST_TIMEOUT_MS + 1000;
+        ASSERT_EQ(attach(sink, live), OVIX_OK);
         std::atomic<bool> pushing{true};
         std::thread pusher([&] {
             for (uint32_t i = 0; pushing; ++i) {
                 device.push_all(Kind::VideoFrame, video_frame(i, 16, 16));
+                device.push_all(Kind::AudioFrame, audio_frame(i));
                 Clock::sleep_ms(200);
             }
         });
-        EXPECT_TRUE(eventually([&] { return screen.count() >= 1; }));
+        EXPECT_TRUE(eventually([&] { return sink.count() >= 1; }));
         EXPECT_EQ(end(), OVIX_OK);
-        const int at_return = screen.count();
-        EXPECT_EQ(screen.entered, at_return) << "a callback still runs";
+        const int at_return = sink.count();
+        EXPECT_EQ(sink.entered, at_return) << "a callback still runs";
         Clock::set_speed(1.0);
         pushing = false;
         pusher.join();
         settle();
-        EXPECT_EQ(screen.count(), at_return);
+        EXPECT_EQ(sink.count(), at_return);
     }
 
     int32_t handle = -1;
     int32_t live = -1;
     // A member: TearDown's UnInit stops the stream before the screen goes.
     Screen screen;
+    Speaker speaker;
 };
 
 } // namespace
@@ -158,12 +172,18 @@ TEST_F(ClientLive, NoCallbackRunsOnceStopLiveHasReturned) {
     // The device never answers the stop, so StopLive cannot owe its wait to that answer. The
     // login stays: an answer on it comes after every frame pushed before.
     device.on(Kind::LiveStop, [](FakeDevice::Peer&, const Frame&) {});
-    end_while_streaming([&] { return Network_ClientStopLive(live); },
+    end_while_streaming(screen, [&] { return Network_ClientStopLive(live); },
+                        [&] { EXPECT_EQ(Network_ClientDeviceControl(handle, OVIX_CTRL_LAMP, 0, 0, 0), OVIX_OK); });
+}
+
+TEST_F(ClientLive, NoAudioCallbackRunsOnceStopLiveHasReturned) {
+    device.on(Kind::LiveStop, [](FakeDevice::Peer&, const Frame&) {});
+    end_while_streaming(speaker, [&] { return Network_ClientStopLive(live); },
                         [&] { EXPECT_EQ(Network_ClientDeviceControl(handle, OVIX_CTRL_LAMP, 0, 0, 0), OVIX_OK); });
 }
 
 TEST_F(ClientLive, NoCallbackRunsOnceLogoutHasReturned) {
-    end_while_streaming([&] { return Network_ClientLogout(handle); },
+    end_while_streaming(screen, [&] { return Network_ClientLogout(handle); },
                         [&] { EXPECT_TRUE(eventually([&] { return device.open_connections() == 0; })); });
     // The live handle outlives its login, but shows nothing any more.
     EXPECT_EQ(screen.show(live), OVIX_ERR_DISCONNECTED);

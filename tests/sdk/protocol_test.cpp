@@ -119,6 +119,40 @@ TEST(ProtocolVideo, BrokenPicturesAreRefusedWithoutOverrun) {
     EXPECT_FALSE(decode_picture(kCodecRle32, {}, kMaxVideoWidth + 1, 1, out.data()));
 }
 
+TEST(ProtocolAudio, SamplesRoundTripAndLyingHeadersAreRefused) {
+    const auto frame = [](const AudioFrameHeader& header, size_t sample_bytes) {
+        Bytes payload = encode(header);
+        for (size_t i = 0; i < sample_bytes; ++i) payload.push_back(static_cast<uint8_t>(i));
+        return payload;
+    };
+    const AudioFrameHeader stereo{7, 9, 123456789012, 8000, 2, kAudioS16le};
+    const Bytes good = frame(stereo, 8);
+    ASSERT_EQ(good.size(), kAudioFrameHeaderSize + 8);
+    AudioFrameHeader back;
+    ByteView samples;
+    ASSERT_TRUE(decode(good, back, samples));
+    EXPECT_EQ(encode(back), encode(stereo));
+    EXPECT_EQ(Bytes(samples.begin(), samples.end()), Bytes(good.begin() + kAudioFrameHeaderSize, good.end()));
+
+    const struct {
+        const char* what;
+        Bytes payload;
+    } refused[] = {
+        {"short header", Bytes(good.begin(), good.begin() + kAudioFrameHeaderSize - 1)},
+        {"no samples", frame(stereo, 0)},
+        {"half a sample", frame(stereo, 7)},
+        {"half a stereo frame", frame(stereo, 6)},
+        {"more than the limit", frame(stereo, kMaxAudioBytes + 4)},
+        {"no channels", frame({7, 9, 0, 8000, 0, kAudioS16le}, 8)},
+        {"too many channels", frame({7, 9, 0, 8000, kMaxAudioChannels + 1, kAudioS16le}, 2 * (kMaxAudioChannels + 1))},
+        {"rate 0", frame({7, 9, 0, 0, 1, kAudioS16le}, 8)},
+        {"rate too high", frame({7, 9, 0, kMaxAudioSampleRate + 1, 1, kAudioS16le}, 8)},
+        {"unknown format", frame({7, 9, 0, 8000, 1, 2}, 8)},
+    };
+    for (const auto& c : refused) EXPECT_FALSE(decode(c.payload, back, samples)) << c.what;
+    EXPECT_TRUE(decode(frame(stereo, kMaxAudioBytes), back, samples)) << "the limit itself";
+}
+
 class ProtocolStream : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,11 +1,16 @@
 // Live view of a simulated camera: pictures reach the render target, carry the camera's MAC
-// and clock, and follow the zoom and the frame rate the viewer asks for.
+// and clock, and follow the zoom and the frame rate the viewer asks for; the open microphone
+// sends its tone to the audio target.
 #include "DeviceFixture.h"
 #include "sim/SyntheticPicture.h"
 #include "support/Screen.h"
+#include "support/Speaker.h"
+
+#include <algorithm>
 
 using namespace device_test;
 using support::Screen;
+using support::Speaker;
 
 namespace {
 
@@ -112,4 +117,41 @@ TEST_F(DeviceTest, PreviewStreamIsSmallerAndTheCameraClockStampsIt) {
     rate = 61;
     EXPECT_NE(Network_ClientLiveControl(live, OVIX_LIVE_FRAME_RATE, &rate), OVIX_OK);
     EXPECT_TRUE(eventually([&] { return frame_rate_answer(camera().device_record()) == OVIX_ERR_BAD_REQUEST; }));
+}
+
+TEST_F(DeviceTest, OpenMicrophoneSendsASteadyOneKilohertzTone) {
+    start(1);
+    const int32_t handle = login();
+    const ovix_live_preview preview{0, 0, 2};
+    Screen screen;
+    Speaker speaker;
+    int32_t live = -1;
+    ASSERT_EQ(Network_ClientStartLive(&live, handle, &preview, 0, 0), OVIX_OK);
+    const StopLiveAtExit stop_live{live};
+    ASSERT_EQ(screen.show(live), OVIX_OK);
+    ASSERT_EQ(speaker.listen(live), OVIX_OK);
+    ASSERT_EQ(patiently([&] { return Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr); }), OVIX_OK);
+    ASSERT_TRUE(eventually([&] { return speaker.count() >= 4; }));
+
+    for (const Speaker::Chunk& chunk : speaker.chunks()) {
+        EXPECT_EQ(chunk.sample_rate, 8000);
+        EXPECT_EQ(chunk.channels, 1);
+        EXPECT_EQ(chunk.frames, 320);
+    }
+    // 1 kHz at 8 kHz: a rising zero crossing every 8 samples, across the chunk borders too.
+    const std::vector<int16_t> samples = speaker.samples();
+    std::vector<size_t> rising;
+    for (size_t i = 1; i < samples.size(); ++i)
+        if (samples[i - 1] < 0 && samples[i] >= 0) rising.push_back(i);
+    ASSERT_GE(rising.size(), 100u);
+    for (size_t k = 1; k < rising.size(); ++k) ASSERT_EQ(rising[k] - rising[k - 1], 8u) << "at sample " << rising[k];
+    EXPECT_EQ(*std::max_element(samples.begin(), samples.end()), 8000);
+    EXPECT_EQ(*std::min_element(samples.begin(), samples.end()), -8000);
+
+    ASSERT_EQ(patiently([&] { return Network_ClientLiveControl(live, OVIX_LIVE_MIC_CLOSE, nullptr); }), OVIX_OK);
+    // Pictures keep coming; chunks that were due in the meantime would have come with them.
+    const int heard = speaker.count();
+    const int shown = screen.count();
+    ASSERT_TRUE(eventually([&] { return screen.count() >= shown + 5; }));
+    EXPECT_EQ(speaker.count(), heard);
 }
