@@ -1,9 +1,8 @@
 #include "app/GuideMenu.h"
 
 #include "firewall/FirewallRule.h"
-#include "app/ProgramIcon.h"
+#include "ui/shared/ProgramIcon.h"
 #include "foundation/LangTable.h"
-#include "foundation/debug_log.h"
 
 #include <QHBoxLayout>
 #include <QImage>
@@ -14,7 +13,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-CGuideMenu::CGuideMenu(QWidget* parent) : QDialog(parent), m_batch(this) {
+CGuideMenu::CGuideMenu(QWidget* parent) : QDialog(parent), m_batch(this), m_ipc_test(this) {
     setWindowTitle(QStringLiteral("guide_menu"));
     setWindowIcon(program_icon());
 
@@ -101,8 +100,4 @@ void CGuideMenu::resizeEvent(QResizeEvent* event) {
 
 void CGuideMenu::open_batch_window() { m_batch.exec(); }
 
-void CGuideMenu::open_test_window() {
-    // The IPC test window is not part of this program yet.
-    DEBUG_LOCATION("GuideMenu", "CGuideMenu::open_test_window");
-    debug_log("the test window is not available\n");
-}
+void CGuideMenu::open_test_window() { m_ipc_test.exec(); }

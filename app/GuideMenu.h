@@ -1,5 +1,6 @@
 #pragma once
 #include "ui/batch/fleetsetDlg.h"
+#include "ui/ipctest/CIpcTest.h"
 
 #include <QDialog>
 
@@ -23,6 +24,7 @@ public:
 
     QWidget* control(int id) const;
     CfleetsetDlg& batch_window() { return m_batch; }
+    CIpcTest& test_window() { return m_ipc_test; }
 
     // The language file of the menu's own texts; chosen at the first opening when empty.
     std::string m_lang_ini;
@@ -39,8 +41,7 @@ private:
     void open_test_window();
 
     CfleetsetDlg m_batch;
-    // The IPC test window joins here as a member (CIpcTest m_ipc_test) when it is written;
-    // open_test_window() then runs it modally.
+    CIpcTest m_ipc_test;
     QPushButton* m_batch_button = nullptr;
     QPushButton* m_test_button = nullptr;
     QLabel* m_logo = nullptr;

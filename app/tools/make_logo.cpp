@@ -1,5 +1,5 @@
 // Writes the guide menu's logo picture: make_logo OUTPUT.bmp
-#include "app/ProgramIcon.h"
+#include "ui/shared/ProgramIcon.h"
 
 #include <QGuiApplication>
 #include <QImage>

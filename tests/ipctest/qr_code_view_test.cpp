@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 
 namespace {
@@ -35,11 +37,13 @@ int wrong_modules(const QImage& image, const QrSymbol& symbol) {
     return wrong;
 }
 
-TEST(QrCodeView, DrawsUnscaledModulesThatSurviveAnEmptyTextAndResizing) {
+TEST(QrCodeView, DrawsWholeUnscaledModulesThatSurviveAnEmptyTextAndResizing) {
     const auto symbol = encode_qr("TUYA1234567890ABCDEF");
     QrCodeView view;
-    view.resize(200, 200);  // narrower than the symbol: cut off, not scaled
+    view.resize(200, 120);  // smaller than the symbol: the area grows, the symbol is not scaled
     view.set_text("TUYA1234567890ABCDEF");
+    const int side = 8 + 8 * symbol->width;
+    EXPECT_EQ(view.size(), QSize(std::max(200, side), side));
     const QImage drawn = view.grab().toImage();
     for (const QPoint white : {QPoint(0, 0), QPoint(7, 7)}) EXPECT_EQ(drawn.pixel(white), kWhite);
     for (const QPoint black : {QPoint(8, 8), QPoint(15, 15)}) EXPECT_EQ(drawn.pixel(black), kBlack);

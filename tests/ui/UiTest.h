@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the window tests: the test language file, waits that keep the event loop
 // turning, and a batch window wired to fakes instead of the user and the firewall.
-#include "support/Eventually.h"
+#include "support/WindowTest.h"
 #include "support/TempFile.h"
 #include "ui/batch/SettingsStore.h"
 #include "ui/batch/fleetsetDlg.h"
@@ -15,23 +15,6 @@
 #include <thread>
 
 namespace ui_test {
-
-inline const std::string kLangIni = FLEETSET_UI_TEST_DIR "/lumora_test.ini";
-
-// The test file's text of a key: "t-" and the key in lower case without "IDS_".
-inline QString t(const char* key) { return QStringLiteral("t-") + QString::fromLatin1(key).mid(4).toLower(); }
-
-// Keeps the event loop turning while it waits: the window's reports arrive through it.
-inline bool wait_for(const std::function<bool()>& done) {
-    return support::eventually([&] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
-    });
-}
-
-inline void settle() {
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
 
 using support::TempDir;
 

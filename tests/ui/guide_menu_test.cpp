@@ -1,7 +1,7 @@
 // The guide menu: texts, the hidden test button, the logo, and opening the batch window.
 #include "UiTest.h"
 #include "app/GuideMenu.h"
-#include "app/ProgramIcon.h"
+#include "ui/shared/ProgramIcon.h"
 
 #include <QImage>
 #include <QLabel>

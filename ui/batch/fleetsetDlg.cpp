@@ -1,7 +1,7 @@
 #include "ui/batch/fleetsetDlg.h"
 
-#include "app/AboutDlg.h"
-#include "app/ProgramIcon.h"
+#include "ui/shared/AboutDlg.h"
+#include "ui/shared/ProgramIcon.h"
 #include "batch/ListExport.h"
 #include "devsdk/ovix_client.h"
 #include "discovery/LocalAddresses.h"

@@ -2,12 +2,23 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 QrCodeView::QrCodeView(QWidget* parent) : QWidget(parent) {}
 
 void QrCodeView::set_text(const QString& text) {
     if (text.isEmpty()) return;
     m_filled = true;
     m_symbol = encode_qr(text.toStdString());
+    // The symbol is never scaled, and a cut-off symbol cannot be scanned: a symbol larger
+    // than the frame extends it to the right and down, over whatever lies there.
+    if (m_symbol) {
+        const int needed = kOriginPixels + kModulePixels * m_symbol->width;
+        if (needed > width() || needed > height()) {
+            resize(std::max(width(), needed), std::max(height(), needed));
+            raise();
+        }
+    }
     update();
 }
 

@@ -8,8 +8,8 @@
 
 // The test window's QR area: the symbol of the camera's cloud UID on white, 8-pixel modules
 // from 8 pixels right of and below the top-left corner, never scaled (a symbol larger than
-// the area is cut off at its edges). The symbol is kept and drawn on every paint, so it
-// survives covering, repainting and resizing.
+// the area grows the area to the right and down, so that it can be scanned whole). The symbol
+// is kept and drawn on every paint, so it survives covering, repainting and resizing.
 class QrCodeView : public QWidget {
     Q_OBJECT
 public:

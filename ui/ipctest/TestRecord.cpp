@@ -89,8 +89,3 @@ TestRecordResult write_test_record(const std::string& directory, const ovix_devi
     ::unlink(path.c_str());
     return TestRecordResult::WriteFailed;
 }
-
-int32_t read_device_info(int32_t login_handle, ovix_device_info& out) {
-    out = ovix_device_info{};
-    return Network_ClientGetDeviceConfig(login_handle, OVIX_CMD_DEVICE_INFO, 0, &out, static_cast<int32_t>(sizeof out));
-}

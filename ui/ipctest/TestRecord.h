@@ -37,6 +37,3 @@ enum class TestRecordResult {
 // camera's record file there and writes the record.
 TestRecordResult write_test_record(const std::string& directory, const ovix_device_info& info, bool pass);
 
-// Reads the camera's device information (command 1100) into a zero-filled record. The SDK's
-// result: OVIX_OK, or its error code, when `out` is not to be used.
-int32_t read_device_info(int32_t login_handle, ovix_device_info& out);

@@ -1,6 +1,6 @@
-#include "app/AboutDlg.h"
+#include "ui/shared/AboutDlg.h"
 
-#include "app/ProgramIcon.h"
+#include "ui/shared/ProgramIcon.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

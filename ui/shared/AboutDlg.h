@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-// The about box of the batch window: the program icon, its name and version, and OK.
+// The about box: the program icon, its name and version, and OK.
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:

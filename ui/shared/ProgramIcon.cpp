@@ -1,4 +1,4 @@
-#include "app/ProgramIcon.h"
+#include "ui/shared/ProgramIcon.h"
 
 #include <QColor>
 #include <QFont>

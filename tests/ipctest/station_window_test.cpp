@@ -1,0 +1,231 @@
+// The test window against a recording fake SDK: the device list, a session's display, the
+// manual controls, full screen and the records. Discovery runs, so the program runs in the lab.
+#include "support/DeviceRecord.h"
+#include "support/FakeStationSdk.h"
+#include "support/TempFile.h"
+#include "support/WindowTest.h"
+#include "ui/ipctest/CIpcTest.h"
+#include "ui/ipctest/IpcTestForm.h"
+#include "ui/ipctest/IpcTestIds.h"
+#include "ui/ipctest/VideoFrameView.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace ipctest_ids;
+using namespace ui_test;
+using ::testing::NiceMock;
+
+namespace {
+
+struct Message {
+    QString text;
+    QString caption;
+};
+
+class StationWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::set_speed(200);
+        set_text(sdk.camera.info.mac, "AA:BB:CC:DD:EE:01");
+        set_text(sdk.camera.info.board_name, "IPC-T");
+        set_text(sdk.camera.info.software_version, "1.2.3");
+        set_text(sdk.camera.info.cloud_uid, "UID123");
+        set_text(sdk.camera.info.pid, "PID9");
+        sdk.camera.info.board_id = 0x1a2b;
+        sdk.camera.usb.disk_cnt = 1;
+        set_text(sdk.camera.usb.description, "card 8 GB");
+        sdk.camera.cap.microphone = 1;
+        sdk.camera.cap.speaker = 1;
+        sdk.camera.cap.ptz = 1;
+        sdk.camera.cap.lamp_type = 2;
+        DiscoveryConfig config;
+        config.trace_directory = dir.path();
+        window = std::make_unique<CIpcTest>(nullptr, config, sdk);
+        window->m_lang_ini = kLangIni;
+        window->set_record_directory(dir.path() + "/test_record");
+        window->set_message_box([this](QWidget*, const QString& text, const QString& caption, QMessageBox::Icon) {
+            messages.push_back({text, caption});
+        });
+        window->show();
+        settle();
+        // Without the watch, rows stay as the test lists them.
+        ctl<QCheckBox>(AutoShowCheck)->click();
+    }
+    void TearDown() override {
+        window.reset();
+        Clock::set_speed(1);
+    }
+    template <class T = QWidget>
+    T* ctl(int id) { return window->control_as<T>(id); }
+    QTreeWidget* list() { return window->form().devlist; }
+    void add(const std::string& mac, int32_t type, int is_new = 1, const std::string& ip = "10.77.5.1") {
+        DEV_INFO record = make_device_record(mac, ip, "1.2.3");
+        record.device_type = type;
+        window->update_dev_find_list(record, is_new);
+    }
+    void open_row(int row) {
+        ctl<QLineEdit>(VersionEdit)->setText("1.2.3");
+        emit list()->itemDoubleClicked(list()->topLevelItem(row), 0);
+        ASSERT_TRUE(wait_for([&] { return window->session_idle(); }));
+        settle();
+    }
+    std::vector<std::string> lines() {
+        std::vector<std::string> out;
+        for (int i = 0; i < window->form().results->count(); ++i)
+            out.push_back(window->form().results->item(i)->text().toStdString());
+        return out;
+    }
+    std::string record_text(const std::string& name) {
+        std::ifstream in(dir.path() + "/test_record/" + name, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    support::TempDir dir;
+    NiceMock<MockStationSdk> sdk;
+    std::unique_ptr<CIpcTest> window;
+    std::vector<Message> messages;
+};
+
+TEST_F(StationWindow, ListsCamerasOnlyNumberedInOrderOfArrival) {
+    for (const int32_t type : {1, 3, 199, 0, -5}) add("00:00:00:00:00:0" + std::to_string(type & 7), type);
+    EXPECT_EQ(list()->topLevelItemCount(), 0);
+    add("M2", 2);
+    add("M19", 19);
+    add("M2", 200);  // reported twice as new: two rows
+    add("M5000", 5000, 1);
+    add("M2", 2, 0, "10.77.9.9");  // an update goes to the first row of that UUID
+    ASSERT_EQ(list()->topLevelItemCount(), 4);
+    EXPECT_EQ(list()->topLevelItem(0)->text(0), "01");
+    EXPECT_EQ(list()->topLevelItem(3)->text(0), "04");
+    EXPECT_EQ(list()->topLevelItem(0)->text(2), "10.77.9.9");
+    EXPECT_EQ(list()->topLevelItem(2)->text(2), "10.77.5.1");
+    EXPECT_EQ(list()->topLevelItem(1)->text(4), "0x3516");
+    window->search();
+    EXPECT_EQ(list()->topLevelItemCount(), 0);
+    add("M2", 2);
+    EXPECT_EQ(list()->topLevelItem(0)->text(0), "01");
+}
+
+TEST_F(StationWindow, SessionShowsIdentityLinesAndEnablesWhatTheCameraHas) {
+    add("AA:BB:CC:DD:EE:01", 200);
+    open_row(0);
+    EXPECT_EQ(lines(), (std::vector<std::string>{"t-version_normal", "t-support_white_light", "t-support_mic",
+                                                 "t-support_speaker", "t-live_normal", "t-manual_operation"}));
+    EXPECT_EQ(ctl<QLabel>(UidValue)->text(), "UID123");
+    EXPECT_EQ(ctl<QLabel>(PidValue)->text(), "PID9");
+    EXPECT_EQ(ctl<QLabel>(TfCardValue)->text(), "card 8 GB");
+    EXPECT_TRUE(window->form().video->isVisible());
+    for (int id : {WhiteLightButton, MicButton, SpeakerButton, PtzUpButton, PtzDownButton, IrcutOpenButton,
+                   Zoom5xButton})
+        EXPECT_TRUE(ctl(id)->isEnabled()) << id;
+    EXPECT_FALSE(ctl(InfraredLampButton)->isEnabled());
+    EXPECT_TRUE(window->service_running());
+
+    // A second microphone click while its test runs is ignored.
+    ctl<QPushButton>(MicButton)->click();
+    ctl<QPushButton>(MicButton)->click();
+    ASSERT_TRUE(wait_for([&] { return sdk.calls("live 9 4").size() == 1; }));
+    EXPECT_EQ(sdk.calls("live 9 3").size(), 1u);
+
+    // Stopping execution ends the session and empties the results.
+    ctl<QPushButton>(StartButton)->click();  // start
+    ctl<QPushButton>(StartButton)->click();  // stop
+    EXPECT_EQ(window->login_handle(), -1);
+    EXPECT_EQ(sdk.calls("logout 7").size(), 1u);
+    EXPECT_EQ(window->form().results->count(), 0);
+    EXPECT_FALSE(ctl(MicButton)->isEnabled());
+}
+
+TEST_F(StationWindow, PtzEdgesZoomCentreAndFullScreenRoundTrip) {
+    // The edges are sent whether or not a camera is logged in.
+    window->on_ptz_message(0x0401, PtzLeftButton);
+    window->on_ptz_message(0x0402, PtzLeftButton);
+    window->on_ptz_message(0x0401, 1234);
+    EXPECT_EQ(sdk.calls("ptz"), (std::vector<std::string>{"ptz -1 0 1 2 0", "ptz -1 0 1 8 0"}));
+    add("AA:BB:CC:DD:EE:01", 19);
+    open_row(0);
+    sdk.clear_calls();
+    QTest::mousePress(ctl(PtzDownButton), Qt::LeftButton);
+    QTest::mouseRelease(ctl(PtzDownButton), Qt::LeftButton);
+    EXPECT_EQ(sdk.calls("ptz"), (std::vector<std::string>{"ptz 7 0 1 1 0", "ptz 7 0 1 8 0"}));
+
+    const QSize frame = window->form().video->size();
+    ctl<QPushButton>(Zoom5xButton)->click();
+    ctl<QPushButton>(ZoomResetButton)->click();
+    const std::string centre = std::to_string(frame.width() / 2) + " " + std::to_string(frame.height() / 2);
+    EXPECT_EQ(sdk.calls("live 9 11"),
+              (std::vector<std::string>{"live 9 11 1000 " + centre, "live 9 11 0 " + centre}));
+
+    const QRect dialog = window->geometry();
+    const QRect video = window->form().video->geometry();
+    QTest::mouseClick(window->form().video, Qt::LeftButton);
+    EXPECT_TRUE(window->full_screen());
+    EXPECT_EQ(window->form().video->geometry(), QRect(QPoint(0, 0), window->screen()->geometry().size()));
+    EXPECT_FALSE(ctl(StartButton)->isEnabled());
+    EXPECT_FALSE(ctl(PtzUpButton)->isEnabled());
+    QTest::mouseClick(window->form().video, Qt::LeftButton);
+    EXPECT_FALSE(window->full_screen());
+    EXPECT_EQ(window->geometry(), dialog);
+    EXPECT_EQ(window->form().video->geometry(), video);
+    EXPECT_TRUE(ctl(StartButton)->isEnabled());
+    EXPECT_TRUE(ctl(PtzUpButton)->isEnabled());
+    EXPECT_FALSE(ctl(InfraredLampButton)->isEnabled());  // white-light camera
+}
+
+TEST_F(StationWindow, PassThenNgLeavesOneRecordAndAHostileMacWritesNothing) {
+    ctl<QPushButton>(PassButton)->click();  // nobody logged in
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, t("IDS_MODULE_GET_PARAM_FAILED"));
+    EXPECT_EQ(messages[0].caption, t("IDS_WARNING"));
+    add("AA:BB:CC:DD:EE:01", 2);
+    open_row(0);
+    ctl<QPushButton>(PassButton)->click();
+    EXPECT_NE(record_text("AA-BB-CC-DD-EE-01.txt").find("\"result\":\"PASS\"\n\r}"), std::string::npos);
+    ctl<QPushButton>(NgButton)->click();
+    const std::string ng = record_text("AA-BB-CC-DD-EE-01.txt");
+    EXPECT_EQ(ng.substr(ng.size() - 16), "\"result\":\"NG\"\n\r}");
+    EXPECT_NE(ng.find("\"board_id\":\"0x1a2b\""), std::string::npos);
+
+    set_text(sdk.camera.info.mac, "../../escaped");
+    ctl<QPushButton>(PassButton)->click();
+    EXPECT_EQ(messages.back().text, t("IDS_MODULE_CREATE_FILE_FAILED"));
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
+        files += entry.is_regular_file() && entry.path().extension() == ".txt" && entry.path().filename() != "send.txt" &&
+                 entry.path().filename() != "recv.txt";
+    EXPECT_EQ(files, 1u);
+}
+
+TEST_F(StationWindow, ShortVersionIsRefusedAndANetworkErrorOpensNothing) {
+    add("AA:BB:CC:DD:EE:01", 2);
+    ctl<QLineEdit>(VersionEdit)->setText("1.2");
+    emit list()->itemDoubleClicked(list()->topLevelItem(0), 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, t("IDS_INSERT_VERSION"));
+    EXPECT_EQ(messages[0].caption, t("IDS_ERROR"));
+    EXPECT_TRUE(sdk.calls("login").empty());
+
+    sdk.camera.login_result = 17;
+    open_row(0);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, t("IDS_NETWORK_ERROR"));
+    EXPECT_EQ(window->form().results->count(), 0);
+    EXPECT_FALSE(window->service_running());
+    EXPECT_EQ(ctl<QPushButton>(StartButton)->text(), t("IDS_START_EXECUTION"));
+}
+
+} // namespace

@@ -1,0 +1,222 @@
+#include "ui/ipctest/IpcTestForm.h"
+
+#include "ui/ipctest/CPTZButton.h"
+#include "ui/ipctest/IpcTestIds.h"
+#include "ui/ipctest/QrCodeView.h"
+#include "ui/ipctest/VideoFrameView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <cmath>
+
+using namespace ipctest_ids;
+
+namespace {
+
+enum class Kind { Label, Value, Combo, Group, Check, Edit, Button, Ptz, DeviceList, ResultList, Video, QrCode };
+
+// The template: id, kind, caption, place in dialog units, and the key of the text the
+// window sets at its start (empty: the caption stays). Listed in creation order, which is
+// the stacking order: each frame comes before the controls drawn inside it.
+struct TemplateControl {
+    int id;
+    Kind kind;
+    const char* caption;
+    int x, y, w, h;
+    const char* key;
+};
+
+// A drop-down combo box's template height includes its open list; closed it is one line.
+constexpr int kComboLineHeight = 12;
+
+constexpr TemplateControl kTemplate[] = {
+    {NetworkCardLabel, Kind::Label, "Network Card", 7, 9, 46, 8, "IDS_NETWORK_CARD"},
+    {NetworkCardCombo, Kind::Combo, "", 75, 7, 146, kComboLineHeight, ""},
+    {AutoTestGroup, Kind::Group, "Auto Test", 7, 41, 244, 57, "IDS_CONFIGURATION_ITEM"},
+    {AutoShowCheck, Kind::Check, "auto show", 15, 57, 49, 10, "IDS_AUTO_SHOW"},
+    {VersionCheckBox, Kind::Check, "version check", 15, 70, 55, 10, "IDS_VERSION_CHECK"},
+    {VersionEdit, Kind::Edit, "", 75, 68, 96, 12, ""},
+    {FormatHintLabel, Kind::Label, "format hint", 75, 84, 147, 8, "IDS_FORMAT_HINT"},
+    {StartButton, Kind::Button, "start", 181, 59, 66, 24, "IDS_START_EXECUTION"},
+    {SearchButton, Kind::Button, "search_device", 7, 102, 86, 24, "IDS_REFRESH"},
+    {DeviceList, Kind::DeviceList, "", 7, 127, 245, 119, ""},
+    {TfCardLabel, Kind::Label, "TF card:", 7, 257, 46, 8, ""},
+    {TfCardValue, Kind::Value, "NONE", 48, 257, 120, 8, ""},
+    {PidLabel, Kind::Label, "APP PID:", 7, 273, 46, 8, ""},
+    {PidValue, Kind::Value, "NONE", 48, 273, 120, 8, ""},
+    {UidLabel, Kind::Label, "APP UID:", 7, 280, 46, 8, ""},
+    {UidValue, Kind::Value, "NONE", 48, 280, 120, 8, ""},
+    {QrCodeLabel, Kind::Label, "APP QRCode:", 7, 288, 46, 8, ""},
+    {QrCodeFrame, Kind::QrCode, "", 7, 299, 88, 79, ""},
+    {VideoFrame, Kind::Video, "", 264, 7, 494, 240, ""},
+    {Zoom1xButton, Kind::Button, "1X_magnify", 389, 249, 70, 17, "IDS_1X_MAGNIFY"},
+    {Zoom5xButton, Kind::Button, "5X_magnify", 462, 249, 70, 17, "IDS_5X_MAGNIFY"},
+    {ZoomResetButton, Kind::Button, "reset", 535, 249, 70, 17, "IDS_RESET"},
+    {AutoTestItemGroup, Kind::Group, "auto_test_item", 263, 262, 120, 142, "IDS_AUTO_TEST_ITEM"},
+    {ResultList, Kind::ResultList, "", 267, 272, 113, 132, ""},
+    {TestItemGroup, Kind::Group, "test_item", 388, 268, 157, 136, "IDS_TEST_ITEM"},
+    {IrcutOpenButton, Kind::Button, "open ircut", 393, 281, 47, 23, "IDS_IRCUT_OPEN"},
+    {IrcutCloseButton, Kind::Button, "close ircut", 393, 306, 47, 23, "IDS_IRCUT_CLOSE"},
+    {SpeakerButton, Kind::Button, "speaker", 443, 281, 47, 23, "IDS_SPEAKER"},
+    {MicButton, Kind::Button, "mic", 443, 306, 47, 23, "IDS_MIC"},
+    {WhiteLightButton, Kind::Button, "white_light", 493, 281, 47, 23, "IDS_WHITE_LIGHT"},
+    {InfraredLampButton, Kind::Button, "infrared_lamp", 493, 306, 47, 23, "IDS_INFRARED_LAMP"},
+    {PtzUpButton, Kind::Ptz, "UP", 444, 342, 47, 23, ""},
+    {PtzLeftButton, Kind::Ptz, "LEFT", 394, 367, 47, 23, ""},
+    {PtzDownButton, Kind::Ptz, "DOWN", 444, 367, 47, 23, ""},
+    {PtzRightButton, Kind::Ptz, "RIGHT", 494, 367, 47, 23, ""},
+    {ConfigItemGroup, Kind::Group, "configurate_item", 547, 268, 204, 96, "IDS_CONFIGURATION_ITEM"},
+    {LightModeCombo, Kind::Combo, "", 554, 282, 77, kComboLineHeight, ""},
+    {LampCombo, Kind::Combo, "", 554, 297, 77, kComboLineHeight, ""},
+    {DirectionCombo, Kind::Combo, "", 554, 312, 77, kComboLineHeight, ""},
+    {MicConfigCheck, Kind::Check, "mic_config", 639, 284, 55, 10, "IDS_MIC"},
+    {SpeakerConfigCheck, Kind::Check, "speaker_config", 639, 296, 67, 10, "IDS_SPEAKER"},
+    {AutoConfigCheck, Kind::Check, "auto_config", 699, 314, 48, 10, "IDS_AUTO_CONFIG"},
+    {ConfigButton, Kind::Button, "config", 699, 329, 50, 30, "IDS_SET"},
+    {PassButton, Kind::Button, "PASS", 554, 368, 96, 23, ""},
+    {NgButton, Kind::Button, "NG", 654, 368, 96, 23, ""},
+};
+
+// Dialog units to pixels from the window font, as dialog templates are measured: a
+// horizontal unit is a quarter of the average character width, a vertical one an eighth of
+// the character height.
+struct DialogUnits {
+    double x;
+    double y;
+    QRect map(int left, int top, int width, int height) const {
+        return QRect(static_cast<int>(std::lround(left * x)), static_cast<int>(std::lround(top * y)),
+                     static_cast<int>(std::lround(width * x)), static_cast<int>(std::lround(height * y)));
+    }
+};
+
+DialogUnits dialog_units(const QWidget* window) {
+    const QFontMetrics metrics(window->font());
+    return DialogUnits{metrics.averageCharWidth() / 4.0, metrics.height() / 8.0};
+}
+
+QWidget* make_control(const TemplateControl& t, QDialog* window) {
+    const QString caption = QString::fromUtf8(t.caption);
+    switch (t.kind) {
+    case Kind::Label:
+    case Kind::Value: return new QLabel(caption, window);
+    case Kind::Combo: return new QComboBox(window);
+    case Kind::Group: return new QGroupBox(caption, window);
+    case Kind::Check: return new QCheckBox(caption, window);
+    case Kind::Edit: return new QLineEdit(window);
+    case Kind::Button: return new QPushButton(caption, window);
+    case Kind::Ptz: {
+        auto* button = new CPTZButton(window);
+        button->setText(caption);
+        return button;
+    }
+    case Kind::DeviceList: {
+        auto* list = new QTreeWidget(window);
+        list->setRootIsDecorated(false);
+        list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setAllColumnsShowFocus(true);
+        return list;
+    }
+    case Kind::ResultList: return new QListWidget(window);
+    case Kind::Video: return new VideoFrameView(window);
+    case Kind::QrCode: {
+        auto* view = new QrCodeView(window);
+        return view;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+IpcTestForm::IpcTestForm(QDialog* window) : m_window(window) {
+    const DialogUnits units = dialog_units(window);
+    for (const TemplateControl& t : kTemplate) {
+        QWidget* widget = make_control(t, window);
+        widget->setObjectName(QString::number(t.id));
+        widget->setGeometry(units.map(t.x, t.y, t.w, t.h));
+        m_controls[t.id] = widget;
+    }
+    devlist = as<QTreeWidget>(DeviceList);
+    results = as<QListWidget>(ResultList);
+    video = qobject_cast<VideoFrameView*>(control(VideoFrame));
+    qr = qobject_cast<QrCodeView*>(control(QrCodeFrame));
+    netcard_combo = as<QComboBox>(NetworkCardCombo);
+    light_mode_combo = as<QComboBox>(LightModeCombo);
+    lamp_combo = as<QComboBox>(LampCombo);
+    direction_combo = as<QComboBox>(DirectionCombo);
+    ptz[0] = qobject_cast<CPTZButton*>(control(PtzUpButton));
+    ptz[1] = qobject_cast<CPTZButton*>(control(PtzLeftButton));
+    ptz[2] = qobject_cast<CPTZButton*>(control(PtzDownButton));
+    ptz[3] = qobject_cast<CPTZButton*>(control(PtzRightButton));
+    window->resize(template_size());
+}
+
+QWidget* IpcTestForm::control(int id) const {
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QSize IpcTestForm::template_size() const {
+    return dialog_units(m_window).map(0, 0, kTemplateWidth, kTemplateHeight).size();
+}
+
+void IpcTestForm::apply_texts(const Lang& lang) {
+    for (const TemplateControl& t : kTemplate) {
+        if (!*t.key) continue;
+        QWidget* widget = control(t.id);
+        const QString text = lang(t.key);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(text);
+        else if (auto* group = qobject_cast<QGroupBox*>(widget)) group->setTitle(text);
+        else if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
+    }
+    const auto fill = [&](QComboBox* combo, std::initializer_list<const char*> keys) {
+        const QSignalBlocker quiet(combo);
+        combo->clear();
+        int position = 0;
+        for (const char* key : keys) combo->insertItem(position++, lang(key));
+        combo->setCurrentIndex(0);
+    };
+    fill(light_mode_combo, {"IDS_SOFT_LIGHT", "IDS_HARD_LIGHT"});
+    fill(lamp_combo, {"IDS_WHITE_LIGHT", "IDS_INFRARED_LAMP", "IDS_DOUBLE_LIGHT"});
+    fill(direction_combo, {"IDS_MODULE_DIRECTION_NOMARL", "IDS_MODULE_DIRECTION_REVERSE"});
+}
+
+void IpcTestForm::set_up_device_list(const Lang& lang) {
+    devlist->clear();
+    devlist->setColumnCount(5);
+    devlist->setHeaderLabels({lang("IDS_ID_NUMBER"), QStringLiteral("UUID"), lang("IDS_IP_ADDR"),
+                              lang("IDS_SOFTWARE_VERSION"), QStringLiteral("BID")});
+    const int widths[5] = {50, 180, 180, 150, 80};
+    for (int column = 0; column < 5; ++column) devlist->setColumnWidth(column, widths[column]);
+    devlist->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(mid);"
+                                          " border-bottom: 1px solid palette(mid); }"));
+}
+
+void IpcTestForm::scale_layout(QSize original) {
+    const QSize client = m_window->size();
+    if (client.width() < 1 || client.height() <= 0 || original.width() < 1 || original.height() < 1) return;
+    const float rx = static_cast<float>(client.width()) / static_cast<float>(original.width());
+    const float ry = static_cast<float>(client.height()) / static_cast<float>(original.height());
+    const auto scaled = [](int value, float ratio) { return static_cast<int>(static_cast<float>(value) * ratio); };
+    for (QObject* child : m_window->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || widget->isWindow()) continue;
+        const QRect r = widget->geometry();
+        const int left = scaled(r.left(), rx);
+        const int top = scaled(r.top(), ry);
+        const int right = scaled(r.left() + r.width(), rx);
+        const int bottom = scaled(r.top() + r.height(), ry);
+        widget->setGeometry(left, top, right - left, bottom - top);
+    }
+}
