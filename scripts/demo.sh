@@ -7,12 +7,21 @@
 # addresses from a range, the clock and a time zone, with a report per camera. Time runs 10
 # times faster, so the 40 s reboot wait takes 4 s.
 #
-#     scripts/demo.sh          the window, then the command line
-#     scripts/demo.sh --cli    the command line only
+#     scripts/demo.sh                 the window, then the command line
+#     scripts/demo.sh --cli           the command line only
+#     scripts/demo.sh --test-station  the factory test station on three simulated cameras
+#                                     (sim/fleets/test-station.json, the station's password);
+#                                     records land in build/default/app/test_record
 set -euo pipefail
 cd "$(dirname "$0")/.."
 window=1
-[ "${1:-}" = "--cli" ] && window=0
+mode=batch
+case "${1:-}" in
+  --cli) window=0 ;;
+  --test-station) mode=station ;;
+  "") ;;
+  *) echo "usage: scripts/demo.sh [--cli | --test-station]" >&2; exit 2 ;;
+esac
 
 scripts/setup.sh
 cmake --preset default
@@ -24,14 +33,32 @@ cmake --build --preset default -j "$(nproc)" --target fleetset fleetset-sim flee
 [ "$window" = 1 ] && case "${DISPLAY:-}" in
   :*|unix:*) ;;
   "")
-    echo "No DISPLAY: the guide menu runs for 20 s on Qt's offscreen platform and is not seen." >&2
+    echo "No DISPLAY: the window runs for 20 s on Qt's offscreen platform and is not seen." >&2
     echo "Run this script in a desktop session (or with DISPLAY set, e.g. under Xvfb) to see it." >&2
     export QT_QPA_PLATFORM=offscreen FLEETSET_DEMO_LIMIT=20 ;;
   *)
     echo "DISPLAY=$DISPLAY is reached over the network, which the lab does not have:" >&2
-    echo "the guide menu runs for 20 s on Qt's offscreen platform and is not seen." >&2
+    echo "the window runs for 20 s on Qt's offscreen platform and is not seen." >&2
     export QT_QPA_PLATFORM=offscreen FLEETSET_DEMO_LIMIT=20 ;;
 esac
+
+if [ "$mode" = station ]; then
+  exec scripts/netlab.sh bash -c '
+    build/default/sim/fleetset-sim --config sim/fleets/test-station.json &
+    sim=$!
+    trap "kill $sim 2>/dev/null; wait $sim 2>/dev/null" EXIT
+    sleep 1
+    echo "== fleetset --test-station: press start, or untick auto show and double-click a camera =="
+    echo "   (version check expects the text in the box, e.g. 2.4.1; PASS/NG write test_record/)"
+    echo "   (diagnostic log in build/default/app/fleetset.log)"
+    cd build/default/app
+    if [ -n "${FLEETSET_DEMO_LIMIT:-}" ]; then
+      timeout "$FLEETSET_DEMO_LIMIT" ./fleetset --test-station --debug-log >fleetset.log 2>&1 || true
+    else
+      ./fleetset --test-station --debug-log >fleetset.log 2>&1
+    fi
+  '
+fi
 
 build/default/sim/fleetset-sim mkfw --out build/default/app/demo-fw.update --version 2.5.0 --size 8M
 export FLEETSET_TIME_SPEED=10 FLEETSET_DEMO_WINDOW=$window
@@ -48,9 +75,9 @@ exec scripts/netlab.sh bash -c '
     (
       cd build/default/app
       if [ -n "${FLEETSET_DEMO_LIMIT:-}" ]; then
-        timeout "$FLEETSET_DEMO_LIMIT" ./fleetset >fleetset.log 2>&1 || true
+        timeout "$FLEETSET_DEMO_LIMIT" ./fleetset --debug-log >fleetset.log 2>&1 || true
       else
-        ./fleetset >fleetset.log 2>&1
+        ./fleetset --debug-log >fleetset.log 2>&1
       fi
     )
   fi

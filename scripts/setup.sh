@@ -14,6 +14,7 @@ packages=(
   qt6-base-dev xvfb xauth fonts-wqy-microhei  # the windows, a virtual display, their Chinese texts
   qtkeychain-qt6-dev                     # the batch window keeps its passwords in the desktop's secret store
   libqrencode-dev                         # the test window shows the camera's cloud UID as a QR symbol
+  qt6-multimedia-dev                     # the test window plays the camera's microphone
   iproute2 util-linux                    # the private network lab (ip, unshare)
   jq                                     # the command line's lab tests read its JSON reports
 )
