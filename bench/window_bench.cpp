@@ -5,49 +5,26 @@
 // the fleet.
 //
 //     scripts/netlab.sh build/default/bench/window_bench
+#include "WindowBench.h"
 #include "sim/NetLab.h"
-#include "support/Eventually.h"
 #include "support/TempFile.h"
 #include "ui/batch/ControlIds.h"
 #include "ui/batch/fleetsetDlg.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QMetaObject>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
-#include <thread>
-#include <vector>
+
+using namespace window_bench;
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
 constexpr size_t kDevices = 1000;
 constexpr int kWorkers = 100;
 constexpr int kJobs = 3;
-
-long peak_resident_kib() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-bool pump_until(const std::function<bool()>& done) {
-    return support::eventually([&] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
-    });
-}
 
 } // namespace
 
@@ -63,12 +40,8 @@ int main(int argc, char** argv) {
     Clock::set_speed(10);
     setenv("FLEETSET_TIME_SPEED", "10", 1);
     support::Firmware firmware({2, 5, 0}, 64 * 1024);
-    const std::string count = std::to_string(kDevices);
-    const char* sim_argv[] = {"nice", "-n", "19", FLEETSET_SIM_PATH, "--count", count.c_str(), "--reboot-ms", "3000",
-                              nullptr};
-    pid_t sim = 0;
-    if (!firmware.ok || posix_spawnp(&sim, "nice", nullptr, nullptr, const_cast<char**>(sim_argv), environ) != 0)
-        return 1;
+    SimProcess sim(FLEETSET_SIM_PATH, {"--count", std::to_string(kDevices), "--reboot-ms", "3000"});
+    if (!firmware.ok || !sim.started()) return 1;
 
     auto window = std::make_unique<CfleetsetDlg>();
     window->set_notice([](QWidget*, const QString&, const QString&) {});
@@ -76,36 +49,21 @@ int main(int argc, char** argv) {
     if (!pump_until([&] { return window->devices().size() == kDevices; })) return 1;
     window->control_as<QLineEdit>(batch_ids::FirmwarePathEdit)->setText(QString::fromStdString(firmware.path()));
 
-    // A prober stamps an event every 2 ms; the window thread measures how late it runs it.
-    std::vector<double> late_ms;
-    std::atomic<bool> probing{true};
-    std::thread prober([&] {
-        while (probing) {
-            const Steady::time_point sent = Steady::now();
-            QMetaObject::invokeMethod(window.get(), [&late_ms, sent] {
-                late_ms.push_back(std::chrono::duration<double, std::milli>(Steady::now() - sent).count());
-            }, Qt::QueuedConnection);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    });
-    const Steady::time_point start = Steady::now();
+    EventLatencyProbe probe;
+    const auto start = std::chrono::steady_clock::now();
     for (int job = 0; job < kJobs; ++job) {
         for (int row = 0; row < kWorkers; ++row) window->devices().set_checked(static_cast<size_t>(row), true);
         window->launch(batch_ids::UpgradeButton);
         pump_until([&] { return !window->job_running(); });
     }
-    const double seconds = std::chrono::duration<double>(Steady::now() - start).count();
-    probing = false;
-    prober.join();
-    QCoreApplication::processEvents();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    probe.stop();
 
-    std::sort(late_ms.begin(), late_ms.end());
-    const auto at = [&](double q) { return late_ms.empty() ? 0 : late_ms[static_cast<size_t>(q * static_cast<double>(late_ms.size() - 1))]; };
+    const EventLatencyProbe::Figures late = probe.figures();
     std::printf("window_bench: %zu devices listed, %d jobs of %d workers in %.1f s; event latency p50 %.2f ms, "
                 "p99 %.2f ms, max %.2f ms over %zu events; peak resident memory %ld KiB\n",
-                kDevices, kJobs, kWorkers, seconds, at(0.5), at(0.99), at(1.0), late_ms.size(), peak_resident_kib());
+                kDevices, kJobs, kWorkers, seconds, late.p50_ms, late.p99_ms, late.max_ms, late.events,
+                peak_resident_kib());
     window.reset();
-    kill(sim, SIGTERM);
-    waitpid(sim, nullptr, 0);
     return 0;
 }

@@ -90,6 +90,9 @@ struct CameraSettings {
     bool operator==(const CameraSettings&) const = default;
 };
 
+// The fastest picture rate a camera streams, whether its own or one a viewer asks for.
+inline constexpr int32_t kMaxFrameRate = 60;
+
 // Versions a camera accepts for an upgrade.
 enum class VersionPolicy { Any, NotOlder, Newer };
 
@@ -110,6 +113,7 @@ struct DeviceSide {
     CameraCapability capability;
     CameraSettings settings;
     int32_t clock_profile = 1;    // byte 36 of the clock record
+    int32_t frame_rate = 15;      // its own picture rate, 1 to kMaxFrameRate: what a viewer asking for rate 0 gets
     int reboot_ms = 30000;        // silence while rebooting, system ms
     bool announce_after_reboot = true;  // back from a reboot, one unasked discovery reply by broadcast
     std::string dhcp_address;     // where DHCP puts the camera; empty: the fleet's pool

@@ -17,8 +17,6 @@ using namespace ovix;
 
 namespace {
 
-constexpr int32_t kOwnFrameRate = 15;
-constexpr int32_t kMaxFrameRate = 60;
 constexpr size_t kMaxStreams = 4;
 // A picture that would queue behind this much unsent data is dropped (its sequence number
 // leaves a gap), so that a slow viewer never holds up the answers to requests.
@@ -70,10 +68,12 @@ Answer DeviceSession::live_start(const Frame& frame) {
     stream.width = request.stream == 1 ? 640 : 320;
     stream.height = request.stream == 1 ? 360 : 180;
     stream.next_due = Clock::now_ms();
-    m_streams.push_back(stream);
     m_device.camera.update([&](CameraView& view) {
+        // A fleet built in code is not checked as a file is.
+        stream.own_rate = std::clamp(view.current.device.frame_rate, 1, kMaxFrameRate);
         push_recent(view.record.live, DeviceRecord::Live{stream.id, 0, {request.channel, request.stream, 0}});
     });
+    m_streams.push_back(stream);
     return Answer{OVIX_OK, encode_u32(stream.id)};
 }
 
@@ -134,7 +134,7 @@ Answer DeviceSession::live_control(const Frame& frame) {
 void DeviceSession::send_due_pictures(int64_t now) {
     for (LiveStream& stream : m_streams) {
         if (stream.next_due > now) continue;
-        const int64_t interval = 1000 / (stream.rate > 0 ? stream.rate : kOwnFrameRate);
+        const int64_t interval = 1000 / (stream.rate > 0 ? stream.rate : stream.own_rate);
         stream.next_due += interval;
         // A late session takes up the beat again instead of sending the pictures it missed.
         if (stream.next_due <= now) stream.next_due = now + interval;

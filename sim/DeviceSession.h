@@ -30,6 +30,7 @@ private:
         uint16_t width = 0;
         uint16_t height = 0;
         int32_t rate = 0;        // frames a second; 0 is the camera's own rate
+        int32_t own_rate = 1;    // the camera's own rate, read when the stream starts
         int32_t zoom = 200;
         uint32_t sequence = 0;
         int64_t next_due = 0;    // system ms

@@ -264,7 +264,7 @@ VersionPolicy read_version_policy(const json& value, const Place& place) {
 // The device SDK keys, the same for a camera and, as every camera's default, for the fleet.
 constexpr const char* kDeviceKeys[] = {
     "users", "admin_password", "user_limit", "board_name", "board_id", "hardware_version", "serial", "pid",
-    "cloud_uid", "qr_text", "tf_card", "capability", "settings", "clock_profile", "reboot_ms", "announce_after_reboot",
+    "cloud_uid", "qr_text", "tf_card", "capability", "settings", "clock_profile", "frame_rate", "reboot_ms", "announce_after_reboot",
     "dhcp_address", "version_policy", "sdk_faults"};
 
 void read_device_keys(const json& object, const Place& place, DeviceSide& device) {
@@ -285,6 +285,7 @@ void read_device_keys(const json& object, const Place& place, DeviceSide& device
         else if (key == "capability") device.capability = read_capability(value, here, device.capability);
         else if (key == "settings") device.settings = read_settings(value, here, device.settings);
         else if (key == "clock_profile") device.clock_profile = read_number<int32_t>(value, here);
+        else if (key == "frame_rate") device.frame_rate = read_number<int32_t>(value, here, 1, kMaxFrameRate);
         else if (key == "reboot_ms") device.reboot_ms = read_number<int>(value, here, 0, static_cast<int>(kMaxDelayMs));
         else if (key == "announce_after_reboot") device.announce_after_reboot = read_bool(value, here);
         else if (key == "dhcp_address") device.dhcp_address = read_address(value, here);

@@ -19,7 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
+
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -226,6 +229,29 @@ TEST_F(StationWindow, ShortVersionIsRefusedAndANetworkErrorOpensNothing) {
     EXPECT_EQ(window->form().results->count(), 0);
     EXPECT_FALSE(window->service_running());
     EXPECT_EQ(ctl<QPushButton>(StartButton)->text(), t("IDS_START_EXECUTION"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(StationLayout, EveryControlScalesByTheSameRatiosTruncated) {
+    QDialog window;
+    IpcTestForm form(&window);
+    std::map<int, QRect> before;
+    for (const auto& [id, widget] : form.controls()) before[id] = widget->geometry();
+    const QSize original = window.size();
+    window.resize(original.width() / 2, original.height() * 3 / 2);
+    form.scale_layout(original);
+    const float rx = static_cast<float>(window.width()) / static_cast<float>(original.width());
+    const float ry = static_cast<float>(window.height()) / static_cast<float>(original.height());
+    const auto scale = [](int v, float r) { return static_cast<int>(static_cast<float>(v) * r); };
+    for (const auto& [id, widget] : form.controls()) {
+        const QRect r = before[id];
+        const QRect expected(QPoint(scale(r.left(), rx), scale(r.top(), ry)),
+                             QPoint(scale(r.left() + r.width(), rx) - 1, scale(r.top() + r.height(), ry) - 1));
+        EXPECT_EQ(widget->geometry(), expected) << id;
+    }
 }
 
 } // namespace

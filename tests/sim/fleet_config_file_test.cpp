@@ -60,12 +60,12 @@ TEST(FleetConfigFile, DocumentedExampleIsValid) {
 TEST(FleetConfigFile, ReadsTheDeviceSideWithFleetDefaultsOverriddenKnobByKnob) {
     const FleetConfig fleet = build_fleet(parse_fleet_plan(R"({
         "count": 1, "user_limit": 3, "admin_password": "tevoq", "dhcp_pool_start": "10.77.210.1", "max_connections": 50,
-        "announce_after_reboot": false,
+        "announce_after_reboot": false, "frame_rate": 25,
         "sdk_faults": { "upgrade_drop_percent": 40, "link_bytes_per_second": 8192 },
         "cameras": [ { "mac_address": "AA", "ip_address": "10.77.3.1",
             "users": { "operator": "x", "Admin": "" }, "board_id": "0x1A2B", "cloud_uid": "U1",
             "tf_card": { "present": false }, "capability": { "ptz": 0, "lamp_type": -1 },
-            "settings": { "time_zone": -3600, "dhcp_enable": 1 }, "reboot_ms": 500, "announce_after_reboot": true, "version_policy": "any",
+            "settings": { "time_zone": -3600, "dhcp_enable": 1 }, "reboot_ms": 500, "announce_after_reboot": true, "version_policy": "any", "frame_rate": 60,
             "sdk_faults": { "upgrade_drop_percent": -1, "reboot_never_returns": true,
                             "answers": [ { "request": "set_config", "command": 1060, "nth": 2 } ] } } ]})", "fleet.json"));
     EXPECT_EQ(fleet.dhcp_pool_start, "10.77.210.1");
@@ -86,6 +86,7 @@ TEST(FleetConfigFile, ReadsTheDeviceSideWithFleetDefaultsOverriddenKnobByKnob) {
     EXPECT_EQ(listed.faults.link_bytes_per_second, 8192);
     EXPECT_TRUE(listed.faults.reboot_never_returns);
     EXPECT_TRUE(listed.announce_after_reboot);
+    EXPECT_EQ(listed.frame_rate, 60);
     ASSERT_EQ(listed.faults.answers.size(), 1u);
     EXPECT_EQ(listed.faults.answers[0], (SdkFaultRule{"set_config", 1060, 17, 2, 1, 0}));
     const DeviceSide& generated = fleet.cameras[1].device;
@@ -93,6 +94,7 @@ TEST(FleetConfigFile, ReadsTheDeviceSideWithFleetDefaultsOverriddenKnobByKnob) {
     EXPECT_EQ(generated.faults.upgrade_drop_percent, 40);
     EXPECT_EQ(generated.reboot_ms, 30000);
     EXPECT_FALSE(generated.announce_after_reboot);
+    EXPECT_EQ(generated.frame_rate, 25);
 }
 
 TEST(FleetConfigFile, ErrorsNameThePlaceAndTheFault) {
@@ -123,6 +125,9 @@ TEST(FleetConfigFile, ErrorsNameThePlaceAndTheFault) {
         {R"({"cameras": [{"mac_address": "A", "ip_address": "10.77.1.1", "settings": {"video_standard": 3}}]})",
          "cameras[0].settings.video_standard: expected 1 (NTSC), 2 (PAL) or 5"},
         {R"({"users": {}})", "users: expected an object of user names and passwords"},
+        {R"({"frame_rate": 0})", "frame_rate: expected an integer from 1 to 60, got 0"},
+        {R"({"cameras": [{"mac_address": "A", "ip_address": "10.77.1.1", "frame_rate": 61}]})",
+         "cameras[0].frame_rate: expected an integer from 1 to 60, got 61"},
         {R"({"version_policy": "older"})", "version_policy: expected \"any\", \"not_older\" or \"newer\""},
     };
     for (const auto& c : cases) {

@@ -199,8 +199,12 @@ void IpcTestForm::set_up_device_list(const Lang& lang) {
                               lang("IDS_SOFTWARE_VERSION"), QStringLiteral("BID")});
     const int widths[5] = {50, 180, 180, 150, 80};
     for (int column = 0; column < 5; ++column) devlist->setColumnWidth(column, widths[column]);
+    // Grid lines; a style sheet on the items takes their selected colours too, so those are
+    // named again or the selected row's text would vanish into its background.
     devlist->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(mid);"
-                                          " border-bottom: 1px solid palette(mid); }"));
+                                          " border-bottom: 1px solid palette(mid); }"
+                                          "QTreeView::item:selected { background: palette(highlight);"
+                                          " color: palette(highlighted-text); }"));
 }
 
 void IpcTestForm::scale_layout(QSize original) {
