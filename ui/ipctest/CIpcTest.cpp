@@ -252,6 +252,7 @@ void CIpcTest::close_test() {
     // The watch thread first: it is the one that opens sessions on its own.
     m_discovery.StopDiscovery();
     if (m_thread[0].IsRunning()) m_thread[0].Stop();
+    ++m_watch_generation;
     join_session_thread();
     {
         // The service first, so that a timed test still switches its lamp or microphone off.

@@ -164,6 +164,9 @@ private:
     Inputs m_inputs;
     std::string m_cur_uuid;
     std::atomic<bool> m_executing{false};
+    // Counts the watch threads stopped, so that a change one of them queued is not applied
+    // after it was stopped.
+    std::atomic<uint64_t> m_watch_generation{0};
 
     int m_full_screen = 0;
     QRect m_dlg_placement;

@@ -137,6 +137,7 @@ void CIpcTest::on_auto_show(bool checked) {
         control(DeviceList)->setEnabled(false);
     } else {
         m_thread[0].Stop();
+        ++m_watch_generation;
         control(SearchButton)->setEnabled(true);
         control(DeviceList)->setEnabled(true);
     }
@@ -248,7 +249,9 @@ int CIpcTest::watch_pass() {
     case WatchAction::End:
         return 1;
     case WatchAction::RefreshEmpty: {
-        post([this] {
+        // A watch stopped meanwhile (auto show unticked) no longer empties the list.
+        post([this, generation = m_watch_generation.load()] {
+            if (generation != m_watch_generation.load()) return;
             m_form->video->hide();
             set_test_controls(false);
             clear_rows(false);
