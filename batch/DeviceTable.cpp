@@ -57,8 +57,42 @@ bool DeviceRow::set_cell(int column, std::string text) {
     }
 }
 
+void DeviceTable::set_row_limit(size_t limit) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_row_limit = limit;
+}
+
+int DeviceTable::new_row_locked(const std::string& mac, const Forgotten& forgotten) {
+    if (m_rows.size() < m_row_limit) {
+        DeviceRow fresh;
+        fresh.index = index_text(m_rows.size());
+        fresh.mac = mac;
+        m_rows.push_back(std::move(fresh));
+        m_row_of_mac.emplace(mac, m_rows.size() - 1);
+        return static_cast<int>(m_rows.size() - 1);
+    }
+    // Round the table from where the last search stopped, so that a flood does not ask
+    // discovery about the same rows again and again.
+    for (size_t step = 0; forgotten && step < m_rows.size(); ++step) {
+        const size_t at = (m_next_replace + step) % m_rows.size();
+        DeviceRow& row = m_rows[at];
+        if (row.checked || !forgotten(row.mac)) continue;
+        m_next_replace = at + 1;
+        m_row_of_mac.erase(row.mac);
+        DeviceRow fresh;
+        fresh.index = row.index;
+        fresh.mac = mac;
+        row = std::move(fresh);
+        m_row_of_mac.emplace(mac, at);
+        return static_cast<int>(at);
+    }
+    DEBUG_LOCATION("DeviceTable", "DeviceTable::update_dev_find_list");
+    debug_log("device list full (%zu rows): a new device is not listed\n", m_rows.size());
+    return -1;
+}
+
 DeviceTable::Update DeviceTable::update_dev_find_list(const DEV_INFO& record, bool is_new,
-                                                      const std::string& need_update_text) {
+                                                      const std::string& need_update_text, const Forgotten& forgotten) {
     if (record.device_type < 1) {
         DEBUG_LOCATION("fleetsetDlg", "CfleetsetDlg::update_dev_find_list");
         debug_log("unknown device type: %d\n", record.device_type);
@@ -69,13 +103,10 @@ DeviceTable::Update DeviceTable::update_dev_find_list(const DEV_INFO& record, bo
     update.row = find_mac_locked(mac);
     if (update.row < 0) {
         if (!is_new) return update;
-        DeviceRow fresh;
-        fresh.index = index_text(m_rows.size());
-        fresh.mac = mac;
-        m_rows.push_back(std::move(fresh));
-        m_row_of_mac.emplace(mac, m_rows.size() - 1);
-        update.row = static_cast<int>(m_rows.size() - 1);
-        update.inserted = true;
+        const size_t before = m_rows.size();
+        update.row = new_row_locked(mac, forgotten);
+        if (update.row < 0) return update;
+        update.inserted = m_rows.size() > before;
     }
     DeviceRow& row = m_rows[static_cast<size_t>(update.row)];
     row.ip = text_of(record.ip_address);
@@ -162,4 +193,5 @@ void DeviceTable::clear() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rows.clear();
     m_row_of_mac.clear();
+    m_next_replace = 0;
 }

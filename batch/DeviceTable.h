@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,8 +18,12 @@
 // never waits on the window's thread.
 //
 // Rows are kept in the order the devices were found; the index text of a row is its number
-// from 1 ("%02d"), so that order is also the order of the index texts as numbers. There is
-// no row limit: row n stays the device's identity for a job however long the list grows.
+// from 1 ("%02d"), so that order is also the order of the index texts as numbers. Row n stays
+// the device's identity for a job. The rows are bounded (kDefaultRowLimit, as many as
+// discovery keeps): anyone on the LAN can make up devices, and a window left open must not
+// grow for as long as they send. A new device that finds the table full takes the row of an
+// unticked device that discovery has since forgotten (made-up devices are what it forgets
+// first); without one it is not listed.
 
 enum DeviceColumn : int {
     COL_INDEX = 0,
@@ -62,17 +67,24 @@ struct DeviceRow {
 
 class DeviceTable {
 public:
+    static constexpr size_t kDefaultRowLimit = 16384;
+    // Whether discovery has forgotten the device with this MAC.
+    using Forgotten = std::function<bool(const std::string& mac)>;
+
     struct Update {
         int row = -1;           // the row written, -1 when the record was ignored
         bool inserted = false;  // a row was added at the end
     };
+
+    void set_row_limit(size_t limit);
 
     // Adds or updates the row of a discovered device. A new device gets a row at the end;
     // a changed device updates the row with its MAC, and is ignored when no row has it.
     // A new device whose MAC is already listed (a report that crossed a refresh) updates
     // that row rather than listing it twice. An empty version puts `need_update_text` into
     // column 7; a device type below 1 is logged and listed all the same.
-    Update update_dev_find_list(const DEV_INFO& record, bool is_new, const std::string& need_update_text);
+    Update update_dev_find_list(const DEV_INFO& record, bool is_new, const std::string& need_update_text,
+                                const Forgotten& forgotten = {});
 
     size_t size() const;
     std::optional<DeviceRow> row(size_t index) const;
@@ -94,7 +106,12 @@ public:
 private:
     int find_mac_locked(std::string_view mac) const;
 
+    // A row for a new device at the end, or in place of a forgotten one; -1 when full.
+    int new_row_locked(const std::string& mac, const Forgotten& forgotten);
+
     mutable std::mutex m_mutex;
     std::vector<DeviceRow> m_rows;
-    std::unordered_map<std::string, size_t> m_row_of_mac;  // rows are only ever appended
+    std::unordered_map<std::string, size_t> m_row_of_mac;
+    size_t m_row_limit = kDefaultRowLimit;
+    size_t m_next_replace = 0;  // where the search for a forgotten row goes on
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -121,6 +122,30 @@ TEST(DeviceTable, ListGrowsPastNinetyNineInDiscoveryOrder) {
     // Changes still find their row beyond the hundredth.
     table.update_dev_find_list(device(numbered_mac(140), "10.77.9.9"), false, kNeedUpdate);
     EXPECT_EQ(table.cell(140, COL_IP), "10.77.9.9");
+}
+
+TEST(DeviceTable, AFullListGivesAForgottenUntickedRowToANewDeviceElseLeavesItOut) {
+    DeviceTable table;
+    table.set_row_limit(3);
+    for (const char* mac : {"A", "B", "C"}) table.update_dev_find_list(device(mac, "10.77.1.1"), true, kNeedUpdate);
+    table.set_checked(0, true);
+    table.set_cell(1, COL_MESSAGE, "old message");
+    const std::set<std::string> forgotten_macs{"A", "B"};  // A is ticked: its row stays
+    const auto forgotten = [&](const std::string& mac) { return forgotten_macs.count(mac) > 0; };
+    const auto update = table.update_dev_find_list(device("D", "10.77.1.4"), true, kNeedUpdate, forgotten);
+    EXPECT_EQ(update.row, 1);
+    EXPECT_FALSE(update.inserted);
+    EXPECT_EQ(table.cell(1, COL_INDEX), "02");
+    EXPECT_EQ(table.cell(1, COL_MAC), "D");
+    EXPECT_EQ(table.cell(1, COL_IP), "10.77.1.4");
+    EXPECT_EQ(table.cell(1, COL_MESSAGE), "");
+    EXPECT_EQ(table.find_mac("B"), -1);
+    EXPECT_EQ(table.find_mac("D"), 1);
+    LogCapture log;
+    EXPECT_EQ(table.update_dev_find_list(device("E", "10.77.1.5"), true, kNeedUpdate, forgotten).row, -1);
+    EXPECT_EQ(table.update_dev_find_list(device("F", "10.77.1.6"), true, kNeedUpdate).row, -1);
+    EXPECT_EQ(table.size(), 3u);
+    EXPECT_TRUE(log.contains("device list full"));
 }
 
 TEST(DeviceTable, SelectAllAndInvert) {

@@ -121,6 +121,12 @@ TEST_F(StationWindow, ListsCamerasOnlyNumberedInOrderOfArrival) {
     EXPECT_EQ(list()->topLevelItemCount(), 0);
     add("M2", 2);
     EXPECT_EQ(list()->topLevelItem(0)->text(0), "01");
+    // Full: the row of a camera discovery does not hold (none here) goes to the new one.
+    window->set_row_limit(1);
+    add("M9", 19);
+    ASSERT_EQ(list()->topLevelItemCount(), 1);
+    EXPECT_EQ(list()->topLevelItem(0)->text(0), "01");
+    EXPECT_EQ(list()->topLevelItem(0)->text(1), "M9");
 }
 
 TEST_F(StationWindow, SessionShowsIdentityLinesAndEnablesWhatTheCameraHas) {

@@ -312,10 +312,11 @@ void CfleetsetDlg::drain_discovery_inbox() {
     const auto items = m_inbox.take();
     if (items.empty()) return;
     const std::string need_update = get_lang_string(m_lang_ini, "IDS_NEED_UPDATE_FIRST");
+    const DeviceTable::Forgotten forgotten = forgotten_by_discovery();
     int first = -1;
     int last = -1;
     for (const DiscoveryInbox::Item& item : items) {
-        const auto update = m_devices.update_dev_find_list(item.record, item.is_new, need_update);
+        const auto update = m_devices.update_dev_find_list(item.record, item.is_new, need_update, forgotten);
         if (update.row < 0 || update.inserted) continue;
         first = first < 0 ? update.row : std::min(first, update.row);
         last = std::max(last, update.row);
@@ -323,8 +324,17 @@ void CfleetsetDlg::drain_discovery_inbox() {
     m_list_model->rows_written(first, last);
 }
 
+DeviceTable::Forgotten CfleetsetDlg::forgotten_by_discovery() {
+    return [this](const std::string& mac) {
+        DEV_INFO record;
+        int64_t heard_ms = 0;
+        return m_discovery.FindDevice(mac.c_str(), record, heard_ms) != RC_OK;
+    };
+}
+
 int CfleetsetDlg::update_dev_find_list(const DEV_INFO& record, int is_new) {
-    const auto update = m_devices.update_dev_find_list(record, is_new != 0, get_lang_string(m_lang_ini, "IDS_NEED_UPDATE_FIRST"));
+    const auto update = m_devices.update_dev_find_list(record, is_new != 0, get_lang_string(m_lang_ini, "IDS_NEED_UPDATE_FIRST"),
+                                                       forgotten_by_discovery());
     m_list_model->rows_written(update.inserted ? -1 : update.row, update.inserted ? -1 : update.row);
     return 0;
 }

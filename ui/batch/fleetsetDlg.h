@@ -58,6 +58,8 @@ public:
 
     // Adds or updates the row of a discovered device (window thread). Returns 0.
     int update_dev_find_list(const DEV_INFO& record, int is_new);
+    // Whether discovery has dropped a device (the list gives its row to a new one when full).
+    DeviceTable::Forgotten forgotten_by_discovery();
     // The discovery callback: hands a copy of the record to the window thread. Returns 0.
     static uint32_t on_device_found(const DEV_INFO* record, uint32_t is_new, void* context);
     // Empties the list and searches again from the address in the network-card box; the

@@ -164,7 +164,13 @@ int CIpcTest::update_dev_find_list(const DEV_INFO& record, int is_new) {
     const int rows = list->topLevelItemCount();
     const QString mac = QString::fromUtf8(record.mac_address);
     QTreeWidgetItem* row = nullptr;
-    if (is_new) {
+    if (is_new && static_cast<size_t>(rows) >= m_row_limit) {
+        // Anyone on the LAN can make up cameras: a full list gives the row of one that
+        // discovery has forgotten to the new one, or leaves the new one out.
+        row = forgotten_row();
+        if (!row) return 0;
+        row->setText(1, mac);
+    } else if (is_new) {
         row = new QTreeWidgetItem;
         row->setText(0, QString::asprintf("%02d", rows + 1));
         row->setText(1, mac);
@@ -179,6 +185,25 @@ int CIpcTest::update_dev_find_list(const DEV_INFO& record, int is_new) {
     row->setText(4, QString::asprintf("0x%x", static_cast<unsigned>(record.board_type)));
     publish_rows();
     return 0;
+}
+
+QTreeWidgetItem* CIpcTest::forgotten_row() {
+    QTreeWidget* list = m_form->devlist;
+    std::string served;
+    {
+        std::lock_guard<std::mutex> lock(m_snapshot_mutex);
+        served = m_cur_uuid;
+    }
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        const std::string mac = item->text(1).toStdString();
+        DEV_INFO record;
+        int64_t heard_ms = 0;
+        if (mac != served && m_discovery.FindDevice(mac.c_str(), record, heard_ms) != RC_OK) return item;
+    }
+    DEBUG_LOCATION(kFile, "CIpcTest::update_dev_find_list");
+    debug_log("device list full (%d rows): a new camera is not listed\n", list->topLevelItemCount());
+    return nullptr;
 }
 
 void CIpcTest::clear_rows(bool discard_queued) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "batch/DeviceTable.h"
 #include "batch/DiscoveryInbox.h"
 #include "discovery/Discovery.h"
 #include "foundation/Thread.h"
@@ -21,6 +22,7 @@
 #include <vector>
 
 class IpcTestForm;
+class QTreeWidgetItem;
 class MicPlayer;
 
 // The factory test station: finds cameras, opens a test session with one of them (login,
@@ -86,6 +88,8 @@ public:
     void set_message_box(MessageBox box) { m_message_box = std::move(box); }
     // Where the records go; "test_record" below the working directory unless changed.
     void set_record_directory(std::string directory) { m_record_directory = std::move(directory); }
+    // At most this many rows (as many as discovery keeps unless a test says otherwise).
+    void set_row_limit(size_t limit) { m_row_limit = limit; }
     CDiscovery& discovery() { return m_discovery; }
     ServiceLoop& service() { return m_service; }
     int32_t login_handle() const { return m_login_handle.load(); }
@@ -125,6 +129,7 @@ private:
     // asks for the clearing before its own sweep, whose answers may be queued first.
     void clear_rows(bool discard_queued);
     void publish_rows();
+    QTreeWidgetItem* forgotten_row();
     QString lang(const char* key) const;
     std::function<std::string(const std::string&)> text_source() const;
     void post(std::function<void()> task);
@@ -174,5 +179,6 @@ private:
     QRect m_full_screen_rect;
     QSize m_orig_size;
     int m_ipc_only = 1;
+    size_t m_row_limit = DeviceTable::kDefaultRowLimit;
     bool m_closed = true;  // the clean-up of the last opening has run
 };
