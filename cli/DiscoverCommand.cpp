@@ -1,18 +1,26 @@
 #include "cli/DiscoverCommand.h"
 
+#include "cli/StopSignal.h"
 #include "discovery/Discovery.h"
 #include "foundation/Clock.h"
 
 #include <CLI/CLI.hpp>
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
+
+namespace {
+
+constexpr int64_t kListenSliceMs = 100;
+
+} // namespace
 
 void add_discover_command(CLI::App& app, int& exit_code) {
     auto options = std::make_shared<DiscoverOptions>();
     auto* cmd = app.add_subcommand("discover", "Find the cameras on the local network and list them");
-    cmd->add_option("--seconds", options->seconds, "How long to listen for replies")
+    cmd->add_option("--seconds", options->seconds, "How long to listen for replies (Ctrl-C lists what was found so far)")
         ->check(CLI::Range(0.0, 3600.0))
         ->capture_default_str();
     cmd->add_option("--interface", options->interface_address,
@@ -26,6 +34,9 @@ void add_discover_command(CLI::App& app, int& exit_code) {
 }
 
 int run_discover(const DiscoverOptions& options) {
+    // Ctrl-C ends the listening early; what was found is listed all the same. Taken before
+    // the start, so that no signal in between ends the program with nothing listed.
+    const StopSignal stop;
     DiscoveryConfig config;
     if (!options.interface_address.empty()) {
         // One sweep from that address only: the engine sweeps its local-address list.
@@ -39,7 +50,8 @@ int run_discover(const DiscoverOptions& options) {
         std::fprintf(stderr, "fleetset-cli: discovery could not start\n");
         return 1;
     }
-    Clock::sleep_ms(static_cast<int64_t>(options.seconds * 1000));
+    for (int64_t left = static_cast<int64_t>(options.seconds * 1000); left > 0 && !stop.requested(); left -= kListenSliceMs)
+        Clock::sleep_ms(std::min(left, kListenSliceMs));
 
     std::vector<DEV_INFO> devices;
     int count = 0;

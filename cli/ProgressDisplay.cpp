@@ -1,5 +1,7 @@
 #include "cli/ProgressDisplay.h"
 
+#include "discovery/PrintableText.h"
+
 #include <chrono>
 #include <map>
 #include <utility>
@@ -34,9 +36,10 @@ bool ProgressDisplay::terminal_size(int fd, int& height, int& width) {
 std::string ProgressDisplay::line_text(const ProgressLine& line) {
     char percent[16] = "    ";
     if (line.percent >= 0) std::snprintf(percent, sizeof percent, "%3d%%", line.percent);
-    char head[96];
-    std::snprintf(head, sizeof head, "%-17s  %-11s %s  ", line.mac.c_str(), line.state.c_str(), percent);
-    return head + line.message;
+    char head[192];
+    // The MAC and the message may carry a device's texts: escaped, they cannot drive the terminal.
+    std::snprintf(head, sizeof head, "%-17s  %-11s %s  ", printable_text(line.mac).c_str(), line.state.c_str(), percent);
+    return head + printable_text(line.message);
 }
 
 std::string ProgressDisplay::summary(const std::vector<ProgressLine>& lines) {

@@ -12,6 +12,7 @@
 #include "cli/StopSignal.h"
 #include "devsdk/ovix_client.h"
 #include "discovery/Discovery.h"
+#include "discovery/PrintableText.h"
 #include "foundation/Clock.h"
 
 #include <algorithm>
@@ -22,7 +23,8 @@ namespace {
 
 constexpr int64_t kSearchSliceMs = 100;
 
-void complain(const std::string& text) { std::fprintf(stderr, "fleetset-cli run: %s\n", text.c_str()); }
+// Complaints name devices by their texts: escaped, they cannot drive the terminal.
+void complain(const std::string& text) { std::fprintf(stderr, "fleetset-cli run: %s\n", printable_text(text).c_str()); }
 
 // The discovery callback's context: it runs on the facade's merge thread.
 struct FoundDevices {

@@ -1,15 +1,25 @@
 #include "cli/TextTable.h"
 
+#include "discovery/PrintableText.h"
+
 #include <algorithm>
 
 std::string format_text_table(const std::vector<std::vector<std::string>>& rows) {
-    std::vector<size_t> width;
+    // Cells often hold device texts; escaped, they cannot drive the terminal or break a row,
+    // and the widths are those of what is shown.
+    std::vector<std::vector<std::string>> shown;
+    shown.reserve(rows.size());
     for (const auto& row : rows) {
+        auto& cells = shown.emplace_back();
+        for (const auto& cell : row) cells.push_back(printable_text(cell));
+    }
+    std::vector<size_t> width;
+    for (const auto& row : shown) {
         if (width.size() < row.size()) width.resize(row.size(), 0);
         for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
     }
     std::string out;
-    for (const auto& row : rows) {
+    for (const auto& row : shown) {
         for (size_t i = 0; i < row.size(); ++i) {
             out += row[i];
             if (i + 1 < row.size()) out += std::string(width[i] - row[i].size() + 2, ' ');

@@ -1,12 +1,13 @@
 #include "discovery/Discovery.h"
 
+#include "discovery/PrintableText.h"
+
 #include "foundation/Clock.h"
 #include "foundation/ResultCodes.h"
 #include "foundation/debug_log.h"
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -16,39 +17,29 @@ constexpr int32_t kMinIntervalMs = 1000;
 constexpr int64_t kIdlePollMs = 20;
 constexpr size_t kTraceLineSize = 1024;
 
-// Every byte that carries a field; the two trailing padding bytes are not compared, since
-// copying a record need not preserve them.
-constexpr size_t kRecordBytes = offsetof(DEV_INFO, http_port) + sizeof(DEV_INFO::http_port);
-
-bool same_mac(const char (&a)[kDiscoveryTextSize], const char (&b)[kDiscoveryTextSize]) {
-    return std::strncmp(a, b, kDiscoveryTextSize) == 0;
+// A record's text as a trace line shows it: bounded by its array (a caller's request may fill
+// a field to its last byte) and with control characters escaped, so that a device's text
+// cannot forge a line.
+std::string trace_text(const char (&field)[kDiscoveryTextSize]) {
+    return printable_text(std::string_view(field, strnlen(field, kDiscoveryTextSize)));
 }
 
-bool same_record(const DEV_INFO& a, const DEV_INFO& b) {
-    return std::memcmp(&a, &b, kRecordBytes) == 0;
-}
-
-FILE* open_trace(const std::string& directory, const char* name) {
-    std::string path = directory.empty() ? name : directory + "/" + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        DEBUG_LOCATION(kFile, "CDiscovery::StartDiscovery");
-        debug_log("open %s failed\n", name);
-    }
-    return file;
-}
-
-// Texts are bounded by "%.32s": a caller's request may fill a field to its last byte.
-void write_trace(FILE* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void write_trace(FILE* file, const char* format, ...) {
+void write_trace(TraceFile& file, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void write_trace(TraceFile& file, const char* format, ...) {
+    if (!file.is_open()) return;
     char line[kTraceLineSize];
     va_list args;
     va_start(args, format);
     int n = std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
     if (n < 0) return;
-    std::fwrite(line, 1, std::min(static_cast<size_t>(n), sizeof line - 1), file);
-    std::fflush(file);
+    file.write(std::string_view(line, std::min(static_cast<size_t>(n), sizeof line - 1)));
+}
+
+void open_trace(TraceFile& file, const std::string& directory, const char* name) {
+    if (file.is_open() || file.open(directory)) return;
+    DEBUG_LOCATION(kFile, "CDiscovery::StartDiscovery");
+    debug_log("open %s failed\n", name);
 }
 
 } // namespace
@@ -56,7 +47,12 @@ void write_trace(FILE* file, const char* format, ...) {
 // The locks live as long as the facade: a job's workers may still look a device up while
 // the facade is being stopped.
 CDiscovery::CDiscovery(DiscoveryConfig config)
-    : m_engine(config), m_trace_directory(config.trace_directory) {
+    : m_table(config.device_limit),
+      m_engine(config),
+      m_queue_limit(std::max<size_t>(config.device_limit, 1)),
+      m_send_log("send.txt", config.trace_file_limit),
+      m_recv_log("recv.txt", config.trace_file_limit),
+      m_trace_directory(config.trace_directory) {
     m_table_mutex.Create();
     m_queue_mutex.Create();
 }
@@ -69,10 +65,8 @@ CDiscovery::~CDiscovery() {
 }
 
 void CDiscovery::close_trace_files() {
-    if (m_send_log) std::fclose(m_send_log);
-    if (m_recv_log) std::fclose(m_recv_log);
-    m_send_log = nullptr;
-    m_recv_log = nullptr;
+    m_send_log.close();
+    m_recv_log.close();
 }
 
 uint32_t CDiscovery::StartDiscovery(int32_t interval_ms) {
@@ -80,8 +74,8 @@ uint32_t CDiscovery::StartDiscovery(int32_t interval_ms) {
         DEBUG_LOCATION(kFile, "CDiscovery::StartDiscovery");
         return RC_ALREADY_STARTED;
     }
-    if (!m_send_log) m_send_log = open_trace(m_trace_directory, "send.txt");
-    if (!m_recv_log) m_recv_log = open_trace(m_trace_directory, "recv.txt");
+    open_trace(m_send_log, m_trace_directory, "send.txt");
+    open_trace(m_recv_log, m_trace_directory, "recv.txt");
     interval_ms = std::max(interval_ms, kMinIntervalMs);
     m_merge_thread.Start(this, 0, 0);
     if (m_engine.start(interval_ms) != RC_OK) DEBUG_LOCATION(kFile, "CDiscovery::StartDiscovery");
@@ -99,11 +93,11 @@ uint32_t CDiscovery::StopDiscovery() {
     {
         CAutoMutex lock(&m_table_mutex);
         m_table.clear();
-        m_heard_ms.clear();
     }
     {
         CAutoMutex lock(&m_queue_mutex);
         m_queue.clear();
+        m_queue_overflowing = false;
     }
     close_trace_files();
     m_running = false;
@@ -153,9 +147,8 @@ uint32_t CDiscovery::change_request(NETWORK_INFO_REQUEST* request, bool with_mas
     bool found = false;
     {
         CAutoMutex lock(&m_table_mutex);
-        auto it = std::find_if(m_table.begin(), m_table.end(),
-                               [&](const DEV_INFO& d) { return same_mac(d.mac_address, request->dev_mac); });
-        if (it != m_table.end()) {
+        const DEV_INFO* it = m_table.find(HeardDevices::key_of(request->dev_mac));
+        if (it) {
             found = true;
             request->new_dev_cmdport = it->cmd_port;
             request->new_dev_mediaport = it->media_port;
@@ -165,13 +158,12 @@ uint32_t CDiscovery::change_request(NETWORK_INFO_REQUEST* request, bool with_mas
                 std::memcpy(request->new_dev_submask, it->subnet_mask, kDiscoveryTextSize);
                 std::memcpy(request->new_dev_gateway, it->gateway, kDiscoveryTextSize);
             }
-            if (m_send_log)
-                write_trace(m_send_log,
-                            "mac = %.32s, ip = %.32s, submask = %.32s, gateway = %.32s, cmd = %d, media = %d, "
-                            "http = %d, mobile = %d\n\n",
-                            request->dev_mac, request->new_dev_ip, request->new_dev_submask,
-                            request->new_dev_gateway, request->new_dev_cmdport, request->new_dev_mediaport,
-                            request->new_dev_httpport, request->new_dev_mobileport);
+            write_trace(m_send_log,
+                        "mac = %s, ip = %s, submask = %s, gateway = %s, cmd = %d, media = %d, http = %d, mobile = %d\n\n",
+                        trace_text(request->dev_mac).c_str(), trace_text(request->new_dev_ip).c_str(),
+                        trace_text(request->new_dev_submask).c_str(), trace_text(request->new_dev_gateway).c_str(),
+                        request->new_dev_cmdport, request->new_dev_mediaport, request->new_dev_httpport,
+                        request->new_dev_mobileport);
         }
     }
     if (!found) {
@@ -183,32 +175,25 @@ uint32_t CDiscovery::change_request(NETWORK_INFO_REQUEST* request, bool with_mas
 
 uint32_t CDiscovery::GetDeviceList(std::vector<DEV_INFO>& list, int& count) {
     CAutoMutex lock(&m_table_mutex);
-    for (const DEV_INFO& record : m_table) {
-        list.push_back(record);
-        ++count;
-    }
+    m_table.append_to(list);
+    count += static_cast<int>(m_table.size());
     return RC_OK;
 }
 
 uint32_t CDiscovery::ClearDeviceList() {
     CAutoMutex lock(&m_table_mutex);
     m_table.clear();
-    m_heard_ms.clear();
     return RC_OK;
 }
 
 uint32_t CDiscovery::FindDevice(const char* mac, DEV_INFO& record, int64_t& heard_ms) {
     if (!mac) return RC_ARG_MISSING;
-    char key[kDiscoveryTextSize] = {};
-    std::strncpy(key, mac, kDiscoveryTextSize - 1);
+    const std::string key(mac, strnlen(mac, kDiscoveryTextSize - 1));
     CAutoMutex lock(&m_table_mutex);
-    for (size_t i = 0; i < m_table.size(); ++i) {
-        if (!same_mac(m_table[i].mac_address, key)) continue;
-        record = m_table[i];
-        heard_ms = m_heard_ms[i];
-        return RC_OK;
-    }
-    return RC_FAIL;
+    const DEV_INFO* found = m_table.find(key, &heard_ms);
+    if (!found) return RC_FAIL;
+    record = *found;
+    return RC_OK;
 }
 
 uint32_t CDiscovery::SweepDiscovery() {
@@ -230,59 +215,64 @@ uint32_t CDiscovery::DiscoveryCbf(const DEV_INFO* record, uint32_t /*flag*/, voi
         return RC_FAIL;
     }
     auto* self = static_cast<CDiscovery*>(context);
+    const int64_t now = Clock::now_ms();
     CAutoMutex lock(&self->m_queue_mutex);
-    self->m_queue.push_back(*record);
+    // The receiver never waits for the merge thread; under a flood the newest replies are
+    // lost here, as the socket's own buffer would lose them.
+    if (self->m_queue.size() >= self->m_queue_limit) {
+        if (!self->m_queue_overflowing) {
+            DEBUG_LOCATION(kFile, "CDiscovery::DiscoveryCbf");
+            debug_log("%zu replies wait to be merged, later ones are dropped\n", self->m_queue.size());
+        }
+        self->m_queue_overflowing = true;
+        return RC_FAIL;
+    }
+    self->m_queue_overflowing = false;
+    self->m_queue.push_back(Heard{*record, now});
     return RC_OK;
 }
 
 uint32_t CDiscovery::ThreadFunc(uint32_t /*argument*/) {
-    DEV_INFO record;
+    Heard heard{};
     bool have_record = false;
     {
         CAutoMutex lock(&m_queue_mutex);
         if (!m_queue.empty()) {
-            record = m_queue.front();
+            heard = m_queue.front();
             m_queue.pop_front();
             have_record = true;
         }
     }
     if (have_record)
-        MergeDevice(record);
+        MergeDevice(heard.record, heard.heard_ms);
     else
         Clock::sleep_ms(kIdlePollMs);
     return RC_OK;
 }
 
-uint32_t CDiscovery::MergeDevice(const DEV_INFO& record) {
-    bool is_new = false;
-    bool changed = false;
+uint32_t CDiscovery::MergeDevice(const DEV_INFO& record, int64_t heard_ms) {
+    HeardDevices::Merge merged;
     {
         CAutoMutex lock(&m_table_mutex);
-        auto it = std::find_if(m_table.begin(), m_table.end(),
-                               [&](const DEV_INFO& d) { return same_mac(d.mac_address, record.mac_address); });
-        if (it != m_table.end()) {
-            m_heard_ms[static_cast<size_t>(it - m_table.begin())] = Clock::now_ms();
-            if (!same_record(*it, record)) {
-                *it = record;
-                changed = true;
-            }
-        } else {
-            m_table.push_back(record);
-            m_heard_ms.push_back(Clock::now_ms());
-            is_new = true;
-            if (m_recv_log)
-                write_trace(m_recv_log,
-                            "mac = %.32s, ip = %.32s, submask = %.32s, gateway = %.32s, version = %.32s, cmd = %d, "
-                            "media = %d, http = %d, mobile = %d\n\n",
-                            record.mac_address, record.ip_address, record.subnet_mask, record.gateway,
-                            record.software_ver, record.cmd_port, record.media_port, record.http_port,
-                            record.phone_port);
+        merged = m_table.merge(record, heard_ms, m_engine.last_sweep_ms());
+        if (merged == HeardDevices::Merge::Refused && m_table.refused() % 1000 == 1) {
+            DEBUG_LOCATION(kFile, "CDiscovery::MergeDevice");
+            debug_log("device table full (%zu), %llu new devices refused so far\n", m_table.size(),
+                      static_cast<unsigned long long>(m_table.refused()));
         }
+        if (merged == HeardDevices::Merge::New)
+            write_trace(m_recv_log,
+                        "mac = %s, ip = %s, submask = %s, gateway = %s, version = %s, cmd = %d, media = %d, "
+                        "http = %d, mobile = %d\n\n",
+                        trace_text(record.mac_address).c_str(), trace_text(record.ip_address).c_str(),
+                        trace_text(record.subnet_mask).c_str(), trace_text(record.gateway).c_str(),
+                        trace_text(record.software_ver).c_str(), record.cmd_port, record.media_port,
+                        record.http_port, record.phone_port);
     }
-    if (!is_new && !changed) return RC_OK;
+    if (merged != HeardDevices::Merge::New && merged != HeardDevices::Merge::Changed) return RC_OK;
     // Called with no lock held, so the callback may read the table.
     DiscoveryCB callback = m_callback.load();
     if (!callback) return RC_OK;
-    callback(&record, is_new ? 1u : 0u, m_context.load());
+    callback(&record, merged == HeardDevices::Merge::New ? 1u : 0u, m_context.load());
     return RC_OK;
 }

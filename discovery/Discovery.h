@@ -1,9 +1,10 @@
 #pragma once
+#include "discovery/HeardDevices.h"
 #include "discovery/PrivateDiscover.h"
+#include "discovery/TraceFile.h"
 #include "foundation/Mutex.h"
 
 #include <atomic>
-#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -11,7 +12,8 @@
 
 // The facade the windows, the batch workers and the command line use: owns one engine,
 // merges its records into a table keyed by MAC on a thread of its own, reports new and
-// changed devices, serves copies of the table and fills change requests from it.
+// changed devices, serves copies of the table and fills change requests from it. The table,
+// the queue in front of it and the trace files are bounded (see HeardDevices, TraceFile).
 class CDiscovery {
 public:
     static constexpr const char* kThreadLogName = "CDiscovery";
@@ -30,7 +32,7 @@ public:
     // Appends a copy of every record in table order and adds their number to count.
     uint32_t GetDeviceList(std::vector<DEV_INFO>& list, int& count);
     uint32_t ClearDeviceList();
-    // The record of one MAC and when a reply from it was last merged (Clock::now_ms), whether
+    // The record of one MAC and when a reply from it was last received (Clock::now_ms), whether
     // or not it changed anything; RC_FAIL when the MAC is not in the table.
     uint32_t FindDevice(const char* mac, DEV_INFO& record, int64_t& heard_ms);
     // Sends one sweep of requests from the calling thread and leaves the table as it is, so
@@ -40,28 +42,34 @@ public:
     static constexpr int64_t kSweepGapMs = 1000;
 
     uint32_t ThreadFunc(uint32_t argument);  // one turn of the merge thread
-    uint32_t MergeDevice(const DEV_INFO& record);
+    uint32_t MergeDevice(const DEV_INFO& record, int64_t heard_ms);
     static uint32_t DiscoveryCbf(const DEV_INFO* record, uint32_t flag, void* context);
 
     bool IsRunning() const { return m_running; }
 
 private:
+    struct Heard {
+        DEV_INFO record;
+        int64_t heard_ms;
+    };
+
     uint32_t change_request(NETWORK_INFO_REQUEST* request, bool with_mask_and_gateway, const char* function);
     void close_trace_files();
 
     std::atomic<bool> m_running{false};
-    std::vector<DEV_INFO> m_table;
-    std::vector<int64_t> m_heard_ms;  // beside m_table: when each record was last heard
+    HeardDevices m_table;
     std::mutex m_sweep_mutex;
     int64_t m_last_sweep_ms = -1;
     CMutex m_table_mutex;
     std::atomic<DiscoveryCB> m_callback{nullptr};
     std::atomic<void*> m_context{nullptr};
     private_discover m_engine;
-    std::deque<DEV_INFO> m_queue;
+    std::deque<Heard> m_queue;
+    size_t m_queue_limit;
+    bool m_queue_overflowing = false;  // logged once per overflow, not once per lost reply
     CMutex m_queue_mutex;
     CThread<CDiscovery> m_merge_thread;
-    FILE* m_send_log = nullptr;
-    FILE* m_recv_log = nullptr;
+    TraceFile m_send_log;
+    TraceFile m_recv_log;
     std::string m_trace_directory;
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,4 +16,7 @@ struct DiscoveryConfig {
     std::function<std::vector<std::string>()> local_addresses;
     // Directory of the trace files "send.txt" and "recv.txt"; "." is the working directory.
     std::string trace_directory = ".";
+    // Bounds against a sender of made-up replies; the defaults lie far above any real fleet.
+    size_t device_limit = 16384;                   // records in the device table (and replies queued)
+    size_t trace_file_limit = size_t{2} << 20;     // bytes per trace file before it is rotated
 };

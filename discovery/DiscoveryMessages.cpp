@@ -4,6 +4,7 @@
 #include "foundation/ResultCodes.h"
 #include "foundation/debug_log.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -43,13 +44,22 @@ void find_text(std::string_view text, std::string_view name, char (&field)[kDisc
     if (end - start < kDiscoveryTextSize) std::memcpy(field, text.data() + start, end - start);
 }
 
+// A number that does not fit its field counts as missing, as an overlong text does: cut
+// or wrapped it would name another port or type than the device sent.
 int32_t find_int(std::string_view text, std::string_view name) {
     size_t start = value_start(text, name);
-    return start == std::string_view::npos ? 0 : xml_leading_int(text.substr(start));
+    if (start == std::string_view::npos) return 0;
+    bool fits = false;
+    const int32_t value = xml_leading_int(text.substr(start), &fits);
+    return fits ? value : 0;
+}
+
+uint16_t port_or_zero(int32_t value) {
+    return value >= 0 && value <= UINT16_MAX ? static_cast<uint16_t>(value) : 0;
 }
 
 uint16_t find_port(std::string_view text, std::string_view name) {
-    return static_cast<uint16_t>(find_int(text, name));
+    return port_or_zero(find_int(text, name));
 }
 
 } // namespace
@@ -77,7 +87,7 @@ uint32_t MSG_REQUEST_DEVICE_INFO::ToMe(std::string_view text, void* record, size
     int32_t value = 0;
     read_string(m_name, "server_ip", r.server_ip, sizeof r.server_ip);
     read_int(m_name, "server_port", &value);
-    r.server_port = static_cast<uint16_t>(value);
+    r.server_port = port_or_zero(value);
     read_int(m_name, "connection_type", &r.connection_type);
     return RC_OK;
 }

@@ -281,6 +281,7 @@ void private_discover::send_request(int socket, bool connected, const std::strin
 }
 
 uint32_t private_discover::send_request_to_all() {
+    m_last_sweep_ms = Clock::now_ms();
     const std::string refresh = refresh_address();
     DEBUG_LOCATION(kFile, "private_discover::send_request_to_all");
     debug_log("create_socket = %s\n", refresh.c_str());

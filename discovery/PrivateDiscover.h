@@ -42,6 +42,8 @@ public:
     uint32_t update_device(const char* source_address, const char* payload, int length);
     const std::vector<std::string>& local_addresses() const { return m_local_addresses; }
     std::string refresh_address() const;
+    // When the latest request sweep began (Clock::now_ms), -1 before the first.
+    int64_t last_sweep_ms() const { return m_last_sweep_ms.load(); }
 
 private:
     uint32_t create_socket(int* socket_slot);
@@ -60,4 +62,5 @@ private:
     DiscoveryConfig m_config;
     int m_socket = -1;
     std::vector<std::string> m_local_addresses;
+    std::atomic<int64_t> m_last_sweep_ms{-1};
 };

@@ -54,7 +54,7 @@ bool is_space(char c) {
 
 void xml_set_trace(FILE* stream) { g_trace.store(stream); }
 
-int32_t xml_leading_int(std::string_view text) {
+int32_t xml_leading_int(std::string_view text, bool* fits) {
     size_t i = 0;
     while (i < text.size() && is_space(text[i])) ++i;
     bool negative = false;
@@ -62,10 +62,15 @@ int32_t xml_leading_int(std::string_view text) {
     // Accumulate towards the clamp limit so that no digit string can overflow.
     constexpr int64_t kLimit = static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;
     int64_t value = 0;
+    bool clamped = false;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
-        if (value > kLimit) value = kLimit;
+        if (value > kLimit) {
+            value = kLimit;
+            clamped = true;
+        }
     }
+    if (fits) *fits = !clamped && (negative || value < kLimit);
     if (negative) return static_cast<int32_t>(-value);
     return static_cast<int32_t>(value < kLimit ? value : kLimit - 1);
 }
@@ -73,7 +78,10 @@ int32_t xml_leading_int(std::string_view text) {
 TiXmlDocument* xml_file_open(const char* text) {
     auto* doc = new TiXmlDocument();
     if (text)
-        doc->Parse(text);  // a broken text simply yields fewer elements
+        // Byte by byte, whatever the text declares: in its UTF-8 mode the parser steps over
+        // the length a lead byte announces even where the text ends sooner, and reads past
+        // the end. The messages' texts are ASCII. A broken text simply yields fewer elements.
+        doc->Parse(text, nullptr, TIXML_ENCODING_LEGACY);
     else
         doc->LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
     trace_document(*doc);

@@ -23,8 +23,9 @@ int xml_file_write_new(TiXmlDocument* doc, const char* value, const char* path, 
 int xml_export_buffer(TiXmlDocument* doc, char* out, size_t capacity);
 
 // The leading decimal number of a text as atoi reads it (white space, sign, digits), but
-// never looking past text.size(); values beyond 32 bits are clamped.
-int32_t xml_leading_int(std::string_view text);
+// never looking past text.size(); values beyond 32 bits are clamped, and then *fits (when
+// given) is false.
+int32_t xml_leading_int(std::string_view text, bool* fits = nullptr);
 
 // One discovery message: its record as attributes of the element "Message.Header.<name>".
 // An object serves one datagram: opened once by FromMe or ToMe, then destroyed.

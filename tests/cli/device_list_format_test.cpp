@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -70,4 +71,19 @@ TEST(DeviceListFormat, TableShowsBoardTypeInHexAndACount) {
     auto out = format_device_list({device("00:1A:2B:00:00:01", "10.77.1.1", "2.4.1")}, DeviceListFormat::Table);
     EXPECT_NE(out.find("0x3516"), std::string::npos);
     EXPECT_NE(out.find("1 device\n"), std::string::npos);
+}
+
+// A MAC holding an escape sequence must not retitle the terminal, nor one holding a line
+// break add a row; the JSON carries the text exactly, in its own escapes.
+TEST(DeviceListFormat, TableShowsControlCharactersEscapedJsonKeepsThem) {
+    const std::vector<DEV_INFO> devices = {device("\x1b]0;owned\x07", "10.77.1.1", "2.4.1"),
+                                           device("AA\n00:1A:2B:00:00:09", "10.77.1.2", "2.4.1")};
+    const auto table = format_device_list(devices, DeviceListFormat::Table);
+    EXPECT_EQ(table.find('\x1b'), std::string::npos);
+    EXPECT_NE(table.find("\\x1b]0;owned\\x07"), std::string::npos) << table;
+    EXPECT_NE(table.find("AA\\x0a00:1A:2B:00:00:09"), std::string::npos) << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4);  // header, two rows, count
+    auto j = nlohmann::json::parse(format_device_list(devices, DeviceListFormat::Json));
+    EXPECT_EQ(j[0]["mac"], "\x1b]0;owned\x07");
+    EXPECT_EQ(j[1]["mac"], "AA\n00:1A:2B:00:00:09");
 }

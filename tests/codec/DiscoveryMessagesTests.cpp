@@ -132,6 +132,39 @@ TEST(DiscoveryReply, DecodesTheRawText) {
     }
 }
 
+// A number that does not fit its field counts as missing, as an overlong text does; it must
+// never wrap into another valid value (65537 would be port 1, -1 port 65535).
+TEST(DiscoveryReply, NumbersOutsideTheirFieldCountAsMissing) {
+    struct Case { const char* from; const char* to; uint32_t result; uint16_t cmd_port; uint16_t media_port; int32_t ipc_type; };
+    const Case cases[] = {
+        {"cmd_port=\"8000", "cmd_port=\"65535", 0, 65535, 8001, 3},
+        {"cmd_port=\"8000", "cmd_port=\"65537", 1, 0, 0, 0},
+        {"cmd_port=\"8000", "cmd_port=\"-1", 1, 0, 0, 0},
+        {"cmd_port=\"8000", "cmd_port=\"99999999999999999999", 1, 0, 0, 0},
+        {"media_port=\"8001", "media_port=\"-1", 0, 8000, 0, 3},
+        {"media_port=\"8001", "media_port=\"65536", 0, 8000, 0, 3},
+        {"ipc_type=\"3", "ipc_type=\"-2147483648", 0, 8000, 8001, -2147483647 - 1},
+        {"ipc_type=\"3", "ipc_type=\"4294967299", 0, 8000, 8001, 0},
+        {"device_type=\"7", "device_type=\"4294967303", 1, 8000, 8001, 3},
+    };
+    for (const auto& c : cases) {
+        DEV_INFO device{};
+        EXPECT_EQ(MSG_DEV_INFO_REPLY().ToMe(replace(kReply, c.from, c.to), &device, sizeof device), c.result) << c.to;
+        EXPECT_EQ(device.cmd_port, c.cmd_port) << c.to;
+        EXPECT_EQ(device.media_port, c.media_port) << c.to;
+        EXPECT_EQ(device.ipc_type, c.ipc_type) << c.to;
+    }
+    // The device side: a server port that does not fit leaves the camera to answer on the usual one.
+    for (const char* port : {"65537", "-1", "99999999999"}) {
+        REQUEST_DEVICE_INFO request{};
+        const std::string text = std::string("<Message><Header><MSG_REQUEST_DEVICE_INFO server_ip=\"10.0.0.1\" server_port=\"") +
+                                 port + "\" connection_type=\"2\" /></Header></Message>";
+        EXPECT_EQ(MSG_REQUEST_DEVICE_INFO().ToMe(text, &request, sizeof request), 0u) << port;
+        EXPECT_EQ(request.server_port, 0) << port;
+        EXPECT_STREQ(request.server_ip, "10.0.0.1") << port;
+    }
+}
+
 TEST(DiscoveryReply, NeverReadsPastAFullBuffer) {
     // Each text fills its heap block to the last byte with no NUL behind it.
     struct Case { const char* ending; uint32_t result; const char* software_ver; int32_t device_type; };

@@ -93,12 +93,18 @@ TEST(XmlPath, ExportNeedsRoomForTheNul) {
     EXPECT_EQ(out, text + '\0');
 }
 
-TEST(XmlPath, LeadingIntReadsLikeAtoiWithinTheView) {
-    struct Case { std::string_view text; int32_t value; };
-    const Case cases[] = {{"42", 42}, {"  -17abc", -17}, {"+5", 5}, {"\"3", 0}, {"", 0}, {"-", 0},
-                          {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1},
-                          {std::string_view("123", 2), 12}};
-    for (const auto& c : cases) EXPECT_EQ(xml_leading_int(c.text), c.value) << c.text;
+TEST(XmlPath, LeadingIntReadsLikeAtoiWithinTheViewAndSaysWhenItClamped) {
+    struct Case { std::string_view text; int32_t value; bool fits; };
+    const Case cases[] = {{"42", 42, true}, {"  -17abc", -17, true}, {"+5", 5, true}, {"\"3", 0, true}, {"", 0, true},
+                          {"-", 0, true}, {"2147483647", 2147483647, true}, {"-2147483648", -2147483647 - 1, true},
+                          {"2147483648", 2147483647, false}, {"-2147483649", -2147483647 - 1, false},
+                          {"99999999999", 2147483647, false}, {"-99999999999", -2147483647 - 1, false},
+                          {std::string_view("123", 2), 12, true}};
+    for (const auto& c : cases) {
+        bool fits = !c.fits;
+        EXPECT_EQ(xml_leading_int(c.text, &fits), c.value) << c.text;
+        EXPECT_EQ(fits, c.fits) << c.text;
+    }
 }
 
 TEST(XmlMessageOps, EveryOperationNeedsAnOpenDocument) {

@@ -1,0 +1,462 @@
+// Hostile discovery datagrams against the live programs inside the lab, as anyone on the
+// camera LAN could send them: `fleetset-cli discover` on the tool's side and fleetset-sim's
+// discovery responder on the cameras' side. After each group the genuine fleet must still be
+// listed and answer, nothing may crash or hang, and what the programs keep (device table,
+// output, trace files) stays within its bounds. The simulator's figures as a reflector are
+// measured and recorded as test properties.
+#include "discovery/DiscoveryConfig.h"
+#include "support/ChildProcess.h"
+#include "support/DeviceRecord.h"
+#include "support/Eventually.h"
+#include "support/LabSocket.h"
+#include "support/TempFile.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <arpa/inet.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <tuple>
+
+using lab::Bytes;
+using support::ChildProcess;
+using support::eventually;
+
+namespace {
+
+constexpr int kFleet = 20;
+constexpr size_t kSenders = 1000;     // source addresses of a flood
+constexpr size_t kFloodMacs = 40000;  // made-up MACs, as many as the probe that found the fault sent
+const DiscoveryConfig kBounds;        // the programs' own limits
+
+// Another build (an installed package, say) can be put to the same test.
+std::string program(const char* variable, const char* built) {
+    const char* other = std::getenv(variable);
+    return other && *other ? other : built;
+}
+
+std::set<std::string> genuine_macs() {
+    std::set<std::string> macs;
+    for (int n = 1; n <= kFleet; ++n) macs.insert(numbered_mac(n));
+    return macs;
+}
+
+// A reply as a camera writes it, with the given values put in as raw bytes, nothing escaped;
+// `before` goes ahead of the message (a DTD, an opening of nested elements).
+std::string reply_text(const std::string& mac, const std::string& cmd_port = "6001", const std::string& media_port = "6002",
+                       const std::string& version = "2.4.1", const std::string& before = "") {
+    return before + "<Message Version=\"1\"><Header><MSG_DEV_INFO_REPLY mac_address=\"" + mac +
+           "\" ip_address=\"10.77.100.50\" cmd_port=\"" + cmd_port + "\" media_port=\"" + media_port +
+           "\" http_port=\"80\" phone_port=\"6003\" ipc_type=\"1\" board_type=\"13590\" device_type=\"1\" "
+           "subnet_mask=\"255.255.0.0\" gateway=\"10.77.0.254\" software_ver=\"" + version + "\" /></Header></Message>\n";
+}
+
+template <class... Fields>
+Bytes reply(const Fields&... fields) {
+    return lab::datagram(kCmdDevInfoReply, reply_text(fields...));
+}
+
+std::string request_text(const std::string& attributes, const char* element = "MSG_REQUEST_DEVICE_INFO") {
+    return std::string("<?xml version=\"1.0\" ?>\n<Message Version=\"1\"><Header><") + element + " " + attributes +
+           " /></Header></Message>\n";
+}
+
+// Header word `index` rewritten, in network order.
+Bytes with_word(Bytes datagram, size_t index, uint32_t value) {
+    const uint32_t network = htonl(value);
+    std::memcpy(datagram.data() + 4 * index, &network, 4);
+    return datagram;
+}
+
+std::string repeat(const std::string& text, size_t times) {
+    std::string out;
+    for (size_t i = 0; i < times; ++i) out += text;
+    return out;
+}
+
+// A billion-laughs DTD whose top entity would expand to 10^7 bytes.
+std::string entity_bomb() {
+    std::string dtd = "<!DOCTYPE m [<!ENTITY e0 \"laugh\">";
+    for (int i = 1; i <= 7; ++i)
+        dtd += "<!ENTITY e" + std::to_string(i) + " \"" + repeat("&e" + std::to_string(i - 1) + ";", 10) + "\">";
+    return dtd + "]>";
+}
+
+// Everything the header and the XML allow to go wrong, around a message (`command`, `body`)
+// that would be valid as it stands: sizes, lengths that lie, commands, and texts that are no
+// XML, nested ten thousand deep or too big for any receive buffer.
+std::vector<Bytes> broken_datagrams(uint32_t command, const std::string& body) {
+    const Bytes valid = lab::datagram(command, body);
+    std::vector<Bytes> out = {{}, {0xFF}, Bytes(valid.begin(), valid.begin() + kDiscoveryHeaderSize - 1),
+                              lab::datagram(command, ""), with_word(valid, 0, 0x1234FEFF),
+                              with_word(valid, 7, 0xFFFFFFFF), with_word(valid, 7, static_cast<uint32_t>(body.size() + 1)),
+                              lab::datagram(command, body + std::string(65507 - kDiscoveryHeaderSize - body.size(), ' ')),
+                              lab::datagram(command, "<<<>>>&&&\"\"\"<Message"), lab::datagram(command, std::string(1400, '\xff')),
+                              lab::datagram(command, repeat("<a>", 10000) + body)};
+    for (uint32_t other : {0u, 0x1004u, 0xFFFFFFFFu}) out.push_back(with_word(valid, 2, other));
+    return out;
+}
+
+// Sockets on source addresses of their own, apart from the fleet (10.77.1.x) and the tool.
+class Senders {
+public:
+    explicit Senders(size_t count) {
+        for (size_t n = 0; n < count; ++n)
+            m_sockets.push_back(std::make_unique<lab::Socket>(
+                "10.77." + std::to_string(100 + n / 200) + "." + std::to_string(50 + n % 200), 0));
+    }
+    void send(size_t n, const Bytes& bytes, const std::string& to, uint16_t port) const {
+        m_sockets[n % m_sockets.size()]->send(bytes, to, port);
+    }
+
+private:
+    std::vector<std::unique_ptr<lab::Socket>> m_sockets;
+};
+
+// The "mac = " lines added to a trace file since the last look, followed across a rotation.
+class TraceTail {
+public:
+    explicit TraceTail(std::string path) : m_path(std::move(path)) {}
+
+    size_t new_lines() {
+        struct stat now {};
+        if (stat(m_path.c_str(), &now) != 0) return 0;
+        size_t lines = 0;
+        if (m_inode != 0 && now.st_ino != m_inode) {  // rotated: the rest of the old file now has the other name
+            lines += count_from(m_path + ".1", m_offset);
+            m_offset = 0;
+        }
+        m_inode = now.st_ino;
+        lines += count_from(m_path, m_offset);
+        return lines;
+    }
+
+private:
+    size_t count_from(const std::string& path, size_t& offset) {
+        std::ifstream file(path, std::ios::binary);
+        file.seekg(static_cast<std::streamoff>(offset));
+        size_t lines = 0;
+        for (std::string line; std::getline(file, line) && !file.eof();) {
+            offset += line.size() + 1;
+            lines += line.rfind("mac = ", 0) == 0;
+        }
+        return lines;
+    }
+    std::string m_path;
+    ino_t m_inode = 0;
+    size_t m_offset = 0;
+};
+
+std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Nothing a terminal could act on, nor a line break of a device's: the texts sent here are
+// ASCII or not text at all, so everything shown must be printable ASCII in lines.
+bool printable_lines(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7F); });
+}
+
+// One run of `fleetset-cli discover` in a directory of its own: started, its sweep heard and
+// the fleet's answers in its table, then ended by Ctrl-C, which lists what it found.
+class DiscoverRun {
+public:
+    DiscoverRun(const std::string& directory, const char* format)
+        : m_directory(directory), m_recv(directory + "/recv.txt") {
+        std::filesystem::create_directories(directory);
+        lab::FakeCamera sweep_listener("10.77.99.1");
+        m_cli = std::make_unique<ChildProcess>(program("FLEETSET_SMOKE_CLI", FLEETSET_CLI_PATH),
+                                               std::vector<std::string>{"discover", "--seconds", "3600", "--format", format},
+                                               directory);
+        m_heard_sweep = sweep_listener.receive(kCmdRequestDeviceInfo).has_value();
+        m_fleet_in = m_heard_sweep && eventually([&] { return (m_lines += m_recv.new_lines()) >= kFleet; });
+    }
+
+    bool ready() const { return m_heard_sweep && m_fleet_in; }
+    // Entries added to the table since the start, as the trace file tells.
+    size_t entries() { return m_lines += m_recv.new_lines(); }
+    // Waits until `count` entries are in, calling `again` whenever none came since the last
+    // look (a flood can overrun the socket, which then loses datagrams as any would).
+    bool await_entries(size_t count, const std::function<void()>& again = {}) {
+        size_t seen = entries();
+        return eventually([&] {
+            const size_t now = entries();
+            if (now >= count) return true;
+            if (now == seen && again) again();
+            seen = now;
+            return false;
+        });
+    }
+    // Ctrl-C, then the exit code; the listing is in output().
+    std::optional<int> finish() {
+        m_cli->signal(SIGINT);
+        return m_cli->wait();
+    }
+    std::string output() const { return m_cli->output(); }
+    std::string trace(const char* name) const { return read_file(m_directory + "/" + name); }
+    std::string path(const char* name) const { return m_directory + "/" + name; }
+    long peak_memory_kb() const { return m_cli->peak_memory_kb(); }
+
+private:
+    std::string m_directory;
+    TraceTail m_recv;
+    size_t m_lines = 0;
+    std::unique_ptr<ChildProcess> m_cli;
+    bool m_heard_sweep = false;
+    bool m_fleet_in = false;
+};
+
+std::set<std::string> listed_macs(const std::string& json) {
+    std::set<std::string> macs;
+    for (const auto& device : nlohmann::json::parse(json)) macs.insert(device["mac"].get<std::string>());
+    return macs;
+}
+
+class DiscoverySmoke : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_STREQ(std::getenv("FLEETSET_IN_LAB"), "1") << "run inside scripts/netlab.sh";
+        ASSERT_FALSE(work.path().empty());
+    }
+    void TearDown() override {
+        // A stop signal must end the simulator cleanly, whatever it went through.
+        if (!m_sim) return;
+        EXPECT_TRUE(m_sim->running()) << "the simulator ended by itself: " << m_sim->errors();
+        m_sim->signal(SIGTERM);
+        EXPECT_EQ(m_sim->wait(), 0) << m_sim->errors();
+    }
+
+    void start_fleet(const std::vector<std::string>& extra = {}) {
+        if (m_sim) TearDown();
+        std::vector<std::string> arguments = {"--count", std::to_string(kFleet)};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        // Files of its own: the first line of an earlier simulator must not pass for its.
+        const std::string name = "sim-" + std::to_string(++m_sims);
+        m_sim = std::make_unique<ChildProcess>(program("FLEETSET_SMOKE_SIM", FLEETSET_SIM_PATH), arguments,
+                                               work.path(), name + ".out", name + ".err");
+        ASSERT_TRUE(eventually([&] { return m_sim->output().find(" cameras answering") != std::string::npos || !m_sim->running(); }));
+        ASSERT_TRUE(m_sim->running()) << m_sim->errors();
+    }
+
+    // The genuine tool's request is answered by every camera; asked again while it is not,
+    // since a flood may have used up what the simulator answers for a while.
+    bool fleet_answers() {
+        const lab::Tool tool;
+        const std::set<std::string> fleet = genuine_macs();
+        std::set<std::string> heard;
+        return eventually([&] {
+            tool.request_devices();
+            while (const auto d = tool.receive(200))
+                if (const auto device = d->device()) heard.insert(device->mac_address);
+            return std::includes(heard.begin(), heard.end(), fleet.begin(), fleet.end());
+        });
+    }
+
+    support::TempDir work{"fleetset-smoke"};
+    std::unique_ptr<ChildProcess> m_sim;
+    int m_sims = 0;
+};
+
+TEST_F(DiscoverySmoke, BrokenDatagramsAndNumbersAreDroppedByTheTool) {
+    ASSERT_NO_FATAL_FAILURE(start_fleet());
+    DiscoverRun run(work.path() + "/broken", "json");
+    ASSERT_TRUE(run.ready());
+    const Senders sender(1);
+    const auto to_tool = [&](const Bytes& bytes) { sender.send(0, bytes, lab::kToolAddress, lab::kToolPort); };
+    for (const Bytes& d : broken_datagrams(kCmdDevInfoReply, reply_text("BROKEN:HEADER"))) to_tool(d);
+    // Not one of these may enter the table.
+    for (const Bytes& d : {reply(std::string(1000, 'M')), reply("LONG:VERSION", "6001", "6002", std::string(1000, 'v')),
+                           reply("CMD:65537", "65537"), reply("CMD:MINUS:1", "-1"), reply("CMD:LONG", "99999999999999999999")})
+        to_tool(d);
+    // These are replies as the decoder reads them, whatever surrounds them; their bad
+    // numbers count as missing, and entities are never expanded.
+    Bytes trailing = reply("TRAILING:IGNORED");
+    const Bytes junk = reply("NOT:IN:THE:PAYLOAD");
+    trailing.insert(trailing.end(), junk.begin() + kDiscoveryHeaderSize, junk.end());
+    to_tool(trailing);
+    to_tool(reply("MEDIA:MINUS:1", "6001", "-1"));
+    to_tool(reply("MEDIA:LONG", "6001", "99999999999999999999"));
+    to_tool(reply("NOT:WELL:FORMED", "6001", "6002", "2.4.1", "<<</>&&"));
+    to_tool(reply("NESTED:DEEP", "6001", "6002", "2.4.1", repeat("<a>", 400)));
+    to_tool(reply("&e7;", "6001", "6002", "2.4.1", entity_bomb()));
+    to_tool(reply("LAST:ONE"));
+    ASSERT_TRUE(run.await_entries(kFleet + 7u));
+
+    ASSERT_EQ(run.finish(), 0);
+    const auto devices = nlohmann::json::parse(run.output());
+    std::set<std::string> expected = genuine_macs();
+    expected.insert({"TRAILING:IGNORED", "MEDIA:MINUS:1", "MEDIA:LONG", "NOT:WELL:FORMED", "NESTED:DEEP", "&e7;", "LAST:ONE"});
+    EXPECT_EQ(listed_macs(run.output()), expected);
+    for (const auto& device : devices) {
+        if (device["mac"].get<std::string>().rfind("MEDIA:", 0) == 0) {
+            EXPECT_EQ(device["media_port"], 0) << device;
+        }
+    }
+    EXPECT_TRUE(fleet_answers());
+}
+
+TEST_F(DiscoverySmoke, ControlCharactersInRepliesReachNoTerminalAndForgeNoTraceLine) {
+    ASSERT_NO_FATAL_FAILURE(start_fleet());
+    DiscoverRun run(work.path() + "/texts", "table");
+    ASSERT_TRUE(run.ready());
+    const Senders sender(1);
+    const std::vector<Bytes> texts = {
+        reply("\x1b]0;owned\x07"), reply("AA\nmac = forged, ip = 6.6.6.6"), reply("\r\x1b[2J\x1b[H"),
+        reply("\xc2\x9b" "31m\x9b" "2J"), reply("../../../../etc/passwd"), reply("C:\\Windows\\x1b"),
+        reply(std::string("NUL\0HIDDEN", 10)), reply("\xff\xfe"), reply("RED:VERSION", "6001", "6002", "\x1b[31mred\n")};
+    for (const Bytes& d : texts) sender.send(0, d, lab::kToolAddress, lab::kToolPort);
+    ASSERT_TRUE(run.await_entries(kFleet + texts.size()));
+
+    ASSERT_EQ(run.finish(), 0);
+    const std::string table = run.output();
+    EXPECT_TRUE(printable_lines(table)) << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), static_cast<long>(kFleet + texts.size() + 2)) << table;
+    for (const char* shown : {"\\x1b]0;owned\\x07", "AA\\x0amac = forged", "\\xc2\\x9b31m\\x9b2J",
+                                     "../../../../etc/passwd", "C:\\\\Windows\\\\x1b", "\\xff\\xfe", "\\x1b[31mred\\x0a"})
+        EXPECT_NE(table.find(shown), std::string::npos) << shown;
+    for (const std::string& mac : genuine_macs()) EXPECT_NE(table.find(mac), std::string::npos) << mac;
+
+    const std::string recv = run.trace("recv.txt");
+    EXPECT_TRUE(printable_lines(recv)) << recv;
+    size_t entries = 0;
+    for (size_t at = 0; at < recv.size();) {
+        const size_t end = recv.find('\n', at);
+        const std::string line = recv.substr(at, end - at);
+        EXPECT_TRUE(line.empty() || line.rfind("mac = ", 0) == 0) << line;
+        entries += !line.empty();
+        at = end == std::string::npos ? recv.size() : end + 1;
+    }
+    EXPECT_EQ(entries, kFleet + texts.size());
+}
+
+// The probe that found the unbounded table: tens of thousands of made-up MACs from a
+// thousand source addresses, once the fleet has answered.
+TEST_F(DiscoverySmoke, AFloodOfMadeUpMacsKeepsTheTableAndTraceFilesBounded) {
+    ASSERT_NO_FATAL_FAILURE(start_fleet());
+    DiscoverRun run(work.path() + "/flood", "json");
+    ASSERT_TRUE(run.ready());
+    const Senders senders(kSenders);
+    const auto flood = [&](size_t from, size_t to) {
+        for (size_t n = from; n < to; ++n) {
+            char mac[32];
+            std::snprintf(mac, sizeof mac, "FA:KE:%02zu:%03zu:%03zu", n / 1000000, n / 1000 % 1000, n % 1000);
+            senders.send(n, reply(std::string(mac)), lab::kToolAddress, lab::kToolPort);
+        }
+    };
+    // Until the table is full every new MAC makes a trace line; a batch the socket partly lost
+    // is sent again. After that the rest is refused, and leaves no line to wait for.
+    constexpr size_t kBatch = 500;
+    for (size_t n = 0; n < kFloodMacs; n += kBatch) {
+        const size_t end = std::min(n + kBatch, kFloodMacs);
+        flood(n, end);
+        const size_t expected = std::min(kBounds.device_limit, kFleet + end);
+        if (run.entries() < kBounds.device_limit) {
+            ASSERT_TRUE(run.await_entries(expected, [&] { flood(n, end); }));
+        }
+    }
+    EXPECT_EQ(run.entries(), kBounds.device_limit);
+
+    ASSERT_EQ(run.finish(), 0);
+    const auto macs = listed_macs(run.output());
+    EXPECT_EQ(macs.size(), kBounds.device_limit);
+    for (const std::string& mac : genuine_macs()) EXPECT_TRUE(macs.count(mac)) << mac;
+    // More lines than one file may hold: rotated once, neither past its limit.
+    for (const char* name : {"recv.txt", "recv.txt.1"})
+        EXPECT_LE(std::filesystem::file_size(run.path(name)), kBounds.trace_file_limit) << name;
+    RecordProperty("tool_peak_memory_kb", std::to_string(run.peak_memory_kb()));
+    EXPECT_TRUE(fleet_answers());
+}
+
+TEST_F(DiscoverySmoke, TheSimulatorGoesOnAnsweringThroughHostileRequests) {
+    ASSERT_NO_FATAL_FAILURE(start_fleet());
+    ASSERT_TRUE(fleet_answers());
+    const long memory_before = m_sim->peak_memory_kb();
+    const Senders senders(kSenders);
+    const std::string server = "server_ip=\"10.77.0.1\" server_port=\"12000\" connection_type=\"2\"";
+    std::vector<Bytes> hostile = broken_datagrams(kCmdRequestDeviceInfo, request_text(server));
+    for (const std::string& attributes :
+         {std::string("server_ip=\"") + std::string(1500, '9') + "\"", std::string("server_port=\"99999999999999999999\""),
+          std::string("server_port=\"65537\" server_ip=\"10.77.0.1\""), std::string("server_ip=\"\x1b]0;\n../\"")})
+        hostile.push_back(lab::datagram(kCmdRequestDeviceInfo, request_text(attributes)));
+    hostile.push_back(lab::datagram(kCmdRequestDeviceInfo, entity_bomb() + request_text("server_ip=\"&e7;\"")));
+    hostile.push_back(lab::datagram(kCmdRequestDeviceInfo, repeat("<a>", 400) + request_text(server)));
+    // Change requests for no camera of the fleet, with every field out of shape.
+    for (const std::string& mac : {std::string(1500, 'M'), std::string("\x1b]0;\n../../etc"), std::string("FF:FF:FF:FF:FF:FF")})
+        hostile.push_back(lab::datagram(kCmdNetworkInfoRequest,
+                                        request_text("dev_mac=\"" + mac + "\" new_dev_ip=\"300.1.2.3\" new_dev_cmdport=\"99999999999\" "
+                                                     "new_dev_mediaport=\"-1\" new_dev_submask=\"" + std::string(200, '2') + "\"",
+                                                     "MSG_NETWORK_INFO_REQUEST")));
+    for (const Bytes& d : hostile) {
+        senders.send(0, d, lab::kBroadcast, lab::kDevicePort);
+        senders.send(1, d, "10.77.1.1", lab::kDevicePort);
+    }
+    ASSERT_TRUE(fleet_answers());
+    // A flood of genuine-looking requests from a thousand addresses.
+    const Bytes request = lab::datagram(kCmdRequestDeviceInfo, request_text(server));
+    for (size_t n = 0; n < 2 * kSenders; ++n) senders.send(n, request, n % 2 ? lab::kBroadcast : "10.77.1.2", lab::kDevicePort);
+    EXPECT_TRUE(fleet_answers());
+    // What the simulator keeps of requests is bounded: a few MB at most, whatever came. (The
+    // sanitizers keep freed memory and shadow pages, so only a plain build's figure says so.)
+    RecordProperty("sim_memory_growth_kb", std::to_string(m_sim->peak_memory_kb() - memory_before));
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_LT(m_sim->peak_memory_kb() - memory_before, 64 * 1024);
+#endif
+    EXPECT_LT(m_sim->errors().size(), 64u * 1024) << "the simulator's log grows with what it is sent";
+}
+
+// Bytes the fleet sends per byte asked, and whether it answers an address that did not ask.
+// Recorded, not judged here: the figures are for whoever reviews the simulator's answers.
+TEST_F(DiscoverySmoke, TheSimulatorAsAReflectorIsMeasured) {
+    const Bytes tool_request = lab::datagram(kCmdRequestDeviceInfo,
+                                             request_text("server_ip=\"10.77.0.1\" server_port=\"12000\" connection_type=\"2\""));
+    const Bytes naming_victim = lab::datagram(kCmdRequestDeviceInfo,
+                                              request_text("server_ip=\"10.77.60.1\" server_port=\"12000\" connection_type=\"2\""));
+    const Bytes no_xml = lab::datagram(kCmdRequestDeviceInfo, "");
+    for (const char* mode : {"broadcast", "unicast"}) {
+        ASSERT_NO_FATAL_FAILURE(start_fleet({"--reply", mode}));
+        {
+            const lab::Socket listener("0.0.0.0", lab::kToolPort);  // broadcast answers, and unicast ones to any other address
+            const lab::Socket victim("10.77.60.1", lab::kToolPort);
+            const lab::Socket tool(lab::kToolAddress, 0), asker("10.77.50.1", 0);
+            const lab::Socket forger("10.77.60.1", 0);  // the victim's own address, as a forged source would be
+            const auto answered = [](const lab::Socket& at) {
+                size_t bytes = 0;
+                while (const auto d = at.receive(200)) bytes += d->bytes.size();
+                return bytes;
+            };
+            // Each measure waits until the answers to the one before have stopped coming.
+            const auto measure = [&](const std::string& what, const lab::Socket& from, const Bytes& asked, const char* to) {
+                from.send(asked, to, lab::kDevicePort);
+                const size_t to_others = answered(listener), to_victim = answered(victim);
+                const std::string name = std::string(mode) + "_" + what;
+                RecordProperty(name + "_asked", std::to_string(asked.size()));
+                RecordProperty(name + "_answered", std::to_string(to_others + to_victim));
+                RecordProperty(name + "_answered_to_victim", std::to_string(to_victim));
+                std::printf("reflector %-9s %-21s asked %4zu B, answered %6zu B, %6zu B of them to 10.77.60.1, ratio %.1f\n", mode,
+                            what.c_str(), asked.size(), to_others + to_victim, to_victim,
+                            static_cast<double>(to_others + to_victim) / static_cast<double>(asked.size()));
+                return to_others + to_victim;
+            };
+            EXPECT_GT(measure("tool_request_to_all", tool, tool_request, lab::kBroadcast), 0u);
+            measure("tool_request_to_one", tool, tool_request, "10.77.1.1");
+            measure("no_xml_to_all", asker, no_xml, lab::kBroadcast);
+            measure("naming_victim_to_all", asker, naming_victim, lab::kBroadcast);
+            measure("naming_victim_to_one", asker, naming_victim, "10.77.1.1");
+            measure("forged_source_to_all", forger, naming_victim, lab::kBroadcast);
+        }
+        EXPECT_TRUE(fleet_answers());
+    }
+}
+
+} // namespace
