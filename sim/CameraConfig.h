@@ -161,6 +161,7 @@ struct FleetConfig {
     bool log_traffic = false;              // one diagnostic line per request and change
     // Where a DHCP server hands out addresses to cameras that have no dhcp_address of their own.
     std::string dhcp_pool_start = "10.77.200.1";
-    // Device SDK connections served at once across the fleet, each on a thread of its own.
+    // Device SDK logins served at once across the fleet, each on a thread of its own; one more
+    // is refused with 15. Connections that have not logged in are bounded apart (DeviceService).
     int max_connections = 2048;
 };

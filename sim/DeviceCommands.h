@@ -9,12 +9,17 @@
 // controls. Each returns the answer; recording the request as a whole is the session's job,
 // the details (records, clock writes, logo chunks) are recorded here.
 
-// The service that runs the cameras, for what outlasts a request: restarts.
+// The service that runs the cameras, for what outlasts a request or spans the fleet:
+// restarts, and the fleet's count of logins.
 class DeviceHost {
 public:
     // The camera goes down after `delay_ms` system ms (time to answer and finish what it was
     // saying), stays silent for its reboot time, and starts again.
     virtual void restart_later(size_t camera_index, int64_t delay_ms) = 0;
+    // A client has proved who it is: true when the fleet has room for one more login, which
+    // then counts until leave_login.
+    virtual bool enter_login() = 0;
+    virtual void leave_login() = 0;
 
 protected:
     ~DeviceHost() = default;

@@ -39,7 +39,7 @@ struct DeviceRecord {
         std::string version;         // of the file's header; empty when it could not be read
         int32_t start_result = 0;
         uint64_t image_bytes = 0;    // image bytes that arrived
-        std::string outcome;         // refused, receiving, complete, invalid, aborted, dropped, stalled, failed
+        std::string outcome;         // refused, receiving, complete, invalid, aborted, dropped, stalled, abandoned, failed
     };
     struct Live {
         uint32_t stream_id = 0;

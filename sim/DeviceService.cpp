@@ -22,6 +22,8 @@ namespace {
 constexpr uint64_t kWakeTag = 0;
 constexpr int kBacklog = 128;
 constexpr int kAcceptsPerWakeup = 64;
+// Descriptors left for what the fleet opens besides connections: files, pipes, the odd socket.
+constexpr uint64_t kSpareDescriptors = 64;
 
 void store_word(uint8_t* p, int32_t value) {
     const auto v = static_cast<uint32_t>(value);
@@ -63,6 +65,14 @@ bool DeviceService::start() {
     event.data.u64 = kWakeTag;
     epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &event);
     m_listeners.assign(m_cameras.size(), Listener{});
+    // Every camera holds a discovery socket and a listener; connections get what is left.
+    const uint64_t files = open_file_limit();
+    const uint64_t held = 2 * m_cameras.size() + kSpareDescriptors;
+    const uint64_t wanted = static_cast<uint64_t>(std::max(1, m_config.max_connections)) + kWaitingInFleet;
+    m_session_cap = static_cast<size_t>(std::clamp<uint64_t>(files > held ? files - held : 1, 1, wanted));
+    m_login_cap = std::min<int64_t>(m_config.max_connections, static_cast<int64_t>(m_session_cap));
+    m_logins = 0;
+    m_spare = std::make_unique<SpareDescriptor>();
     {
         std::lock_guard<std::mutex> lock(m_waker->mutex);
         m_waker->fd = m_wake;
@@ -102,6 +112,7 @@ void DeviceService::stop() {
     if (m_epoll >= 0) ::close(m_epoll);
     if (m_wake >= 0) ::close(m_wake);
     m_epoll = m_wake = -1;
+    m_spare.reset();
 }
 
 size_t DeviceService::open_connections() const {
@@ -156,6 +167,9 @@ void DeviceService::accept_from(size_t camera_index) {
         const int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
+            // Out of descriptors: the connection would stay waiting and wake this thread
+            // again and again; refuse it instead.
+            if ((errno == EMFILE || errno == ENFILE) && m_spare && m_spare->refuse_one(listen_fd)) continue;
             return;  // EAGAIN: nothing more waiting
         }
         int one = 1;
@@ -167,10 +181,11 @@ void DeviceService::accept_from(size_t camera_index) {
 void DeviceService::start_session(int fd, size_t camera_index) {
     const bool online = m_cameras[camera_index]->online();
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!online || static_cast<int64_t>(m_sessions.size()) >= m_config.max_connections) {
+    if (!online || m_sessions.size() >= m_session_cap) {
         ::close(fd);
         return;
     }
+    make_room_for_waiting(camera_index);
     const uint64_t id = m_next_session++;
     auto session = std::make_shared<DeviceSession>(fd, DeviceContext{*m_cameras[camera_index], *this, camera_index});
     Slot slot;
@@ -189,6 +204,41 @@ void DeviceService::start_session(int fd, size_t camera_index) {
         return;  // the session closes the connection
     }
     m_sessions.emplace(id, std::move(slot));
+}
+
+// Called with m_mutex held. Pushes out the oldest waiting connection of the camera, else of
+// the fleet, when one more would exceed its bound. The one pushed out ends on its own thread
+// and stops counting at once.
+void DeviceService::make_room_for_waiting(size_t camera_index) {
+    size_t here = 0;
+    size_t fleet = 0;
+    DeviceSession* oldest_here = nullptr;
+    DeviceSession* oldest = nullptr;
+    for (auto& [id, slot] : m_sessions) {
+        DeviceSession& session = *slot.session;
+        if (!session.waiting()) continue;
+        ++fleet;
+        if (!oldest) oldest = &session;
+        if (session.camera_index() != camera_index) continue;
+        ++here;
+        if (!oldest_here) oldest_here = &session;
+    }
+    if (here >= kWaitingPerCamera)
+        oldest_here->shutdown();
+    else if (fleet >= kWaitingInFleet)
+        oldest->shutdown();
+}
+
+bool DeviceService::enter_login() {
+    int64_t logins = m_logins.load();
+    do {
+        if (logins >= m_login_cap) return false;
+    } while (!m_logins.compare_exchange_weak(logins, logins + 1));
+    return true;
+}
+
+void DeviceService::leave_login() {
+    --m_logins;
 }
 
 void DeviceService::reap_sessions() {

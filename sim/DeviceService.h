@@ -1,6 +1,7 @@
 #pragma once
 #include "sim/CameraConfig.h"
 #include "sim/DeviceCommands.h"
+#include "sim/FileLimit.h"
 #include "sim/SimCamera.h"
 #include "sim/SimService.h"
 
@@ -18,8 +19,16 @@ class DeviceSession;
 
 // The cameras' device SDK side: each camera listens on its command port at its own address.
 // One thread waits on every listening socket, accepts connections and runs the cameras'
-// restarts; each connection is then served on a thread of its own (DeviceSession), at most
-// FleetConfig::max_connections at once, so an idle fleet of a thousand costs one thread.
+// restarts; each connection is then served on a thread of its own (DeviceSession), so an idle
+// fleet of a thousand costs one thread.
+//
+// Limits. A connection that has not logged in yet is waiting: each camera keeps at most
+// kWaitingPerCamera of them and the fleet kWaitingInFleet, and a new connection beyond either
+// pushes out the oldest waiting one (which has had its chance; a client logs in at once), so
+// idle connections cannot keep anyone out. A waiting connection also ends at the login
+// deadline. Logged-in connections are bounded per camera by its user limit and across the
+// fleet by FleetConfig::max_connections (a login beyond it is refused with 15). Together they
+// stay below the open-file limit.
 class DeviceService : public SimService, private DeviceHost {
 public:
     DeviceService(const FleetConfig& config, std::vector<SimCamera*> cameras);
@@ -30,6 +39,9 @@ public:
     void stop() override;
 
     size_t open_connections() const;
+
+    static constexpr size_t kWaitingPerCamera = 8;
+    static constexpr size_t kWaitingInFleet = 512;
 
 private:
     struct Listener {
@@ -49,11 +61,14 @@ private:
     };
 
     void restart_later(size_t camera_index, int64_t delay_ms) override;
+    bool enter_login() override;
+    void leave_login() override;
 
     void run();
     void wake();
     void accept_from(size_t camera_index);
     void start_session(int fd, size_t camera_index);
+    void make_room_for_waiting(size_t camera_index);
     void reap_sessions();
     void run_due_events();
     void power_off(size_t camera_index);
@@ -84,9 +99,14 @@ private:
     std::shared_ptr<Waker> m_waker;
 
     mutable std::mutex m_mutex;  // the sessions, the schedule; never held while taking a camera's lock
-    std::unordered_map<uint64_t, Slot> m_sessions;
+    std::map<uint64_t, Slot> m_sessions;  // by id, so oldest first
     std::vector<uint64_t> m_finished;
     uint64_t m_next_session = 1;
     std::multimap<int64_t, Event> m_schedule;  // by system ms
     std::unordered_map<std::string, std::string> m_leases;  // DHCP addresses by MAC
+
+    size_t m_session_cap = 0;              // connections of any kind, from the open-file limit
+    int64_t m_login_cap = 0;               // logged-in connections across the fleet
+    std::atomic<int64_t> m_logins{0};
+    std::unique_ptr<SpareDescriptor> m_spare;
 };

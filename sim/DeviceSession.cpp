@@ -3,16 +3,24 @@
 #include "devsdk/ovix_client.h"
 #include "devsdk/protocol/DeviceLogin.h"
 #include "devsdk/protocol/LoginProof.h"
+#include "devsdk/protocol/Socket.h"
 #include "foundation/Clock.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
 
 using namespace ovix;
 
 namespace {
 
-// A client that says nothing after the hello for this long is not a client.
-constexpr int64_t kLoginWaitMs = 15000;
+// A client logs in as soon as it has the hello (its whole connect budget is 3 s); a
+// connection that has not within this long is not a client, and makes room for one.
+constexpr int64_t kLoginWaitMs = 5000;
+// The most a frame before the login may carry: a login, with room for fields that later minor
+// versions append.
+constexpr uint32_t kMaxLoginPayload = 4096;
 // Clients ping every few seconds; a logged-in connection silent this long is dead.
 constexpr int64_t kIdleLimitMs = 60000;
 // A transfer in progress reports at least this often, well within the client's stall limit.
@@ -33,10 +41,10 @@ void DeviceSession::shutdown() {
 void DeviceSession::run() {
     const Nonce nonce = random_nonce();
     m_last_heard = Clock::now_ms();
-    if (m_connection.hello(nonce) == Io::Ok) {
+    if (m_connection.hello(nonce) == Io::Ok && first_frame_fits(m_last_heard + kLoginWaitMs)) {
         carry(kFrameHeaderSize + 36);
+        Frame frame;  // kept across reads: its buffer takes the next image chunk
         while (!m_closing) {
-            Frame frame;
             const Io io = m_connection.stream.read(frame, next_wake());
             if (m_closing) break;
             if (io == Io::Timeout) {
@@ -58,8 +66,37 @@ void DeviceSession::run() {
     finish();
 }
 
+// Before the login only a login may come. A peer that announces more is given up before any
+// buffer is made for it; the header is looked at without taking it from the socket.
+bool DeviceSession::first_frame_fits(int64_t deadline_ms) {
+    const int fd = m_connection.stream.fd();
+    // Woken only once the whole header is there, so that a peer dribbling it costs no spinning.
+    const int header_size = static_cast<int>(kFrameHeaderSize);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVLOWAT, &header_size, sizeof header_size);
+    uint8_t bytes[kFrameHeaderSize];
+    bool fits = false;
+    bool hung_up = false;
+    while (!m_closing) {
+        const ssize_t got = ::recv(fd, bytes, sizeof bytes, MSG_PEEK | MSG_DONTWAIT);
+        if (got == static_cast<ssize_t>(sizeof bytes)) {
+            FrameHeader header;
+            fits = decode_frame_header(bytes, header) == HeaderCheck::Ok && header.length <= kMaxLoginPayload;
+            break;
+        }
+        if (got == 0 || hung_up || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) break;
+        const int timeout = poll_timeout(deadline_ms);
+        if (timeout == 0) break;
+        pollfd wait{fd, POLLIN | POLLRDHUP, 0};
+        if (::poll(&wait, 1, timeout) > 0) hung_up = (wait.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+    }
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVLOWAT, &one, sizeof one);
+    return fits;
+}
+
 int64_t DeviceSession::next_wake() const {
     int64_t wake = m_last_heard + (m_logged_in ? kIdleLimitMs : kLoginWaitMs);
+    if (m_upgrade_held) wake = std::min(wake, m_last_image_ms + kUpgradeIdleMs);
     if (m_upgrade.upgrading && !m_upgrade_stalled) wake = std::min(wake, m_last_progress_ms + kProgressEveryMs);
     for (const LiveStream& stream : m_streams) {
         wake = std::min(wake, stream.next_due);
@@ -74,6 +111,7 @@ void DeviceSession::on_time() {
         m_closing = true;
         return;
     }
+    upgrade_check_idle(now);
     if (m_upgrade.upgrading && !m_upgrade_stalled && now - m_last_progress_ms >= kProgressEveryMs) push_progress(m_upgrade.progress());
     send_due_pictures(now);
     send_due_sound(now);
@@ -104,6 +142,8 @@ bool DeviceSession::log_in(const Frame& frame, const Nonce& nonce) {
         return std::nullopt;
     }, &request);
     if (injected && result != OVIX_ERR_BAD_REQUEST) result = *injected;
+    const bool fleet_room = result == OVIX_OK && m_device.host.enter_login();
+    if (result == OVIX_OK && !fleet_room) result = OVIX_ERR_USER_LIMIT;
     m_device.camera.update([&](CameraView& view) {
         if (result == OVIX_OK) {
             if (!view.state.online) {
@@ -118,11 +158,13 @@ bool DeviceSession::log_in(const Frame& frame, const Nonce& nonce) {
         ++(result == OVIX_OK ? view.record.logins_accepted : view.record.logins_refused);
         push_recent(view.record.logins, DeviceRecord::Login{request.user, result});
     });
+    if (fleet_room && result != OVIX_OK) m_device.host.leave_login();
+    // Counted as logged in before the answer goes out, so that no newcomer pushes out a
+    // connection whose client has been told it is in.
+    m_logged_in = result == OVIX_OK;
     m_connection.answer(frame, result);
     // After a refusal the camera hangs up.
-    if (result != OVIX_OK) return false;
-    m_logged_in = true;
-    return true;
+    return m_logged_in;
 }
 
 bool DeviceSession::handle(const Frame& frame) {
@@ -198,10 +240,13 @@ void DeviceSession::record_request(const char* name, int32_t command, int32_t re
 
 void DeviceSession::finish() {
     if (m_upgrade_held) upgrade_ended(m_upgrade_stalled ? "stalled" : "dropped");
-    if (m_logged_in)
+    if (m_logged_in) {
         m_device.camera.update([&](CameraView& view) {
             // A restart has already forgotten the logins of the start before.
             if (view.state.boot == m_boot && view.state.active_logins > 0) --view.state.active_logins;
         });
+        m_device.host.leave_login();
+    }
+    m_done = true;
     m_connection.shutdown();
 }

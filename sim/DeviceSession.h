@@ -23,6 +23,8 @@ public:
     // Ends the session soon; from any thread.
     void shutdown();
     size_t camera_index() const { return m_device.index; }
+    // Connected but not logged in yet, and not ending; from any thread.
+    bool waiting() const { return !m_logged_in && !m_closing && !m_done; }
 
 private:
     struct LiveStream {
@@ -39,6 +41,7 @@ private:
         int64_t audio_due = 0;   // system ms
     };
 
+    bool first_frame_fits(int64_t deadline_ms);
     bool log_in(const ovix::Frame& frame, const ovix::Nonce& nonce);
     bool handle(const ovix::Frame& frame);
     ovix::Answer answer_request(const ovix::Frame& frame);
@@ -54,6 +57,7 @@ private:
     bool upgrade_data(const ovix::Frame& frame);
     void upgrade_abort();
     void upgrade_ended(const char* outcome);
+    void upgrade_check_idle(int64_t now);
     void push_progress(const ovix::UpgradeProgress& progress);
 
     // Live view (DeviceLive.cpp).
@@ -64,10 +68,15 @@ private:
     void send_due_sound(int64_t now);
     LiveStream* find_stream(uint32_t id);
 
+    // A held upgrade that takes no image byte for this long (twice the client's own stall
+    // limit) has been given up by its client; the camera is free for another.
+    static constexpr int64_t kUpgradeIdleMs = 30000;
+
     DeviceContext m_device;
     ovix::DeviceConnection m_connection;
     std::atomic<bool> m_closing{false};
-    bool m_logged_in = false;
+    std::atomic<bool> m_logged_in{false};
+    std::atomic<bool> m_done{false};
     uint64_t m_boot = 0;           // the camera's start during which this login counts
     int64_t m_last_heard = 0;
     LinkPacer m_link;
@@ -76,6 +85,7 @@ private:
     bool m_upgrade_held = false;   // this session holds the camera's one upgrade
     bool m_upgrade_stalled = false;
     int64_t m_last_progress_ms = 0;
+    int64_t m_last_image_ms = 0;   // when this session's upgrade last took image bytes
 
     std::vector<LiveStream> m_streams;
     uint32_t m_next_stream_id = 1;

@@ -48,7 +48,11 @@ Answer DeviceSession::upgrade_start(const Frame& frame) {
     if (!decode(frame.payload, start)) return Answer{OVIX_ERR_BAD_REQUEST, {}};
     const CameraConfig current = m_device.camera.current();
     FirmwareInfo info;
-    int32_t result = check_upgrade_start(start, board_type_text(current.board_type), info);
+    // An image beyond any firmware's size is no firmware, whatever its header says; taking it
+    // would hold the camera for as long as the sender likes.
+    int32_t result = start.file_size > kFirmwareHeaderSize + kMaxFirmwareImage
+                         ? OVIX_ERR_UPGRADE_INVALID
+                         : check_upgrade_start(start, board_type_text(current.board_type), info);
     if (result == OVIX_OK && !version_accepted(current.device.version_policy, info.version, current.software_ver))
         result = OVIX_ERR_UPGRADE_VERSION;
     const std::string version = result == OVIX_ERR_UPGRADE_INVALID ? std::string() : version_text(info.version);
@@ -65,7 +69,7 @@ Answer DeviceSession::upgrade_start(const Frame& frame) {
     m_upgrade.begin(info);
     m_upgrade_held = true;
     m_upgrade_stalled = false;
-    m_last_progress_ms = Clock::now_ms();
+    m_last_progress_ms = m_last_image_ms = Clock::now_ms();
     return Answer{OVIX_OK, {}};
 }
 
@@ -74,6 +78,7 @@ bool DeviceSession::upgrade_data(const Frame& frame) {
     if (!m_upgrade.upgrading || m_upgrade_stalled) return true;
     UpgradeProgress progress;
     const bool report = m_upgrade.take(frame.payload, progress);
+    m_last_image_ms = Clock::now_ms();
     SdkFaults faults;
     std::string version;
     m_device.camera.update([&](CameraView& view) {
@@ -128,6 +133,10 @@ void DeviceSession::upgrade_abort() {
     if (!m_upgrade_held) return;
     m_upgrade.abort();
     upgrade_ended(m_upgrade_stalled ? "stalled" : "aborted");
+}
+
+void DeviceSession::upgrade_check_idle(int64_t now) {
+    if (m_upgrade_held && now - m_last_image_ms >= kUpgradeIdleMs) upgrade_ended(m_upgrade_stalled ? "stalled" : "abandoned");
 }
 
 void DeviceSession::upgrade_ended(const char* outcome) {

@@ -4,6 +4,7 @@
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
 #include "sim/ReplyBuilder.h"
+#include "sim/RequestGate.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -85,7 +86,8 @@ void DiscoveryResponder::stop() {
 }
 
 DiscoveryResponder::Stats DiscoveryResponder::stats() const {
-    return Stats{m_requests_handled.load(), m_ignored.load(), m_replies_sent.load(), m_send_failures.load(), m_pending.load()};
+    return Stats{m_requests_handled.load(), m_ignored.load(), m_replies_sent.load(), m_send_failures.load(), m_pending.load(),
+                 m_unanswered.load()};
 }
 
 void DiscoveryResponder::close_all() {
@@ -100,6 +102,7 @@ void DiscoveryResponder::close_all() {
     if (m_wake >= 0) close(m_wake);
     m_epoll = m_wake = -1;
     m_scheduler.clear();
+    m_budget.clear();
     m_pending = 0;
 }
 
@@ -187,11 +190,12 @@ void DiscoveryResponder::handle_datagram(const unsigned char* data, size_t lengt
 
 namespace {
 
-// Where the tool receives: the address and port a request names, else the sender's address
-// on the tool's usual port.
-Endpoint tool_endpoint(const char (&server_ip)[kDiscoveryTextSize], int32_t server_port, const Endpoint& from, uint16_t tool_port) {
+// Where a unicast answer goes: to the sender's own address, on the port the request names
+// (else the tool's usual port). The tool names the address it sends from, so nothing is lost;
+// an address named but not sent from is never used, or whoever writes a request could aim
+// the whole fleet's answers at a third party.
+Endpoint sender_endpoint(int32_t server_port, const Endpoint& from, uint16_t tool_port) {
     Endpoint tool{from.address, tool_port};
-    if (auto named = parse_ipv4(text_of(server_ip))) tool.address = *named;
     if (server_port > 0 && server_port <= UINT16_MAX) tool.port = static_cast<uint16_t>(server_port);
     return tool;
 }
@@ -202,15 +206,17 @@ void DiscoveryResponder::handle_device_info_request(std::string_view payload, co
     REQUEST_DEVICE_INFO request;
     std::memset(&request, 0, sizeof request);
     MSG_REQUEST_DEVICE_INFO message;
-    if (message.ToMe(payload, &request, sizeof request) != 0) {
+    if (!is_well_formed_request(payload, message.name()) || message.ToMe(payload, &request, sizeof request) != 0) {
         ++m_ignored;
         return;
     }
-    const Endpoint tool = tool_endpoint(request.server_ip, request.server_port, from, m_config.tool_port);
+    const Endpoint tool = sender_endpoint(request.server_port, from, m_config.tool_port);
     const ReceivedRequest seen{kCmdRequestDeviceInfo, format_ipv4(from.address), from.port, text_of(request.server_ip),
                                request.server_port, {}, true, source != kSharedSource};
     const Endpoint destination = reply_destination(tool);
     const int64_t now = Clock::now_ms();
+    const bool answered = m_budget.take(destination.address, now);
+    if (!answered) ++m_unanswered;
     const size_t first = source == kSharedSource ? 0 : source;
     const size_t last = source == kSharedSource ? m_cameras.size() : source + 1;
     const int64_t fleet_size = static_cast<int64_t>(m_cameras.size());
@@ -221,7 +227,7 @@ void DiscoveryResponder::handle_device_info_request(std::string_view payload, co
         camera.record_request(seen);
         camera.remember_tool(tool);
         const DiscoveryFaults faults = camera.current().faults;
-        if (faults.silent) continue;
+        if (faults.silent || !answered) continue;
         const int64_t spread = source == kSharedSource ? m_config.reply_spread_ms * static_cast<int64_t>(i) / fleet_size : 0;
         m_scheduler.add(now + std::max(0, faults.reply_delay_ms) + spread, i, destination);
         ++answering;
@@ -237,7 +243,7 @@ void DiscoveryResponder::handle_change_request(std::string_view payload, const E
     NETWORK_INFO_REQUEST request;
     std::memset(&request, 0, sizeof request);
     MSG_NETWORK_INFO_REQUEST message;
-    if (message.ToMe(payload, &request, sizeof request) != 0) {
+    if (!is_well_formed_request(payload, message.name()) || message.ToMe(payload, &request, sizeof request) != 0) {
         ++m_ignored;
         return;
     }
@@ -262,12 +268,13 @@ void DiscoveryResponder::handle_change_request(std::string_view payload, const E
         // Move the camera's socket now, so requests sent to the new address reach it.
         ensure_camera_socket(i, applied.after);
 
-        // The tool's change requests name no server; answer where the camera last heard from it.
+        // The tool's change requests name no server and leave from a port of the platform's
+        // choosing; answer on the port where the camera last heard from that address.
         Endpoint tool{from.address, m_config.tool_port};
         if (parse_ipv4(seen.server_ip)) {
-            tool = tool_endpoint(request.server_ip, request.server_port, from, m_config.tool_port);
+            tool = sender_endpoint(request.server_port, from, m_config.tool_port);
             camera.remember_tool(tool);
-        } else if (auto known = camera.last_tool()) {
+        } else if (auto known = camera.last_tool(); known && known->address == from.address) {
             tool = *known;
         }
         if (applied.after.faults.silent) continue;

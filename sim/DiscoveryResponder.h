@@ -1,6 +1,7 @@
 #pragma once
 #include "sim/CameraConfig.h"
 #include "sim/ReplyScheduler.h"
+#include "sim/RequestGate.h"
 #include "sim/SimCamera.h"
 #include "sim/SimService.h"
 #include "sim/UdpSocket.h"
@@ -16,7 +17,9 @@
 // The cameras' side of discovery. One thread serves the whole fleet: it waits on the shared
 // device port and on each camera's own socket, answers requests, applies change requests,
 // and sends delayed replies when their time comes, so a thousand cameras cost one thread.
-// A camera back from a reboot announces itself with one unasked reply by broadcast.
+// A camera back from a reboot announces itself with one unasked reply by broadcast. Only
+// well-formed requests are answered, unicast answers go to the sender's own address, and
+// each destination gets a bounded number of answered requests (RequestGate.h).
 class DiscoveryResponder : public SimService {
 public:
     struct Stats {
@@ -25,6 +28,7 @@ public:
         uint64_t replies_sent = 0;
         uint64_t send_failures = 0;
         uint64_t replies_pending = 0;     // scheduled for later
+        uint64_t requests_unanswered = 0; // valid, but over their destination's budget
     };
 
     DiscoveryResponder(const FleetConfig& config, std::vector<SimCamera*> cameras);
@@ -67,6 +71,7 @@ private:
     std::vector<CameraSlot> m_slots;
     UdpSocket m_shared;
     ReplyScheduler m_scheduler;
+    RequestBudget m_budget;
     int m_epoll = -1;
     int m_wake = -1;
     std::thread m_thread;
@@ -86,4 +91,5 @@ private:
     std::atomic<uint64_t> m_replies_sent{0};
     std::atomic<uint64_t> m_send_failures{0};
     std::atomic<uint64_t> m_pending{0};
+    std::atomic<uint64_t> m_unanswered{0};
 };

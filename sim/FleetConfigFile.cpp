@@ -358,7 +358,7 @@ FleetPlan parse_fleet_plan(std::string_view json_text, const std::string& origin
     json document;
     try {
         document = json::parse(json_text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {  // syntax, and numbers too large for any type
         throw ConfigError(origin + ": not valid JSON: " + without_tag(e.what()));
     }
     const Place top{origin, ""};

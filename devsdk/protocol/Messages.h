@@ -73,6 +73,10 @@ struct UpgradeStart {
     FirmwareHeaderBytes header{};
 };
 
+// The longest firmware image a device takes. An upgrade start announcing more is refused as
+// damaged (10) before anything is held for it.
+constexpr uint64_t kMaxFirmwareImage = uint64_t{1} << 30;
+
 constexpr int32_t kUpgradeReceiving = 0;
 constexpr int32_t kUpgradeComplete = -1;
 

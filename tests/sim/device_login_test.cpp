@@ -1,6 +1,9 @@
 // Logins on a simulated camera: users and passwords, the user limit, injected refusals, and
 // a password the tool changes.
 #include "DeviceFixture.h"
+#include "devsdk/protocol/Socket.h"
+
+#include <unistd.h>
 
 using namespace device_test;
 
@@ -72,4 +75,43 @@ TEST_F(DeviceTest, ChangedPasswordHoldsForLaterLoginsUntilAPasswordReset) {
     EXPECT_EQ(try_login(&later, "s3cret"), OVIX_ERR_PASSWORD);
     EXPECT_EQ(try_login(&later, ""), OVIX_OK);
     EXPECT_EQ(camera().device_record().password_resets, 1u);
+}
+
+namespace {
+
+// Two default cameras in a fleet that serves at most `logins` logins at once.
+std::unique_ptr<SimFleet> fleet_with_login_limit(int logins) {
+    FleetConfig config;
+    config.cameras = generate_cameras(2);
+    config.max_connections = logins;
+    auto fleet = std::make_unique<SimFleet>(config);
+    return fleet->start() ? std::move(fleet) : nullptr;
+}
+
+} // namespace
+
+TEST_F(DeviceTest, IdleConnectionsToOneCameraShutOutNeitherItNorTheOthers) {
+    fleet = fleet_with_login_limit(50);
+    ASSERT_TRUE(fleet);
+    // Many more than the fleet serves logins, none of which ever logs in.
+    std::vector<int> idle;
+    for (int i = 0; i < 300; ++i) idle.push_back(ovix::tcp_connect(ip(1), 6001, Clock::now_ms() + 5000, nullptr));
+    // Taken after all of them, from the same listener.
+    int32_t same = -1, other = -1;
+    EXPECT_EQ(try_login(&same, "", "Admin", 1), OVIX_OK);
+    EXPECT_EQ(try_login(&other, "", "Admin", 2), OVIX_OK);
+    EXPECT_TRUE(eventually([&] { return fleet->device().open_connections() <= DeviceService::kWaitingPerCamera + 2; }));
+    for (int fd : idle) ::close(fd);
+    EXPECT_TRUE(eventually([&] { return fleet->device().open_connections() == 2; }));
+}
+
+TEST_F(DeviceTest, FleetWideLoginLimitRefusesWith15UntilALoginEnds) {
+    fleet = fleet_with_login_limit(2);
+    ASSERT_TRUE(fleet);
+    const int32_t first = login(1);
+    login(2);
+    int32_t third = -1;
+    EXPECT_EQ(try_login(&third, "", "Admin", 1), OVIX_ERR_USER_LIMIT);
+    EXPECT_EQ(Network_ClientLogout(first), OVIX_OK);
+    EXPECT_TRUE(eventually([&] { return try_login(&third, "", "Admin", 2) == OVIX_OK; }));
 }

@@ -1,6 +1,7 @@
 // A simulated camera seen on the wire, below the client library: what it answers to
 // requests the library would never send.
 #include "DeviceFixture.h"
+#include "devsdk/protocol/FirmwareHeader.h"
 #include "devsdk/protocol/FrameStream.h"
 #include "devsdk/protocol/LoginProof.h"
 #include "devsdk/protocol/Socket.h"
@@ -73,4 +74,30 @@ TEST_F(DeviceTest, RefusedLoginsAreAnsweredThenTheCameraHangsUp) {
     not_a_login.send(Kind::Ping, 1, Bytes{});
     EXPECT_EQ(not_a_login.answer(1).result, OVIX_ERR_BAD_REQUEST);
     EXPECT_EQ(camera().device_state().active_logins, 0);
+}
+
+TEST_F(DeviceTest, UpgradeBeyondAnyFirmwareSizeIsRefusedAndAnAbandonedOneFreesTheCamera) {
+    Clock::set_speed(10);  // the camera waits 30 s for image bytes
+    start(1);
+    Wire wire(camera().current());
+    ASSERT_EQ(wire.log_in(""), OVIX_OK);
+    FirmwareInfo info{"0x3516", {2, 5, 0}, UINT64_MAX - kFirmwareHeaderSize, {}, "endless"};
+    wire.send(Kind::UpgradeStart, 2, encode(UpgradeStart{UINT64_MAX, encode_firmware_header(info)}));
+    EXPECT_EQ(wire.answer(2).result, OVIX_ERR_UPGRADE_INVALID);
+
+    // A transfer whose sender then falls silent, though still connected.
+    info.image_length = 1u << 20;
+    wire.send(Kind::UpgradeStart, 3, encode(UpgradeStart{kFirmwareHeaderSize + info.image_length, encode_firmware_header(info)}));
+    ASSERT_EQ(wire.answer(3).result, OVIX_OK);
+    const int32_t handle = login();
+    Firmware firmware({2, 5, 0}, 64 * 1024);
+    int32_t upgrade = -1;
+    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path().c_str()), OVIX_ERR_BUSY);
+    ASSERT_TRUE(eventually([&] { return !camera().device_state().upgrading; }));
+    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, firmware.path().c_str()), OVIX_OK);
+    Network_ClientStopUpgrade(upgrade);
+    const DeviceRecord record = camera().device_record();
+    ASSERT_GE(record.upgrades.size(), 3u);
+    EXPECT_EQ(record.upgrades[0].outcome, "refused");
+    EXPECT_EQ(record.upgrades[1].outcome, "abandoned");
 }

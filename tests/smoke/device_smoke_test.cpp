@@ -1,0 +1,456 @@
+// Hostile device SDK traffic inside the lab. Frames no client sends go to the cameras of a
+// running fleetset-sim; after each group the real client library must still log in and be
+// served on the camera that took them and on another, and the simulator must neither end,
+// nor hang, nor keep threads or memory for what it was sent. Then a camera that breaks every
+// rule faces the client library, which must fail with its own error codes, within its own
+// time limits, and stay usable where the protocol allows.
+#include "devsdk/ovix_client.h"
+#include "devsdk/protocol/DeviceConnection.h"
+#include "devsdk/protocol/FirmwareHeader.h"
+#include "devsdk/protocol/LoginProof.h"
+#include "devsdk/protocol/Socket.h"
+#include "support/ChildProcess.h"
+#include "support/EventLog.h"
+#include "support/Eventually.h"
+#include "support/FakeDevice.h"
+#include "support/TempFile.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+#include <atomic>
+#include <csignal>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
+using namespace ovix;
+using support::ChildProcess;
+using support::eventually;
+
+namespace {
+
+constexpr int kCameras = 3;
+// The simulator runs five times faster than real time: its login deadline (5 s) and its wait
+// for image bytes (30 s) pass in one and six real seconds. The client in this process keeps
+// real time, so its own limits stay those a user meets.
+constexpr const char* kSimSpeed = "5";
+
+std::string camera_ip(int n) { return "10.77.1." + std::to_string(n); }
+
+// Another build (an installed package, say) can be put to the same test.
+std::string sim_program() {
+    const char* other = std::getenv("FLEETSET_SMOKE_SIM");
+    return other && *other ? other : FLEETSET_SIM_PATH;
+}
+
+Bytes frame_bytes(uint16_t kind, uint32_t id, const Bytes& payload, uint32_t claimed_length) {
+    Bytes out(kFrameHeaderSize);
+    encode_frame_header({kind, id, claimed_length}, out.data());
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+Bytes frame_bytes(Kind kind, uint32_t id, const Bytes& payload) {
+    return frame_bytes(static_cast<uint16_t>(kind), id, payload, static_cast<uint32_t>(payload.size()));
+}
+
+void send_bytes(int fd, const Bytes& bytes) { ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+
+// One byte at a time, `gap_ms` apart.
+void dribble(int fd, const Bytes& bytes, int64_t gap_ms) {
+    for (uint8_t byte : bytes) {
+        ::send(fd, &byte, 1, MSG_NOSIGNAL);
+        Clock::sleep_ms(gap_ms);
+    }
+}
+
+// A bare connection to a camera's command port that has read the hello.
+struct Raw {
+    explicit Raw(int camera) : stream(tcp_connect(camera_ip(camera), 6001, Clock::now_ms() + 5000, nullptr)) {
+        Frame frame;
+        if (stream.fd() >= 0 && stream.read(frame, Clock::now_ms() + 5000) == Io::Ok) decode(frame.payload, hello);
+    }
+    int fd() const { return stream.fd(); }
+    Bytes login_frame() const {
+        LoginRequest login{kProtocolMajor, kProtocolMinor, "Admin", random_nonce(), {}};
+        login.proof = login_proof("Admin", "", hello.nonce, login.client_nonce);
+        return frame_bytes(Kind::Login, 1, encode(login));
+    }
+    // The next answer to `id`, skipping pushed frames; -1000 when none comes.
+    int32_t answer(uint32_t id) {
+        for (Frame frame; stream.read(frame, Clock::now_ms() + 5000) == Io::Ok;) {
+            Answer a;
+            if (frame.kind == static_cast<uint16_t>(Kind::Result) && frame.id == id && decode(frame.payload, a)) return a.result;
+        }
+        return -1000;
+    }
+    int32_t log_in() {
+        send_bytes(fd(), login_frame());
+        return answer(1);
+    }
+    int32_t ask(uint16_t kind, uint32_t id, const Bytes& payload = {}) {
+        send_bytes(fd(), frame_bytes(kind, id, payload, static_cast<uint32_t>(payload.size())));
+        return answer(id);
+    }
+    // The camera has closed or reset the connection (what it sent before is skipped).
+    bool given_up() {
+        Frame frame;
+        for (;;) {
+            const Io io = stream.read(frame, Clock::now_ms() + 60000);
+            if (io != Io::Ok) return io == Io::Closed || io == Io::Failed;
+        }
+    }
+    FrameStream stream;
+    Hello hello;
+};
+
+// Firmware file header bytes for a camera of the default fleet.
+UpgradeStart upgrade_start(uint64_t image_length, const Bytes& image = {}) {
+    FirmwareInfo info{"0x3516", {9, 0, 0}, image_length, {}, "smoke"};
+    if (!image.empty()) {
+        ImageDigest digest;
+        digest.update(image);
+        info.image_digest = digest.finish();
+    }
+    return UpgradeStart{kFirmwareHeaderSize + image_length, encode_firmware_header(info)};
+}
+
+// One line of /proc/<pid>/status as a number ("VmRSS" in KiB, "Threads").
+long process_status(pid_t pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field + ":", 0) == 0) return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+    return -1;
+}
+
+class DeviceSmoke : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_STREQ(std::getenv("FLEETSET_IN_LAB"), "1") << "run inside scripts/netlab.sh";
+        ASSERT_EQ(Network_ClientInit(), OVIX_OK);
+        m_sim = std::make_unique<ChildProcess>(sim_program(), std::vector<std::string>{"--count", std::to_string(kCameras)},
+                                               work.path(), "sim.out", "sim.err",
+                                               ChildProcess::Environment{{"FLEETSET_TIME_SPEED", kSimSpeed}});
+        ASSERT_TRUE(eventually([&] { return m_sim->output().find(" cameras answering") != std::string::npos || !m_sim->running(); }));
+        ASSERT_TRUE(m_sim->running()) << m_sim->errors();
+        m_threads = process_status(m_sim->pid(), "Threads");  // before any connection
+        ASSERT_TRUE(served(1));
+        m_memory_kb = process_status(m_sim->pid(), "VmRSS");
+    }
+    void TearDown() override {
+        Network_ClientUnInit();
+        EXPECT_TRUE(m_sim->running()) << "the simulator ended by itself: " << m_sim->errors();
+        m_sim->signal(SIGTERM);
+        EXPECT_EQ(m_sim->wait(), 0) << m_sim->errors();
+    }
+
+    // A genuine login on camera n is served: the device information names the camera.
+    bool served(int n) {
+        int32_t handle = -1;
+        if (Network_ClientLogin(&handle, camera_ip(n).c_str(), 6001, "Admin", "") != OVIX_OK) return false;
+        ovix_device_info info{};
+        const int32_t result = Network_ClientGetDeviceConfig(handle, OVIX_CMD_DEVICE_INFO, 0, &info, sizeof info);
+        const bool logged_out = Network_ClientLogout(handle) == OVIX_OK;
+        return result == OVIX_OK && logged_out && std::string(info.mac) == "00:1A:2B:00:00:0" + std::to_string(n);
+    }
+    // After a group: the attacked camera and another serve genuine logins, and once the
+    // hostile connections are gone the simulator holds no more threads than before and at
+    // most a few MB more memory (a buffer kept for each lying length would be megabytes).
+    void expect_unharmed(int attacked) {
+        EXPECT_TRUE(served(attacked));
+        EXPECT_TRUE(served(attacked % kCameras + 1));
+        EXPECT_TRUE(eventually([&] { return process_status(m_sim->pid(), "Threads") <= m_threads; }))
+            << process_status(m_sim->pid(), "Threads") << " threads, " << m_threads << " before";
+        const long grown_kb = process_status(m_sim->pid(), "VmRSS") - m_memory_kb;
+        RecordProperty("sim_memory_growth_kb", std::to_string(grown_kb));
+        EXPECT_LT(grown_kb, 8 * 1024);
+    }
+
+    support::TempDir work{"fleetset-device-smoke"};
+    std::unique_ptr<ChildProcess> m_sim;
+    long m_threads = 0;
+    long m_memory_kb = 0;
+};
+
+TEST_F(DeviceSmoke, BadMagicAndLyingLengthsEndOnlyTheirOwnConnection) {
+    const uint16_t login = static_cast<uint16_t>(Kind::Login), set = static_cast<uint16_t>(Kind::SetConfig);
+    Bytes bad_magic = frame_bytes(Kind::Login, 1, Bytes(100, 0));
+    bad_magic[0] ^= 0xFF;
+    for (const Bytes& before_login : {bad_magic, frame_bytes(login, 1, {}, 0xFFFFFFFFu), frame_bytes(login, 1, {}, kMaxPayload),
+                                      frame_bytes(login, 1, Bytes(10, 0), 200)}) {
+        Raw raw(1);
+        send_bytes(raw.fd(), before_login);
+        EXPECT_TRUE(raw.given_up());
+    }
+    for (const Bytes& after_login : {bad_magic, frame_bytes(set, 2, {}, kMaxPayload + 1)}) {
+        Raw raw(1);
+        ASSERT_EQ(raw.log_in(), OVIX_OK);
+        send_bytes(raw.fd(), after_login);
+        EXPECT_TRUE(raw.given_up());
+    }
+    // Lengths that promise more than comes, from logged-in clients that then say nothing:
+    // their connections wait, the camera serves others meanwhile.
+    std::vector<std::unique_ptr<Raw>> waiting;
+    for (int i = 0; i < 4; ++i) {
+        waiting.push_back(std::make_unique<Raw>(1));
+        ASSERT_EQ(waiting.back()->log_in(), OVIX_OK);
+        send_bytes(waiting.back()->fd(), frame_bytes(set, 2, Bytes(100, 0), kMaxPayload));
+    }
+    {
+        Raw short_record(1);
+        ASSERT_EQ(short_record.log_in(), OVIX_OK);
+        EXPECT_EQ(short_record.ask(set, 2, Bytes{1, 2}), OVIX_ERR_BAD_REQUEST);
+        EXPECT_EQ(short_record.ask(static_cast<uint16_t>(Kind::Ping), 3), OVIX_OK) << "a record too short costs nothing more";
+    }
+    EXPECT_TRUE(served(1));
+    waiting.clear();
+    expect_unharmed(1);
+}
+
+TEST_F(DeviceSmoke, DribbledFramesAreTakenAndDribblersThatNeverFinishAreClosed) {
+    {
+        Raw raw(1);
+        dribble(raw.fd(), raw.login_frame(), 1);
+        ASSERT_EQ(raw.answer(1), OVIX_OK);
+        dribble(raw.fd(), frame_bytes(Kind::GetConfig, 2, encode(ConfigGet{OVIX_CMD_DEVICE_INFO, 0, 64})), 1);
+        EXPECT_EQ(raw.answer(2), OVIX_OK);
+    }
+
+    // Fifty connections that each send half a header, a byte at a time, and never the rest.
+    std::vector<std::unique_ptr<Raw>> slow;
+    for (int i = 0; i < 50; ++i) slow.push_back(std::make_unique<Raw>(1 + i % 2));
+    for (int step = 0; step < 6; ++step)
+        for (auto& s : slow) dribble(s->fd(), Bytes(1, step == 0 ? 0x4F : 0), 0);
+    EXPECT_TRUE(served(1));
+    for (auto& s : slow) EXPECT_TRUE(s->given_up()) << "the login deadline";
+    slow.clear();
+    expect_unharmed(1);
+}
+
+TEST_F(DeviceSmoke, HundredsOfIdleConnectionsShutOutNobody) {
+    std::vector<int> idle;
+    for (int i = 0; i < 500; ++i) idle.push_back(tcp_connect(camera_ip(i < 400 ? 1 : 2), 6001, Clock::now_ms() + 5000, nullptr));
+    for (int n = 1; n <= kCameras; ++n) EXPECT_TRUE(served(n)) << n;
+    // A few waiting connections per camera, and some pushed out that are still ending.
+    const long threads = process_status(m_sim->pid(), "Threads");
+    RecordProperty("sim_threads_with_idle_connections", std::to_string(threads));
+    EXPECT_LE(threads, m_threads + 4 * 8);
+    for (int fd : idle) ::close(fd);
+    expect_unharmed(1);
+}
+
+TEST_F(DeviceSmoke, RequestsBeforeTheLoginAndUnknownKindsAreRefused) {
+    const std::vector<uint16_t> not_a_login = {
+        static_cast<uint16_t>(Kind::Ping), static_cast<uint16_t>(Kind::GetConfig), static_cast<uint16_t>(Kind::UpgradeStart),
+        static_cast<uint16_t>(Kind::UpgradeData), static_cast<uint16_t>(Kind::Logout), static_cast<uint16_t>(Kind::Result), 0x7E,
+        0xFFFF};
+    for (uint16_t kind : not_a_login) {
+        Raw raw(1);
+        const int32_t result = raw.ask(kind, 1, Bytes(8, 0));
+        EXPECT_TRUE(result == OVIX_ERR_BAD_REQUEST || result == -1000) << kind;
+        EXPECT_TRUE(raw.given_up()) << kind;
+    }
+    {
+        Raw raw(1);
+        ASSERT_EQ(raw.log_in(), OVIX_OK);
+        for (uint16_t kind : {uint16_t{0x00}, uint16_t{0x7E}, uint16_t{0xFFFF}, static_cast<uint16_t>(Kind::Hello),
+                              static_cast<uint16_t>(Kind::Result), static_cast<uint16_t>(Kind::UpgradeProgress),
+                              static_cast<uint16_t>(Kind::VideoFrame), static_cast<uint16_t>(Kind::Event)}) {
+            send_bytes(raw.fd(), frame_bytes(kind, 0, Bytes(8, 0), 8));  // nothing waits: ignored
+            EXPECT_EQ(raw.ask(kind, 2, Bytes(8, 0)), OVIX_ERR_UNSUPPORTED) << kind;
+        }
+        EXPECT_EQ(raw.ask(static_cast<uint16_t>(Kind::Ping), 3), OVIX_OK);
+    }
+    expect_unharmed(1);
+}
+
+TEST_F(DeviceSmoke, UpgradeDataPastItsLengthOrWithoutAStartLeavesTheCameraFree) {
+    const auto start = [](Raw& raw, uint32_t id, const UpgradeStart& request) {
+        return raw.ask(static_cast<uint16_t>(Kind::UpgradeStart), id, encode(request));
+    };
+    {
+        Raw raw(1);
+        ASSERT_EQ(raw.log_in(), OVIX_OK);
+        send_bytes(raw.fd(), frame_bytes(Kind::UpgradeData, 0, Bytes(32 * 1024, 7)));  // no transfer: dropped
+        EXPECT_EQ(start(raw, 2, upgrade_start(UINT64_MAX - kFirmwareHeaderSize)), OVIX_ERR_UPGRADE_INVALID);
+        const Bytes image(1024, 3);
+        ASSERT_EQ(start(raw, 3, upgrade_start(image.size(), image)), OVIX_OK);
+        send_bytes(raw.fd(), frame_bytes(Kind::UpgradeData, 0, Bytes(3 * image.size(), 3)));
+        UpgradeProgress last;
+        for (Frame frame; last.state == kUpgradeReceiving && raw.stream.read(frame, Clock::now_ms() + 5000) == Io::Ok;) {
+            if (frame.kind == static_cast<uint16_t>(Kind::UpgradeProgress) && !decode(frame.payload, last)) break;
+        }
+        EXPECT_EQ(last.state, OVIX_ERR_UPGRADE_INVALID) << "more image than announced is no image";
+    }
+    {
+        Raw gone(2);  // starts a transfer, then goes away
+        ASSERT_EQ(gone.log_in(), OVIX_OK);
+        EXPECT_EQ(start(gone, 2, upgrade_start(1u << 20)), OVIX_OK);
+    }
+    for (int n : {1, 2}) {
+        Raw next(n);
+        ASSERT_EQ(next.log_in(), OVIX_OK);
+        uint32_t id = 2;
+        EXPECT_TRUE(eventually([&] { return start(next, id++, upgrade_start(1u << 20)) == OVIX_OK; })) << "camera " << n << " is free";
+        send_bytes(next.fd(), frame_bytes(Kind::UpgradeAbort, 0, {}));
+    }
+    expect_unharmed(1);
+}
+
+// A camera on loopback that runs a script on the connection it accepts, then holds the
+// connection until the test is over.
+class ScriptedCamera {
+public:
+    using Script = std::function<void(DeviceConnection&)>;
+    explicit ScriptedCamera(Script script) : m_listen(tcp_listen("127.0.0.1", 0, 4)), m_port(local_port(m_listen)) {
+        m_thread = std::thread([this, script = std::move(script)] {
+            int fd = -1;
+            while (!m_stop && (fd = tcp_accept(m_listen, Clock::now_ms() + 50)) < 0) {}
+            if (fd < 0) return;
+            DeviceConnection connection(fd);
+            script(connection);
+            while (!m_stop) Clock::sleep_ms(20);
+        });
+    }
+    ~ScriptedCamera() {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_listen);
+    }
+    int32_t login(int32_t* handle) const { return Network_ClientLogin(handle, "127.0.0.1", m_port, "Admin", "x"); }
+
+private:
+    int m_listen;
+    uint16_t m_port;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+Bytes hello_frame() { return frame_bytes(Kind::Hello, 0, encode(Hello{kProtocolMajor, kProtocolMinor, random_nonce()})); }
+Bytes result_frame(int32_t result) { return frame_bytes(Kind::Result, 1, encode_i32(result)); }
+void await_login(DeviceConnection& c) {
+    Frame frame;
+    c.stream.read(frame, Clock::now_ms() + 60000);
+}
+
+class ClientSmoke : public ::testing::Test {
+protected:
+    // The client's limits (3 s to connect, 5 s for an answer, 15 s of silence) pass ten times
+    // faster; a hang would still show as one.
+    void SetUp() override {
+        Clock::set_speed(10);
+        ASSERT_EQ(Network_ClientInit(), OVIX_OK);
+    }
+    void TearDown() override {
+        Network_ClientUnInit();
+        Clock::set_speed(1);
+    }
+};
+
+TEST_F(ClientSmoke, AHostileCameraBeforeTheLoginIsAFailureWithTheClientsOwnCode) {
+    struct Case {
+        const char* what;
+        ScriptedCamera::Script script;
+        int32_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"says nothing", [](DeviceConnection&) {}, OVIX_ERR_CONNECT},
+        {"garbage", [](DeviceConnection& c) { c.send_raw(Bytes(4096, 0xA5)); }, OVIX_ERR_PROTOCOL},
+        {"hello longer than any frame", [](DeviceConnection& c) { c.send_raw(frame_bytes(1, 0, {}, 0xFFFFFFFFu)); },
+         OVIX_ERR_PROTOCOL},
+        {"hello that promises more than comes", [](DeviceConnection& c) { c.send_raw(frame_bytes(1, 0, Bytes(40, 0), kMaxPayload)); },
+         OVIX_ERR_CONNECT},
+        {"hello dribbled past the connect limit", [](DeviceConnection& c) { dribble(c.stream.fd(), hello_frame(), 200); },
+         OVIX_ERR_CONNECT},
+        {"hangs up after the hello", [](DeviceConnection& c) { c.send_raw(hello_frame()); c.shutdown(); }, OVIX_ERR_CONNECT},
+        {"never answers the login", [](DeviceConnection& c) { c.send_raw(hello_frame()); }, OVIX_ERR_TIMEOUT},
+        {"chatters instead of answering",
+         [](DeviceConnection& c) {
+             c.send_raw(hello_frame());
+             for (int i = 0; i < 300; ++i) {
+                 c.push(Kind::Event, Bytes(60, 0));
+                 Clock::sleep_ms(20);
+             }
+         },
+         OVIX_ERR_TIMEOUT},
+        {"answers with the client's own code",
+         [](DeviceConnection& c) {
+             c.send_raw(hello_frame());
+             await_login(c);
+             c.send_raw(result_frame(OVIX_ERR_BAD_HANDLE));
+         },
+         OVIX_ERR_PROTOCOL},
+        {"answer shorter than a result",
+         [](DeviceConnection& c) {
+             c.send_raw(hello_frame());
+             await_login(c);
+             c.send_raw(frame_bytes(Kind::Result, 1, Bytes{0, 0}));
+         },
+         OVIX_ERR_PROTOCOL},
+        // Slow and large, but within the rules: the login goes through.
+        {"everything dribbled, a frame of the largest size first",
+         [](DeviceConnection& c) {
+             dribble(c.stream.fd(), hello_frame(), 1);
+             await_login(c);
+             c.push(Kind::Event, Bytes(kMaxPayload, 0x5A));
+             dribble(c.stream.fd(), result_frame(OVIX_OK), 1);
+         },
+         OVIX_OK},
+    };
+    for (const Case& c : cases) {
+        ScriptedCamera camera(c.script);
+        int32_t handle = -1;
+        EXPECT_EQ(camera.login(&handle), c.expected) << c.what;
+        EXPECT_EQ(handle == -1, c.expected != OVIX_OK) << c.what;
+        if (handle != -1) {
+            EXPECT_EQ(Network_ClientLogout(handle), OVIX_OK) << c.what;
+        }
+    }
+}
+
+class HostileAfterLogin : public ClientSmoke {
+protected:
+    void SetUp() override {
+        ClientSmoke::SetUp();
+        ASSERT_EQ(Network_ClientLogin(&handle, "127.0.0.1", device.port(), "Admin", "tevoq"), OVIX_OK);
+        ASSERT_EQ(Network_ClientSetEventCB(handle, EventLog::callback, &events), OVIX_OK);
+    }
+    void TearDown() override {
+        Network_ClientLogout(handle);
+        ClientSmoke::TearDown();
+    }
+    FakeDevice device;
+    int32_t handle = -1;
+    EventLog events;
+};
+
+TEST_F(HostileAfterLogin, SlowSilentAndLargeAnswersFailOnlyTheirRequest) {
+    device.on(Kind::IrcutControl, [](FakeDevice::Peer&, const Frame&) {});  // never answered
+    EXPECT_EQ(Network_ClientIrcutControl(handle, 1), OVIX_ERR_TIMEOUT);
+    device.on(Kind::PlayVoice, [](FakeDevice::Peer& peer, const Frame& request) {
+        dribble(peer.stream.fd(), frame_bytes(Kind::Result, request.id, encode_i32(OVIX_OK)), 1);
+    });
+    EXPECT_EQ(Network_ClientPlayVoiceData_test(handle, 1), OVIX_OK);
+    // Pushes of the largest size, one after another: each is taken and let go.
+    for (int i = 0; i < 16; ++i) device.push_all(Kind::Event, Bytes(kMaxPayload, 0x11));
+    ovix_capability capability{};
+    EXPECT_EQ(Network_ClientGetCameraAdvanceConfig(handle, 0, &capability, sizeof capability), OVIX_OK);
+    EXPECT_FALSE(events.dropped()) << "nothing here drops the login";
+}
+
+TEST_F(HostileAfterLogin, AnAnswerThatStopsHalfWayIsTheSilenceOfAPeer) {
+    device.on(Kind::Ping, [](FakeDevice::Peer&, const Frame&) {});  // nothing more comes at all
+    device.on(Kind::GetConfig, [](FakeDevice::Peer& peer, const Frame& request) {
+        peer.send_raw(frame_bytes(static_cast<uint16_t>(Kind::Result), request.id, Bytes(20, 0), 76));
+    });
+    uint8_t clock[72];
+    EXPECT_EQ(Network_ClientGetDeviceConfig(handle, OVIX_CMD_GET_CLOCK, 0, clock, sizeof clock), OVIX_ERR_TIMEOUT);
+    ASSERT_TRUE(eventually([&] { return events.count() == 1; }));
+    EXPECT_EQ(events.at(0).sub, OVIX_DROP_SILENT);
+    EXPECT_EQ(Network_ClientIrcutControl(handle, 1), OVIX_ERR_DISCONNECTED);
+}
+
+} // namespace
