@@ -78,8 +78,10 @@ void CGuideMenu::on_init_dialog() {
 }
 
 void CGuideMenu::show_logo() {
-    // From the working directory, stretched to the frame; a missing file leaves it empty.
-    const QImage image(QStringLiteral("./logo.bmp"));
+    // From the working directory, else beside the program or in the installed data
+    // directory; stretched to the frame. No file anywhere leaves the frame empty.
+    QImage image(QStringLiteral("./logo.bmp"));
+    if (image.isNull()) image.load(QString::fromStdString(find_data_file("logo.bmp")));
     if (image.isNull()) {
         m_logo->clear();
         return;

@@ -5,7 +5,12 @@
  *
  * Handles and results are signed 32-bit. A handle of -1 means none. Result 0 is success;
  * positive results come from the device, negative ones from the library itself (below).
- * Texts are zero-terminated 8-bit strings. Records are little-endian and packed. */
+ * Texts are zero-terminated 8-bit strings. Records are little-endian and packed.
+ *
+ * The library writes nothing to its caller's standard error unless asked: with the
+ * environment variable OVIX_DEBUG_LOG set (to anything but empty or 0) when the library logs
+ * its first line, it writes a diagnostic line there for each failure (a refused connection,
+ * a dropped link, an unknown handle). */
 #ifndef OVIX_CLIENT_H
 #define OVIX_CLIENT_H
 

@@ -14,6 +14,14 @@ constexpr std::size_t kCodeCapacity = 128;
 constexpr std::size_t kTextCapacity = 128;
 constexpr const char* kDefaultId = "0409";
 
+// An installation's data directory seen from its program directory; the build sets it from
+// its install directories.
+#ifdef FLEETSET_DATA_FROM_PROGRAM
+constexpr const char* kDataFromProgram = FLEETSET_DATA_FROM_PROGRAM;
+#else
+constexpr const char* kDataFromProgram = "../share/fleetset";
+#endif
+
 struct LocaleId {
     const char* language;  // ISO 639 code as in the POSIX locale name
     const char* country;   // ISO 3166 code
@@ -59,6 +67,23 @@ bool contains_id(std::string_view codes, std::string_view id) {
     return it != codes.end();
 }
 
+// The language files in `directory` by name. The directory's own order differs between file
+// systems: sorted, the first matching file is the same everywhere.
+std::vector<std::string> lang_file_names(const std::string& directory) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code type_ec;
+        if (!it->is_regular_file(type_ec)) continue;
+        std::string name = it->path().filename().string();
+        if (name.find("lumora") != std::string::npos && name.find(".ini") != std::string::npos)
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 } // namespace
 
 std::string language_id_for_locale(std::string_view locale) {
@@ -97,22 +122,28 @@ std::string program_directory() {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-std::string find_lang_ini(const std::string& directory, const std::string& language_id) {
-    namespace fs = std::filesystem;
-    // The directory's own order differs between file systems: sort by name so that the
-    // first matching file is the same everywhere.
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code type_ec;
-        if (!it->is_regular_file(type_ec)) continue;
-        std::string name = it->path().filename().string();
-        if (name.find("lumora") != std::string::npos && name.find(".ini") != std::string::npos)
-            names.push_back(std::move(name));
-    }
-    std::sort(names.begin(), names.end());
+std::vector<std::string> data_directories(const std::string& program_dir) {
+    const std::filesystem::path installed = std::filesystem::path(program_dir) / kDataFromProgram;
+    return {program_dir, installed.lexically_normal().string()};
+}
 
-    for (const std::string& name : names) {
+std::string find_data_file(std::string_view name, const std::string& program_dir) {
+    for (const std::string& directory : data_directories(program_dir)) {
+        std::string path = directory + "/" + std::string(name);
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec)) return path;
+    }
+    return program_dir + "/" + std::string(name);
+}
+
+std::string find_lang_directory(const std::string& program_dir) {
+    for (const std::string& directory : data_directories(program_dir))
+        if (!lang_file_names(directory).empty()) return directory;
+    return program_dir;
+}
+
+std::string find_lang_ini(const std::string& directory, const std::string& language_id) {
+    for (const std::string& name : lang_file_names(directory)) {
         std::string path = directory + "/" + name;
         if (contains_id(read_ini_string(path, "CharsetType", "LanguageCode", kCodeCapacity), language_id))
             return path;

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Texts by IDS_ key from the language file beside the program. A language file is an INI
 // file whose name contains "lumora" and ".ini"; section CharsetType, key LanguageCode lists
@@ -18,6 +19,19 @@ std::string language_id_for_locale(std::string_view locale);
 
 // The directory of the running executable, without a trailing separator.
 std::string program_directory();
+
+// Where a program's data files (language files, logo) are looked for, in order: beside the
+// program, as in the build tree, then the data directory of an installation
+// (<prefix>/share/fleetset for a program in <prefix>/bin), found from the program's own place
+// so that a moved installation still finds it.
+std::vector<std::string> data_directories(const std::string& program_dir = program_directory());
+
+// The path of the data file `name` in the first of those directories that holds it; else
+// beside the program, whether or not it exists there.
+std::string find_data_file(std::string_view name, const std::string& program_dir = program_directory());
+
+// The first of those directories that holds a language file; else the program's directory.
+std::string find_lang_directory(const std::string& program_dir = program_directory());
 
 // Chooses the language file in `directory` for `language_id`: the first file in listing
 // order (sorted by name) whose LanguageCode, read with a capacity of 128, contains the

@@ -2,7 +2,10 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -17,6 +20,24 @@ std::mutex& sink_mutex() {
 DebugLogSink& custom_sink() {
     static DebugLogSink sink;
     return sink;
+}
+
+// Guarded by sink_mutex(); unset until the first line or an explicit choice.
+std::optional<bool>& stderr_enabled() {
+    static std::optional<bool> enabled;
+    return enabled;
+}
+
+bool enabled_by_environment() {
+    const char* value = std::getenv("OVIX_DEBUG_LOG");
+    return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+}
+
+// Caller holds sink_mutex().
+bool anyone_listens() {
+    if (custom_sink()) return true;
+    if (!stderr_enabled()) stderr_enabled() = enabled_by_environment();
+    return *stderr_enabled();
 }
 
 void write_stderr(std::string_view line) {
@@ -34,6 +55,11 @@ void write_stderr(std::string_view line) {
 } // namespace
 
 int debug_log(const char* format, ...) {
+    {
+        // Callers log freely (the codec logs every field); unheard lines cost no formatting.
+        std::lock_guard<std::mutex> lock(sink_mutex());
+        if (!anyone_listens()) return 0;
+    }
     char buffer[kLogBufferSize];
     va_list args;
     va_start(args, format);
@@ -46,7 +72,7 @@ int debug_log(const char* format, ...) {
     std::lock_guard<std::mutex> lock(sink_mutex());
     if (custom_sink())
         custom_sink()(line);
-    else
+    else if (anyone_listens())
         write_stderr(line);
     return 0;
 }
@@ -54,4 +80,9 @@ int debug_log(const char* format, ...) {
 void set_debug_log_sink(DebugLogSink sink) {
     std::lock_guard<std::mutex> lock(sink_mutex());
     custom_sink() = std::move(sink);
+}
+
+void set_debug_log_enabled(bool on) {
+    std::lock_guard<std::mutex> lock(sink_mutex());
+    stderr_enabled() = on;
 }

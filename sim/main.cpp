@@ -136,6 +136,7 @@ std::string describe(const FleetConfig& fleet) {
 int main(int argc, char** argv) {
     Options options;
     CLI::App app{"A fleet of simulated cameras that answers fleetset's discovery and device SDK. Run it inside scripts/netlab.sh."};
+    app.set_version_flag("--version", "fleetset-sim " FLEETSET_VERSION);
     app.add_option("--config", options.config_file, "JSON fleet description (see docs/simulator.md)")->check(CLI::ExistingFile);
     app.add_option("--count", options.count, "Default cameras to generate: MACs 00:1A:2B:00:00:01 up, addresses 10.77.1.1 up")
         ->check(CLI::Range(size_t{1}, max_generated_cameras()));
@@ -176,6 +177,8 @@ int main(int argc, char** argv) {
         set_debug_log_sink([](std::string_view line) {
             if (line.rfind("[sim]", 0) == 0) std::fwrite(line.data(), 1, line.size(), stderr);
         });
+    else
+        set_debug_log_enabled(true);
 
     FleetConfig config;
     try {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -90,6 +91,29 @@ TEST(LanguageId, FirstSetLocaleVariableDecides) {
         if (was_set[i]) ::setenv(names[i], saved[i].c_str(), 1);
         else ::unsetenv(names[i]);
     }
+}
+
+// An installed program keeps its data in <prefix>/share/fleetset; one run from the build tree
+// has it beside itself, and that copy wins.
+TEST(DataFiles, BesideTheProgramFirstThenTheInstalledDataDirectory) {
+    TempDir prefix;
+    const std::string bin = prefix.path() + "/bin";
+    const std::string data = prefix.path() + "/share/fleetset";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(data);
+    EXPECT_EQ(data_directories(bin), (std::vector<std::string>{bin, data}));
+
+    EXPECT_EQ(find_data_file("logo.bmp", bin), bin + "/logo.bmp");  // nowhere
+    EXPECT_EQ(find_lang_directory(bin), bin);
+    prefix.write("share/fleetset/logo.bmp", "BM");
+    prefix.write("share/fleetset/lumora_zh_CN.ini", lang_file("0804"));
+    EXPECT_EQ(find_data_file("logo.bmp", bin), data + "/logo.bmp");
+    EXPECT_EQ(find_lang_directory(bin), data);
+
+    prefix.write("bin/logo.bmp", "BM");
+    prefix.write("bin/lumora_en.ini", lang_file("0409"));
+    EXPECT_EQ(find_data_file("logo.bmp", bin), bin + "/logo.bmp");
+    EXPECT_EQ(find_lang_directory(bin), bin);
 }
 
 TEST(ProgramDirectory, HoldsThisProgramAndHasNoTrailingSlash) {
