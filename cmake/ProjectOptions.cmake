@@ -8,6 +8,12 @@ if(FLEETSET_SANITIZE)
   target_compile_options(fleetset_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(fleetset_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(FLEETSET_FUZZ)
+  # Coverage hooks for libFuzzer in every project source; only the fuzz executables link the
+  # fuzzer's main (tests/fuzz).
+  target_compile_options(fleetset_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(fleetset_options INTERFACE -fsanitize=address,undefined)
+endif()
 if(FLEETSET_SANITIZE_THREAD)
   target_compile_options(fleetset_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
   target_link_options(fleetset_options INTERFACE -fsanitize=thread)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test; then runs the
-# suite again under AddressSanitizer with UndefinedBehaviorSanitizer, and the threaded
-# engine's suites under ThreadSanitizer.
+# suite again under AddressSanitizer with UndefinedBehaviorSanitizer, the parsers' fuzz
+# targets briefly, and the threaded engine's suites under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +18,9 @@ run_preset() {
 
 run_preset ci
 run_preset asan
+# Every parser of outside bytes under libFuzzer, a fixed number of runs each over its seeds.
+echo "=== fuzz ==="
+scripts/fuzz.sh --ci
 # The windows are left out of this build (see the preset): Qt's own threads are not
 # instrumented and would show as races.
 # Recent kernels randomise mmap more than ThreadSanitizer's memory layout allows;
