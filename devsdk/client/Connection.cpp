@@ -97,6 +97,10 @@ int32_t Connection::write(uint16_t kind, uint32_t id, ByteView payload, ByteView
     if (!m_send_turn.acquire(lock_wait_ms)) return OVIX_ERR_TIMEOUT;
     Io io = m_stream->write(kind, id, payload, more, kPeerSilenceMs);
     m_send_turn.release();
+    return outcome(kind, io);
+}
+
+int32_t Connection::outcome(uint16_t kind, Io io) {
     if (io == Io::Ok) return OVIX_OK;
     DEBUG_LOCATION("ovix_client", "Connection::write");
     debug_log("cannot send %s frame, giving the connection up\n", kind_name(kind));
@@ -106,6 +110,15 @@ int32_t Connection::write(uint16_t kind, uint32_t id, ByteView payload, ByteView
 
 int32_t Connection::send(Kind kind, ByteView payload, ByteView more) {
     return write(static_cast<uint16_t>(kind), 0, payload, more, kPeerSilenceMs);
+}
+
+int32_t Connection::send_batch(Kind kind, std::span<const ByteView> payloads, bool& waited) {
+    waited = false;
+    if (m_dead) return OVIX_ERR_DISCONNECTED;
+    if (!m_send_turn.acquire(kPeerSilenceMs)) return OVIX_ERR_TIMEOUT;
+    Io io = m_stream->write_frames(static_cast<uint16_t>(kind), payloads, kPeerSilenceMs, waited);
+    m_send_turn.release();
+    return outcome(static_cast<uint16_t>(kind), io);
 }
 
 int32_t Connection::call(Kind kind, ByteView payload, Bytes* data, int64_t timeout_ms) {
@@ -179,8 +192,8 @@ void Connection::reader_loop(std::shared_ptr<Connection> self) {
     { std::lock_guard<std::mutex> started(m_mutex); }
     m_reader_id = std::this_thread::get_id();
     Io io = Io::Ok;
+    Frame frame;  // kept across reads: its buffer takes the next long payload
     for (;;) {
-        Frame frame;
         io = m_stream->read(frame, Clock::now_ms() + kReaderSliceMs);
         if (m_closing) break;
         int64_t now = Clock::now_ms();

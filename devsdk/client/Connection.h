@@ -34,6 +34,8 @@ public:
     int32_t call(Kind kind, ByteView payload, Bytes* data = nullptr, int64_t timeout_ms = 0);
     // Sends a frame that has no answer.
     int32_t send(Kind kind, ByteView payload, ByteView more = {});
+    // Several such frames in one turn of the line (FrameStream::write_frames).
+    int32_t send_batch(Kind kind, std::span<const ByteView> payloads, bool& waited);
     // An empty frame, only if the line is free right now and takes it at once (pings, the
     // goodbye of a logout).
     void try_send(Kind kind, uint32_t id);
@@ -56,6 +58,7 @@ private:
     void keep_alive(int64_t now);
     uint32_t new_id();
     int32_t write(uint16_t kind, uint32_t id, ByteView payload, ByteView more, int64_t lock_wait_ms);
+    int32_t outcome(uint16_t kind, Io io);
     void give_up(int32_t reason);
     void fail_pending();
 

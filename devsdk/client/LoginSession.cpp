@@ -60,6 +60,10 @@ int32_t LoginSession::send(Kind kind, ByteView payload, ByteView more) {
     return m_connection->send(kind, payload, more);
 }
 
+int32_t LoginSession::send_batch(Kind kind, std::span<const ByteView> payloads, bool& waited) {
+    return m_connection->send_batch(kind, payloads, waited);
+}
+
 bool LoginSession::alive() const {
     return m_connection->alive();
 }

@@ -25,6 +25,7 @@ public:
 
     int32_t call(Kind kind, ByteView payload, Bytes* data = nullptr);
     int32_t send(Kind kind, ByteView payload, ByteView more = {});
+    int32_t send_batch(Kind kind, std::span<const ByteView> payloads, bool& waited);
     bool alive() const;
 
     // One upgrade at a time per login; false when another one is attached.

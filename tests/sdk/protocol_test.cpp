@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace ovix;
 
@@ -192,6 +194,48 @@ TEST_F(ProtocolStream, FramesArrivingInPiecesComeOutWholeAndInOrder) {
     ASSERT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Ok);
     EXPECT_EQ(frame.id, 6u);
     EXPECT_TRUE(frame.payload.empty());
+}
+
+// Payloads longer than the read buffer are received into the frame's own buffer, which the
+// reader keeps and the stream takes back for the next long one: no stale or missing bytes when
+// the lengths change, whatever the pieces the bytes come in.
+TEST_F(ProtocolStream, LongAndShortFramesInOddPiecesComeOutWholeIntoOneKeptFrame) {
+    auto pattern = [](size_t size, uint8_t seed) {
+        Bytes out(size);
+        for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(i * 7 + seed);
+        return out;
+    };
+    const std::vector<Bytes> payloads = {pattern(40000, 1), pattern(5, 2), pattern(20000, 3), {}, pattern(40000, 4)};
+    Bytes bytes;
+    for (size_t i = 0; i < payloads.size(); ++i) {
+        Bytes one = framed(0x21, static_cast<uint32_t>(i), payloads[i]);
+        bytes.insert(bytes.end(), one.begin(), one.end());
+    }
+    Frame frame;
+    std::vector<Bytes> got;
+    for (size_t at = 0; at < bytes.size(); at += 7001) {
+        raw(Bytes(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(std::min(bytes.size(), at + 7001))));
+        while (reader->read(frame, Clock::now_ms()) == Io::Ok) {
+            EXPECT_EQ(frame.id, got.size());
+            got.push_back(frame.payload);
+        }
+    }
+    EXPECT_EQ(got, payloads);
+
+    // Written as one batch, read as the frames they are; a batch beyond the bound sends nothing.
+    FrameStream writer(::dup(writer_fd));
+    const std::vector<ByteView> batch(payloads.begin(), payloads.end());
+    bool waited = true;
+    ASSERT_EQ(writer.write_frames(0x21, batch, 1000, waited), Io::Ok);
+    EXPECT_FALSE(waited);
+    const std::vector<ByteView> too_many(FrameStream::kMaxBatchFrames + 1, ByteView(payloads[1]));
+    EXPECT_EQ(writer.write_frames(0x21, too_many, 1000, waited), Io::Failed);
+    EXPECT_FALSE(writer.broken());
+    for (const Bytes& payload : payloads) {
+        ASSERT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Ok);
+        EXPECT_EQ(frame.payload, payload);
+    }
+    EXPECT_EQ(reader->read(frame, Clock::now_ms()), Io::Timeout);
 }
 
 TEST_F(ProtocolStream, GarbageAndHugeLengthsAreRefusedAtTheHeader) {

@@ -127,8 +127,8 @@ void FakeDevice::serve(std::shared_ptr<Peer> peer) {
     Nonce nonce = random_nonce();
     bool greeted = greet(*peer, nonce);
     bool logged_in = false;
+    Frame frame;  // kept across reads: its buffer takes the next long payload
     while (!m_stop) {
-        Frame frame;
         Io io = peer->stream.read(frame, Clock::now_ms() + kSliceMs);
         if (io == Io::Timeout) continue;
         if (io != Io::Ok) break;
