@@ -166,8 +166,17 @@ protected:
             << process_status(m_sim->pid(), "Threads") << " threads, " << m_threads << " before";
         const long grown_kb = process_status(m_sim->pid(), "VmRSS") - m_memory_kb;
         RecordProperty("sim_memory_growth_kb", std::to_string(grown_kb));
-        EXPECT_LT(grown_kb, 8 * 1024);
+        EXPECT_LT(grown_kb, kMemoryGrowthLimitKb);
     }
+
+    // AddressSanitizer holds freed memory back in its quarantine, which shows as resident
+    // growth of some tens of MB under the hostile connections' churn; a buffer kept per lying
+    // length would still be far above it.
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr long kMemoryGrowthLimitKb = 48 * 1024;
+#else
+    static constexpr long kMemoryGrowthLimitKb = 8 * 1024;
+#endif
 
     support::TempDir work{"fleetset-device-smoke"};
     std::unique_ptr<ChildProcess> m_sim;
