@@ -37,6 +37,7 @@ Connection::Connection(std::unique_ptr<FrameStream> stream, uint32_t next_id, Pu
     : m_stream(std::move(stream)), m_push(std::move(push)), m_drop(std::move(drop)), m_next_id(next_id) {
     m_last_received = Clock::now_ms();
     m_last_ping = m_last_received.load();
+    m_last_sent = m_last_received.load();
 }
 
 int32_t Connection::start(std::unique_ptr<FrameStream> stream, uint32_t next_id, PushHandler push, DropHandler drop,
@@ -97,6 +98,7 @@ int32_t Connection::write(uint16_t kind, uint32_t id, ByteView payload, ByteView
     if (!m_send_turn.acquire(lock_wait_ms)) return OVIX_ERR_TIMEOUT;
     Io io = m_stream->write(kind, id, payload, more, kPeerSilenceMs);
     m_send_turn.release();
+    if (io == Io::Ok) m_last_sent = Clock::now_ms();
     return outcome(kind, io);
 }
 
@@ -118,6 +120,7 @@ int32_t Connection::send_batch(Kind kind, std::span<const ByteView> payloads, bo
     if (!m_send_turn.acquire(kPeerSilenceMs)) return OVIX_ERR_TIMEOUT;
     Io io = m_stream->write_frames(static_cast<uint16_t>(kind), payloads, kPeerSilenceMs, waited);
     m_send_turn.release();
+    if (io == Io::Ok) m_last_sent = Clock::now_ms();
     return outcome(static_cast<uint16_t>(kind), io);
 }
 
@@ -179,11 +182,15 @@ void Connection::try_send(Kind kind, uint32_t id) {
     if (!m_send_turn.try_acquire()) return;
     Io io = m_stream->write(static_cast<uint16_t>(kind), id, {}, {}, kPingStallMs);
     m_send_turn.release();
+    if (io == Io::Ok) m_last_sent = Clock::now_ms();
     if (io != Io::Ok && (io != Io::Timeout || m_stream->broken())) give_up(drop_reason(io));
 }
 
+// A ping when either side has been quiet: a quiet device may be gone, and a device that only
+// sends (live pictures) hears nothing from us and ends the login at its idle limit.
 void Connection::keep_alive(int64_t now) {
-    if (now - m_last_received < kKeepaliveIdleMs || now - m_last_ping < kKeepaliveIdleMs) return;
+    if (now - m_last_ping < kKeepaliveIdleMs) return;
+    if (now - m_last_received < kKeepaliveIdleMs && now - m_last_sent < kKeepaliveIdleMs) return;
     m_last_ping = now;
     try_send(Kind::Ping, new_id());
 }
@@ -203,6 +210,7 @@ void Connection::reader_loop(std::shared_ptr<Connection> self) {
                 io = Io::Garbage;
                 break;
             }
+            keep_alive(now);
             continue;
         }
         if (io != Io::Timeout) break;

@@ -77,6 +77,7 @@ private:
     std::atomic<int32_t> m_reason{0};
     std::atomic<int64_t> m_last_received{0};
     std::atomic<int64_t> m_last_ping{0};
+    std::atomic<int64_t> m_last_sent{0};
     std::atomic<std::thread::id> m_reader_id{};
     std::thread m_reader;
 };

@@ -155,3 +155,30 @@ TEST_F(DeviceTest, OpenMicrophoneSendsASteadyOneKilohertzTone) {
     ASSERT_TRUE(eventually([&] { return screen.count() >= shown + 5; }));
     EXPECT_EQ(speaker.count(), heard);
 }
+
+// A viewer only receives while pictures stream, yet the camera ends a login it hears nothing
+// from after a minute: the client's keep-alive must reach it. Three minutes of camera time.
+TEST_F(DeviceTest, LiveViewOutlastsTheCamerasIdleLimit) {
+    start(1, [](CameraConfig& camera) { camera.device.frame_rate = 2; });
+    const int32_t handle = login();
+    const ovix_live_preview preview{0, 0, 1};
+    Screen screen;
+    int32_t live = -1;
+    ASSERT_EQ(Network_ClientStartLive(&live, handle, &preview, 0, 0), OVIX_OK);
+    const StopLiveAtExit stop_live{live};
+    ASSERT_EQ(screen.show(live), OVIX_OK);
+    Clock::set_speed(30.0);
+    const int64_t begin = Clock::now_ms();
+    int last_count = 0;
+    for (int64_t minute_part = 1; minute_part <= 9; ++minute_part) {
+        Clock::sleep_ms(begin + minute_part * 20000 - Clock::now_ms());
+        EXPECT_GT(screen.count(), last_count) << "no picture in the 20 s before " << minute_part * 20 << " s";
+        last_count = screen.count();
+    }
+    Clock::set_speed(1.0);
+    EXPECT_EQ(camera().device_state().active_logins, 1);
+    ovix_clock clock{};
+    EXPECT_EQ(patiently([&] { return Network_ClientGetDeviceConfig(handle, OVIX_CMD_GET_CLOCK, 0, &clock, sizeof clock); }),
+              OVIX_OK)
+        << "the login still answers";
+}
