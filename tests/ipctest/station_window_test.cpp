@@ -7,6 +7,7 @@
 #include "ui/ipctest/CIpcTest.h"
 #include "ui/ipctest/IpcTestForm.h"
 #include "ui/ipctest/IpcTestIds.h"
+#include "ui/ipctest/QrCodeView.h"
 #include "ui/ipctest/VideoFrameView.h"
 
 #include <QCheckBox>
@@ -21,7 +22,12 @@
 
 #include <QDialog>
 
+#include <QApplication>
+
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <thread>
 #include <map>
 #include <fstream>
 #include <sstream>
@@ -196,9 +202,10 @@ TEST_F(StationWindow, PtzEdgesZoomCentreAndFullScreenRoundTrip) {
 }
 
 TEST_F(StationWindow, PassThenNgLeavesOneRecordAndAHostileMacWritesNothing) {
-    ctl<QPushButton>(PassButton)->click();  // nobody logged in
+    EXPECT_FALSE(ctl(PassButton)->isEnabled()) << "nobody logged in";
+    window->write_record(true);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, t("IDS_MODULE_GET_PARAM_FAILED"));
+    EXPECT_EQ(messages[0].text, t("IDS_CAMERA_GONE"));
     EXPECT_EQ(messages[0].caption, t("IDS_WARNING"));
     add("AA:BB:CC:DD:EE:01", 2);
     open_row(0);
@@ -217,6 +224,76 @@ TEST_F(StationWindow, PassThenNgLeavesOneRecordAndAHostileMacWritesNothing) {
         files += entry.is_regular_file() && entry.path().extension() == ".txt" && entry.path().filename() != "send.txt" &&
                  entry.path().filename() != "recv.txt";
     EXPECT_EQ(files, 1u);
+}
+
+// An operator scans the QR code on screen onto the box: nothing of one camera may remain
+// once another is opened, a session ends, or the camera goes away.
+TEST_F(StationWindow, IdentityAndVerdictButtonsBelongToTheOpenSessionOnly) {
+    const auto identity_shown = [&] {
+        return !ctl<QLabel>(UidValue)->text().isEmpty() || !ctl<QLabel>(PidValue)->text().isEmpty() ||
+               !ctl<QLabel>(TfCardValue)->text().isEmpty() || window->form().qr->has_symbol();
+    };
+    add("AA:BB:CC:DD:EE:02", 200);
+    add("AA:BB:CC:DD:EE:03", 200);
+    open_row(0);
+    EXPECT_EQ(ctl<QLabel>(UidValue)->text(), "UID123");
+    EXPECT_TRUE(window->form().qr->has_symbol());
+    EXPECT_TRUE(ctl(PassButton)->isEnabled() && ctl(NgButton)->isEnabled());
+
+    // Camera 03 fails its version check: the session ends logged in, with none of 02 shown.
+    ctl<QLineEdit>(VersionEdit)->setText("9.9.9");
+    emit list()->itemDoubleClicked(list()->topLevelItem(1), 0);
+    ASSERT_TRUE(wait_for([&] { return window->session_idle(); }));
+    settle();
+    EXPECT_EQ(lines(), std::vector<std::string>{"t-version_error"});
+    EXPECT_FALSE(identity_shown());
+    EXPECT_FALSE(ctl(PassButton)->isEnabled() || ctl(NgButton)->isEnabled());
+
+    // The camera drops a running session: the live line says so, the tests and the verdict go.
+    open_row(0);
+    ASSERT_TRUE(identity_shown());
+    sdk.drop();
+    settle();
+    EXPECT_EQ(lines(), (std::vector<std::string>{"t-version_normal", "t-support_white_light", "t-support_mic",
+                                                 "t-support_speaker", "t-live_eroor", "t-manual_operation"}));
+    EXPECT_EQ(messages.back().text, t("IDS_CAMERA_GONE"));
+    EXPECT_EQ(window->login_handle(), -1);
+    EXPECT_FALSE(identity_shown());
+    for (int id : {MicButton, IrcutOpenButton, PassButton, NgButton}) EXPECT_FALSE(ctl(id)->isEnabled()) << id;
+    EXPECT_FALSE(window->form().video->isVisible());
+}
+
+// Stop while a session is still logging in on its thread: the window ends idle, and the
+// session's outcome arriving afterwards shows nothing.
+TEST_F(StationWindow, StopDuringASlowLoginLeavesTheIdleState) {
+    add("AA:BB:CC:DD:EE:02", 200);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    sdk.on_call = [released](const std::string& line) {
+        if (line.rfind("login", 0) == 0) released.wait();
+    };
+    ctl<QLineEdit>(VersionEdit)->setText("1.2.3");
+    emit list()->itemDoubleClicked(list()->topLevelItem(0), 0);
+    ASSERT_TRUE(wait_for([&] { return !sdk.calls("login").empty(); }));
+    ctl<QPushButton>(StartButton)->click();  // start
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        release.set_value();
+    });
+    ctl<QPushButton>(StartButton)->click();  // stop, waits for the login to end
+    releaser.join();
+    ASSERT_TRUE(wait_for([&] { return window->session_idle(); }));
+    settle();
+    EXPECT_EQ(ctl<QPushButton>(StartButton)->text(), t("IDS_START_EXECUTION"));
+    EXPECT_EQ(window->form().results->count(), 0);
+    EXPECT_FALSE(window->form().video->isVisible());
+    EXPECT_EQ(window->login_handle(), -1);
+    EXPECT_EQ(window->live_handle(), -1);
+    EXPECT_TRUE(ctl<QLabel>(UidValue)->text().isEmpty());
+    EXPECT_FALSE(window->form().qr->has_symbol());
+    for (int id : kTestControls) EXPECT_FALSE(ctl(id)->isEnabled()) << id;
+    EXPECT_FALSE(ctl(PassButton)->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(StationWindow, ShortVersionIsRefusedAndANetworkErrorOpensNothing) {

@@ -49,6 +49,7 @@ public:
     MOCK_METHOD(int32_t, ircut_control, (int32_t, int32_t), (override));
     MOCK_METHOD(int32_t, ptz_control, (int32_t, int32_t, const ovix_ptz&), (override));
     MOCK_METHOD(int32_t, play_voice_test, (int32_t, int32_t), (override));
+    MOCK_METHOD(int32_t, set_event_callback, (int32_t, ovix_event_callback, void*), (override));
 
     MockStationSdk() {
         using ::testing::_;
@@ -112,6 +113,28 @@ public:
         ON_CALL(*this, play_voice_test(_, _)).WillByDefault([this](int32_t h, int32_t v) {
             return record("voice", {h, v});
         });
+        // Kept, not recorded: drop() plays the camera ending the login.
+        ON_CALL(*this, set_event_callback(_, _, _))
+            .WillByDefault([this](int32_t h, ovix_event_callback callback, void* context) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_event = {h, callback, context};
+                return int32_t{OVIX_OK};
+            });
+    }
+
+    // The camera closes the login, as the library reports it (on the caller's thread here).
+    void drop(int32_t reason = OVIX_DROP_CLOSED) {
+        Event event;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            event = m_event;
+        }
+        if (!event.callback) return;
+        ovix_event e{};
+        e.login_handle = event.handle;
+        e.main = OVIX_EVENT_LOGIN_DROPPED;
+        e.sub = reason;
+        event.callback(event.handle, &e, event.context);
     }
 
     std::vector<std::string> calls() const {
@@ -145,6 +168,12 @@ private:
         return record(line);
     }
 
+    struct Event {
+        int32_t handle = -1;
+        ovix_event_callback callback = nullptr;
+        void* context = nullptr;
+    };
     mutable std::mutex m_mutex;
     std::vector<std::string> m_calls;
+    Event m_event;
 };

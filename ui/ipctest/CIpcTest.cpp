@@ -6,6 +6,7 @@
 #include "ui/ipctest/IpcTestForm.h"
 #include "ui/ipctest/IpcTestIds.h"
 #include "ui/ipctest/MicPlayer.h"
+#include "ui/ipctest/QrCodeView.h"
 #include "ui/ipctest/VideoFrameView.h"
 #include "ui/shared/ProgramIcon.h"
 
@@ -13,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -125,6 +127,7 @@ void CIpcTest::OnInitDialog() {
     control(SearchButton)->setEnabled(false);
     control(DeviceList)->setEnabled(false);
     set_test_controls(false);
+    clear_identity();
 }
 
 void CIpcTest::get_more_ip() {
@@ -255,6 +258,13 @@ void CIpcTest::set_test_controls(bool enabled) {
     for (int id : kTestControls) control(id)->setEnabled(enabled);
 }
 
+void CIpcTest::clear_identity() {
+    for (int id : {UidValue, PidValue, TfCardValue}) control_as<QLabel>(id)->clear();
+    m_form->qr->clear();
+    control(PassButton)->setEnabled(false);
+    control(NgButton)->setEnabled(false);
+}
+
 void CIpcTest::show_message(const char* text_key, const char* caption_key, QMessageBox::Icon icon) {
     m_message_box(this, lang(text_key), lang(caption_key), icon);
 }
@@ -278,6 +288,7 @@ void CIpcTest::close_test() {
     m_discovery.StopDiscovery();
     if (m_thread[0].IsRunning()) m_thread[0].Stop();
     ++m_watch_generation;
+    ++m_session_generation;
     join_session_thread();
     {
         // The service first, so that a timed test still switches its lamp or microphone off.

@@ -134,7 +134,13 @@ private:
     std::function<std::string(const std::string&)> text_source() const;
     void post(std::function<void()> task);
     void set_test_controls(bool enabled);
-    void apply_outcome(const SessionOutcome& outcome);
+    // UID, PID, TF card and QR code belong to one session: emptied whenever it ends, and PASS
+    // and NG with them, so that nothing of one camera is ever shown or recorded for another.
+    void clear_identity();
+    void apply_outcome(const SessionOutcome& outcome, uint64_t generation);
+    // The camera ended the login by itself (reboot, power, cable): on the window thread.
+    void on_session_dropped(int32_t login_handle);
+    static int32_t on_device_event(int32_t login_handle, const ovix_event* event, void* context);
     void show_message(const char* text_key, const char* caption_key, QMessageBox::Icon icon);
     // Stop live view and log out; both handles -1. Under the session lock.
     void close_session_locked();
@@ -162,6 +168,9 @@ private:
     std::mutex m_session_mutex;  // opening, closing, and the service thread's start and stop
     std::thread m_session_thread;
     std::atomic<bool> m_session_busy{false};
+    // Counts session openings and stops: an outcome queued by an opening that a stop or a
+    // newer opening has overtaken is dropped.
+    std::atomic<uint64_t> m_session_generation{0};
 
     // Snapshots the window thread keeps for the other threads.
     mutable std::mutex m_snapshot_mutex;

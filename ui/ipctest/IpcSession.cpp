@@ -117,13 +117,17 @@ void CIpcTest::on_start_button() {
 void CIpcTest::stop_execution() {
     control_as<QPushButton>(StartButton)->setText(lang("IDS_START_EXECUTION"));
     m_executing = false;
+    // First, so that a session still opening on its thread shows nothing when it is done.
+    ++m_session_generation;
     {
         std::lock_guard<std::mutex> lock(m_session_mutex);
         close_session_locked();
     }
     for (int id : {AutoShowCheck, VersionCheckBox, VersionEdit}) control(id)->setEnabled(true);
     m_form->video->hide();
+    m_form->video->clear_picture();
     set_test_controls(false);
+    clear_identity();
     m_form->results->clear();
 }
 
@@ -167,6 +171,7 @@ void CIpcTest::start_service_locked() {
 
 int CIpcTest::ipc_login_live(int item) {
     std::lock_guard<std::mutex> lock(m_session_mutex);
+    const uint64_t generation = ++m_session_generation;
     stop_service_locked();
 
     SessionInputs in;
@@ -183,6 +188,7 @@ int CIpcTest::ipc_login_live(int item) {
     in.video_target = m_form->video->render_target();
     post([this] {
         set_test_controls(false);
+        clear_identity();
         m_form->results->clear();
         m_form->video->clear_picture();
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -194,14 +200,20 @@ int CIpcTest::ipc_login_live(int item) {
     m_login_handle = outcome.login_handle;
     m_live_handle = outcome.live_handle;
     if (outcome.live_handle != -1) m_mic->attach(m_sdk, outcome.live_handle);
-    post([this, outcome] { apply_outcome(outcome); });
+    if (outcome.login_handle != -1) m_sdk.set_event_callback(outcome.login_handle, &CIpcTest::on_device_event, this);
+    post([this, outcome, generation] { apply_outcome(outcome, generation); });
     if (outcome.result != 0) return -1;
     start_service_locked();
     return 0;
 }
 
-void CIpcTest::apply_outcome(const SessionOutcome& outcome) {
+void CIpcTest::apply_outcome(const SessionOutcome& outcome, uint64_t generation) {
     QApplication::restoreOverrideCursor();
+    if (generation != m_session_generation.load()) {
+        DEBUG_LOCATION(kFile, "CIpcTest::apply_outcome");
+        debug_log("outcome of an overtaken session dropped\n");
+        return;
+    }
     if (outcome.network_error) {
         show_message("IDS_NETWORK_ERROR", "IDS_ERROR", QMessageBox::Warning);
         return;
@@ -224,6 +236,44 @@ void CIpcTest::apply_outcome(const SessionOutcome& outcome) {
     if (outcome.live)
         for (int id : {IrcutOpenButton, IrcutCloseButton, Zoom1xButton, Zoom5xButton, ZoomResetButton})
             control(id)->setEnabled(true);
+    const bool session_up = outcome.result == 0;
+    control(PassButton)->setEnabled(session_up);
+    control(NgButton)->setEnabled(session_up);
+}
+
+int32_t CIpcTest::on_device_event(int32_t login_handle, const ovix_event* event, void* context) {
+    if (!event || event->main != OVIX_EVENT_LOGIN_DROPPED) return 0;
+    auto* self = static_cast<CIpcTest*>(context);
+    DEBUG_LOCATION(kFile, "CIpcTest::on_device_event");
+    debug_log("login %d dropped, reason %d\n", login_handle, event->sub);
+    self->post([self, login_handle] { self->on_session_dropped(login_handle); });
+    return 0;
+}
+
+void CIpcTest::on_session_dropped(int32_t login_handle) {
+    // A login of an earlier session: that one was closed on purpose.
+    if (login_handle != m_login_handle.load()) return;
+    {
+        std::unique_lock<std::mutex> lock(m_session_mutex, std::try_to_lock);
+        // Busy: a new session is being opened, and it closes this one itself.
+        if (!lock.owns_lock() || login_handle != m_login_handle.load()) return;
+        ++m_session_generation;
+        close_session_locked();
+    }
+    const QString live_ok = lang("IDS_LIVE_NORMAL");
+    const QString live_failed = lang("IDS_LIVE_EROOR");
+    bool replaced = false;
+    for (int row = 0; row < m_form->results->count(); ++row) {
+        if (m_form->results->item(row)->text() != live_ok) continue;
+        m_form->results->item(row)->setText(live_failed);
+        replaced = true;
+    }
+    if (!replaced) m_form->results->addItem(live_failed);
+    m_form->video->hide();
+    m_form->video->clear_picture();
+    set_test_controls(false);
+    clear_identity();
+    show_message("IDS_CAMERA_GONE", "IDS_WARNING", QMessageBox::Warning);
 }
 
 int CIpcTest::ThreadFunc(uint32_t argument) {
@@ -245,7 +295,10 @@ int CIpcTest::watch_pass() {
         current = m_cur_uuid;
         netcard = m_inputs.netcard;
     }
-    switch (watch_decision(row0, current, m_executing.load())) {
+    const WatchAction action = watch_decision(row0, current, m_executing.load());
+    // Whatever the watch does next, the picture shown must be the first row's camera.
+    if (row0 != current && action == WatchAction::End) post([this] { m_form->video->hide(); });
+    switch (action) {
     case WatchAction::End:
         return 1;
     case WatchAction::RefreshEmpty: {
@@ -254,6 +307,7 @@ int CIpcTest::watch_pass() {
             if (generation != m_watch_generation.load()) return;
             m_form->video->hide();
             set_test_controls(false);
+            clear_identity();
             clear_rows(false);
         });
         {

@@ -114,9 +114,12 @@ void CIpcTest::toggle_full_screen() {
 void CIpcTest::write_record(bool pass) {
     // Read afresh at every press: the record carries what the camera says of itself now.
     ovix_device_info info{};
-    if (m_sdk.get_device_config(m_login_handle.load(), OVIX_CMD_DEVICE_INFO, &info, static_cast<int32_t>(sizeof info)) !=
-        OVIX_OK) {
-        show_message("IDS_MODULE_GET_PARAM_FAILED", "IDS_WARNING", QMessageBox::Warning);
+    const int32_t read =
+        m_sdk.get_device_config(m_login_handle.load(), OVIX_CMD_DEVICE_INFO, &info, static_cast<int32_t>(sizeof info));
+    if (read != OVIX_OK) {
+        // A camera that has gone cannot be judged: say so rather than that a read failed.
+        const bool gone = read == OVIX_ERR_DISCONNECTED || read == OVIX_ERR_BAD_HANDLE;
+        show_message(gone ? "IDS_CAMERA_GONE" : "IDS_MODULE_GET_PARAM_FAILED", "IDS_WARNING", QMessageBox::Warning);
         DEBUG_LOCATION(kFile, pass ? "CIpcTest::OnBnClickedButtonWriteTestRecord" : "CIpcTest::OnBnClickedButtonWriteTestNg");
         return;
     }

@@ -36,6 +36,9 @@ public:
     int32_t play_voice_test(int32_t handle, int32_t value) override {
         return Network_ClientPlayVoiceData_test(handle, value);
     }
+    int32_t set_event_callback(int32_t handle, ovix_event_callback callback, void* context) override {
+        return Network_ClientSetEventCB(handle, callback, context);
+    }
 };
 
 } // namespace

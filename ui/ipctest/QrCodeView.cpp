@@ -22,6 +22,12 @@ void QrCodeView::set_text(const QString& text) {
     update();
 }
 
+void QrCodeView::clear() {
+    m_filled = false;
+    m_symbol.reset();
+    update();
+}
+
 QSize QrCodeView::sizeHint() const {
     // A version 1 symbol (21 modules) with the same margin on every side.
     const int side = 2 * kOriginPixels + 21 * kModulePixels;

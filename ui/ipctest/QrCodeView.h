@@ -21,6 +21,9 @@ public:
     // Shows the symbol of `text` (as UTF-8). An empty text leaves the view as it was; a text
     // the encoder refuses leaves the area white.
     void set_text(const QString& text);
+    // No symbol at all: the session it belonged to has ended.
+    void clear();
+    bool has_symbol() const { return m_symbol.has_value(); }
 
     QSize sizeHint() const override;
 

@@ -24,6 +24,9 @@ public:
     virtual int32_t ircut_control(int32_t handle, int32_t open) = 0;
     virtual int32_t ptz_control(int32_t handle, int32_t channel, const ovix_ptz& command) = 0;
     virtual int32_t play_voice_test(int32_t handle, int32_t value) = 0;
+    // The login's event callback (Network_ClientSetEventCB): how the station hears that the
+    // camera dropped the login.
+    virtual int32_t set_event_callback(int32_t handle, ovix_event_callback callback, void* context) = 0;
 };
 
 // The real one, forwarding to the SDK library. The window initialises the library itself.
