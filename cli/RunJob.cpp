@@ -7,13 +7,17 @@
 #include "cli/JobPlan.h"
 #include "cli/JobScheduler.h"
 #include "cli/OptionStepInputs.h"
+#include "cli/PlanReport.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/RunHistory.h"
 #include "cli/RunReport.h"
+#include "cli/RunSummary.h"
 #include "cli/StopSignal.h"
 #include "devsdk/ovix_client.h"
 #include "discovery/Discovery.h"
 #include "discovery/PrintableText.h"
 #include "foundation/Clock.h"
+#include "history/JobHistory.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -87,9 +91,51 @@ struct SdkSession {
     }
 };
 
-} // namespace
+// The dry run's answer: what the job would do to each device found, and why it would leave
+// out the others.
+int print_plan(const RunOptions& options, const DeviceSelection& selection, const JobPlan& plan, const DeviceTable& table,
+               RunSummary& summary) {
+    std::string steps;
+    for (const std::string& name : step_flag_names(options.steps)) steps += (steps.empty() ? "" : ",") + name;
+    std::vector<PlanLine> lines;
+    const auto line = [&](int row, const char* action, const std::string& new_ip) {
+        const DeviceRow device = table.row(static_cast<size_t>(row)).value_or(DeviceRow{});
+        const bool runs = std::string(action) == "run";
+        lines.push_back(PlanLine{device.mac, device.ip, device.version, "device-sdk", action, runs ? steps : "", new_ip});
+    };
+    for (const auto& batch : plan.batches)
+        for (const JobDevice& device : batch) line(device.row, "run", device.new_ip);
+    for (int row : selection.up_to_date) line(row, "up to date", "");
+    for (int row : selection.without_version) line(row, "no version", "");
+    for (const std::string& name : selection.missing) lines.push_back(PlanLine{name, "", "", "", "not found", "", ""});
+    summary.devices = static_cast<int>(lines.size());
+    summary.planned = static_cast<int>(selection.rows.size());
+    summary.up_to_date = static_cast<int>(selection.up_to_date.size());
+    summary.unsupported = static_cast<int>(selection.without_version.size());
+    summary.not_found = static_cast<int>(selection.missing.size());
+    if (!write_report(options, format_plan(lines, options.format))) {
+        complain("cannot write the plan to " + (options.report_file.empty() ? std::string("standard output") : options.report_file));
+        return 1;
+    }
+    std::fprintf(stderr, "fleetset-cli run: dry run, nothing sent: %zu %s would be worked on\n", selection.rows.size(),
+                 selection.rows.size() == 1 ? "device" : "devices");
+    return 0;
+}
 
-int run_job(const RunOptions& options, const EnglishTexts& texts) {
+void count_reports(const std::vector<DeviceReport>& reports, const DeviceSelection& selection, RunSummary& summary) {
+    summary.devices = static_cast<int>(reports.size());
+    summary.unsupported = static_cast<int>(selection.without_version.size());
+    summary.not_found = static_cast<int>(selection.missing.size());
+    summary.up_to_date = static_cast<int>(selection.up_to_date.size());
+    for (const DeviceReport& report : reports) {
+        (device_succeeded(report) ? summary.done : summary.failed) += 1;
+        summary.changed += std::count(report.steps.begin(), report.steps.end(), "ok") > 0 ? 1 : 0;
+    }
+}
+
+// The run up to its report. ran: the job was started, so its devices belong in the history.
+int run_devices(const RunOptions& options, const EnglishTexts& texts, RunSummary& summary, std::vector<DeviceReport>& reports,
+                bool& ran) {
     StopSignal stop;
     SdkSession sdk;
     if (!sdk.ready) {
@@ -131,6 +177,10 @@ int run_job(const RunOptions& options, const EnglishTexts& texts) {
         complain(plan.refusal);
         return 2;
     }
+    if (options.dry_run) {
+        discovery.StopDiscovery();
+        return print_plan(options, selection, plan, table, summary);
+    }
 
     std::vector<int> reported = selection.rows;
     reported.insert(reported.end(), selection.without_version.begin(), selection.without_version.end());
@@ -170,6 +220,7 @@ int run_job(const RunOptions& options, const EnglishTexts& texts) {
     launch.user = options.user;
     launch.password = options.password;
     launch.local_address = options.interface_address;
+    ran = true;
     {
         JobScheduler scheduler(discovery, table, inputs, neighbours, hooks);
         scheduler.run(launch, plan.batches, plan.max_alive);
@@ -177,10 +228,10 @@ int run_job(const RunOptions& options, const EnglishTexts& texts) {
     display.redraw(lines(), true);
     discovery.StopDiscovery();
 
-    std::vector<DeviceReport> reports;
     const int64_t now = Clock::now_ms();
     for (const DeviceRun& run : runs.runs())
         reports.push_back(device_report(run, table.row(static_cast<size_t>(run.row)).value_or(DeviceRow{}), now));
+    count_reports(reports, selection, summary);
     size_t failed = selection.missing.size();
     for (const DeviceReport& report : reports) failed += device_succeeded(report) ? 0 : 1;
     if (!write_report(options, format_run_report(reports, options.format))) {
@@ -191,4 +242,24 @@ int run_job(const RunOptions& options, const EnglishTexts& texts) {
                  reports.size() == 1 ? "device" : "devices", reports.size() - (failed - selection.missing.size()),
                  failed - selection.missing.size());
     return failed == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int run_job(const RunOptions& options, const EnglishTexts& texts) {
+    RunSummary summary;
+    summary.dry_run = options.dry_run;
+    summary.started = history_time_now();
+    std::vector<DeviceReport> reports;
+    bool ran = false;
+    int exit_code = run_devices(options, texts, summary, reports, ran);
+    summary.ended = history_time_now();
+    summary.exit_code = exit_code;
+    // The report is out by now: the history cannot cost the job its report.
+    if (ran) record_run_history(options, reports, summary.started, summary.ended, exit_code);
+    if (!options.summary_file.empty() && !write_file_atomically(options.summary_file, summary_json(summary))) {
+        complain("cannot write the summary to " + options.summary_file);
+        if (exit_code == 0) exit_code = 1;
+    }
+    return exit_code;
 }

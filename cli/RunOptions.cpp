@@ -107,6 +107,24 @@ void add_output(CLI::App& cmd, RunOptions& o) {
     cmd.add_option("--report-file", o.report_file,
                    "Write the report to this file instead of standard output (a summary line stays on standard error)")
         ->group(output);
+    cmd.add_option("--summary-file", o.summary_file,
+                   "Also write the counts, exit code, start and end of the job to this file as one JSON object")
+        ->group(output);
+    auto* history = cmd.add_option("--history", o.history_file,
+                                   "Job history database (default $XDG_DATA_HOME/fleetset/history.sqlite)")->group(output);
+    cmd.add_flag("--no-history", o.no_history, "Keep this job out of the job history")->excludes(history)->group(output);
+}
+
+void add_orchestration(CLI::App& cmd, RunOptions& o) {
+    auto* group = "Orchestration";
+    cmd.add_flag("--dry-run", o.dry_run,
+                 "Search, choose and check, then print the plan instead of running it: nothing is sent to any device")
+        ->group(group);
+    cmd.add_option("--retry-failed", o.retry_failed,
+                   "Only the devices this earlier JSON report marked failed or left without an end report")
+        ->check(CLI::ExistingFile)
+        ->excludes(cmd.get_option("--all"))->excludes(cmd.get_option("--mac"))->excludes(cmd.get_option("--ip"))
+        ->group(group);
 }
 
 } // namespace
@@ -116,6 +134,14 @@ void add_run_options(CLI::App& cmd, RunOptions& options) {
     add_login(cmd, options);
     add_devices(cmd, options);
     add_output(cmd, options);
+    add_orchestration(cmd, options);
+}
+
+std::vector<std::string> step_flag_names(const JobSteps& steps) {
+    std::vector<std::string> names;
+    for (const auto& [flag, step] : kStepFlags)
+        if (steps.*step) names.emplace_back(flag + 2);
+    return names;
 }
 
 void note_given_steps(const CLI::App& cmd, RunOptions& options) {

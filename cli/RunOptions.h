@@ -49,6 +49,13 @@ struct RunOptions {
     // Output.
     ReportFormat format = ReportFormat::Table;
     std::string report_file;       // the report goes here instead of standard output
+    std::string summary_file;      // counts and exit code as one JSON object, for orchestrators
+
+    // Orchestration.
+    bool dry_run = false;          // plan only: nothing is sent to any device
+    std::string retry_failed;      // a previous JSON report: its failed and unfinished devices
+    std::string history_file;      // empty: default_history_path()
+    bool no_history = false;
 
     // Resolved by the flags' presence and by the checks.
     JobSteps steps;
@@ -60,6 +67,9 @@ struct RunOptions {
 
 // Declares the flags of `run` on its subcommand.
 void add_run_options(CLI::App& cmd, RunOptions& options);
+
+// The step flags that options.steps asks for, without their dashes, in the order of --help.
+std::vector<std::string> step_flag_names(const JobSteps& steps);
 
 // Sets options.steps from the step flags that were given on `cmd` (after parsing).
 void note_given_steps(const CLI::App& cmd, RunOptions& options);

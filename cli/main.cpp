@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 #include "cli/DiscoverCommand.h"
 #include "cli/EnglishTexts.h"
+#include "cli/HistoryCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/RunJob.h"
 #include "foundation/LangTable.h"
@@ -25,5 +26,6 @@ int main(int argc, char** argv) {
     const EnglishTexts texts(find_data_file(EnglishTexts::kFileName));
     add_discover_command(app, exit_code);
     add_run_command(app, exit_code, texts, run_job);
+    add_history_command(app, exit_code);
     return run_command_line(app, argc, argv, exit_code);
 }
