@@ -1,14 +1,28 @@
 #include "cli/JobPlan.h"
 
+#include "batch/AddressCheck.h"
+
+#include <algorithm>
 #include <set>
 
 namespace {
 
-std::string address_refusal(const RunOptions& options, size_t devices, const std::vector<std::string>& pool,
-                            const EnglishTexts& texts) {
+std::string address_refusal(const RunOptions& options, const std::vector<int>& rows, const std::vector<DeviceRow>& listed,
+                            const std::vector<std::string>& pool, const EnglishTexts& texts) {
+    const size_t devices = rows.size();
     if (options.steps.change_ip && devices > 1)
         return "--set-ip gives every device the same address: name exactly one device (" + std::to_string(devices) +
                " chosen)";
+    if (options.steps.change_ip) {
+        // The same rules as the window's: nothing that would take the camera off the network.
+        FixedAddressChange change{options.fixed_ip, options.subnet_mask, options.gateway, {}, {}};
+        std::vector<std::string> others;
+        for (size_t i = 0; i < listed.size(); ++i)
+            if (std::find(rows.begin(), rows.end(), static_cast<int>(i)) == rows.end()) others.push_back(listed[i].ip);
+        const AddressRefusal refusal = check_fixed_address(change, devices, others);
+        if (refusal != AddressRefusal::None)
+            return "--set-ip " + options.fixed_ip + ": " + texts.text(address_refusal_key(refusal));
+    }
     if (!options.steps.change_auto_ip) return {};
     if (pool.empty()) return "--ip-range \"" + options.ip_range + "\": " + texts.text("IDS_ALL_IP_CONFLICT");
     if (pool.size() < devices)
@@ -26,9 +40,12 @@ JobPlan plan_jobs(const RunOptions& options, const std::vector<int>& rows, const
     if (options.steps.change_auto_ip) {
         std::set<std::string> shown;
         for (const DeviceRow& row : listed) shown.insert(row.ip);
-        pool = free_addresses(options.range, [&shown](const std::string& address) { return shown.count(address) > 0; });
+        // Neither a listed camera's address nor the network or broadcast address of the range.
+        pool = free_addresses(options.range, [&shown](const std::string& address) {
+            return shown.count(address) > 0 || !is_range_host(address);
+        });
     }
-    plan.refusal = address_refusal(options, rows.size(), pool, texts);
+    plan.refusal = address_refusal(options, rows, listed, pool, texts);
     if (!plan.refusal.empty()) return plan;
 
     const bool rounds = options.address_change();

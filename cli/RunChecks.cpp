@@ -1,5 +1,6 @@
 #include "cli/RunChecks.h"
 
+#include "batch/AddressCheck.h"
 #include "batch/BatchJob.h"
 
 #include <algorithm>
@@ -77,6 +78,10 @@ std::string check_run_options(RunOptions& options, const EnglishTexts& texts) {
             return "--ip-range \"" + options.ip_range + "\": " + texts.text("IDS_IP_RANGE_DISMATCH");
         case RangeCheck::Ok: break;
         }
+        const std::string first = options.range.prefix + "." + std::to_string(options.range.first);
+        const std::string last = options.range.prefix + "." + std::to_string(options.range.last);
+        if (check_range_ends(first, last) != AddressRefusal::None)
+            return "--ip-range \"" + options.ip_range + "\": " + texts.text("IDS_RANGE_UNUSABLE");
     }
     if (options.steps.need_update) {
         if (std::string refusal = check_firmware(options.upgrade_file, texts); !refusal.empty()) return refusal;

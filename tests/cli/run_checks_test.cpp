@@ -49,6 +49,7 @@ TEST(RunChecks, RefusalsExitWith2BeforeTheJobWithTheReason) {
         {{"--all", "--sync-time", "--user", ""}, "--user: Please enter the user name."},
         {{"--all", "--ip-range", "0.0.0.0-10.77.1.300"}, "Invalid IP address."},
         {{"--all", "--ip-range", "10.0.0.1-10.0.1.5"}, "must be in the same subnet"},
+        {{"--all", "--ip-range", "127.0.0.1-127.0.0.9"}, "The address range must hold addresses a camera can use"},
         {{"--all", "--upgrade", "a.updat"}, "\"a.updat\": Invalid firmware file"},
         {{"--all", "--upgrade", dir.path() + "/missing.update"}, "Invalid firmware file (no such file)"},
         {{"--all", "--upgrade", headerless}, "Invalid firmware file (no readable version header)"},
@@ -139,4 +140,11 @@ TEST(JobPlan, AnAddressChangeGoesInRoundsWithFreeAddressesInListOrder) {
     options.steps = JobSteps{};
     options.steps.change_ip = 1;
     EXPECT_THAT(plan_jobs(options, {0, 1}, listed, texts).refusal, HasSubstr("name exactly one device"));
+    // The window's address rules (their table is the engine's): here with the command line's texts.
+    options.fixed_ip = "10.77.5.2";
+    EXPECT_THAT(plan_jobs(options, {0}, listed, texts).refusal, HasSubstr("Another camera in the list already has"));
+    options.fixed_ip = "10.77.5.9";
+    options.subnet_mask = "255.255.255.0";
+    options.gateway = "10.77.6.1";
+    EXPECT_THAT(plan_jobs(options, {0}, listed, texts).refusal, HasSubstr("not in the subnet"));
 }
