@@ -1,6 +1,7 @@
 // The batch window running jobs on a simulated fleet: launch checks, flags, address pools,
 // marks and messages, the enabled state, stop and close mid-job, export.
 #include "UiTest.h"
+#include "support/DeviceRecord.h"
 #include "support/JobLab.h"
 #include "support/TempFile.h"
 #include "ui/batch/ControlIds.h"
@@ -29,7 +30,7 @@ protected:
             refusals.push_back(text);
             EXPECT_EQ(caption, t("IDS_ERROR"));
         });
-        window->set_notice([this](QWidget*, const QString& text, const QString&) { notices.push_back(text); });
+        window->set_notice([this](QWidget*, const QString& text, const QString&, QMessageBox::Icon) { notices.push_back(text); });
         window->set_neighbour_cache(&neighbours);
     }
     void TearDown() override {
@@ -63,30 +64,65 @@ protected:
 
 TEST_F(BatchJobWindow, EachLaunchCheckRefusesWithItsMessageAndFocus) {
     open();
+    support::TempDir files;
+    const QString firmware = QString::fromStdString(files.write("a.update", "x"));
+    // Two listed cameras; which are ticked is up to each case.
+    window->update_dev_find_list(make_device_record("00:1A:2B:00:00:01", "10.77.5.1"), 1);
+    window->update_dev_find_list(make_device_record("00:1A:2B:00:00:02", "10.77.5.2"), 1);
+    settle();
+    const auto tick = [&](bool first, bool second) {
+        window->devices().set_checked(0, first);
+        window->devices().set_checked(1, second);
+    };
+    const auto fixed = [&](const char* ip, const char* mask, const char* gateway) {
+        if (!ctl<QCheckBox>(SetNetworkCheck)->isChecked()) ctl<QCheckBox>(SetNetworkCheck)->click();
+        ctl<IpAddressField>(IpAddressEdit)->set_address(ip);
+        ctl<IpAddressField>(SubmaskEdit)->set_address(mask);
+        ctl<IpAddressField>(GatewayEdit)->set_address(gateway);
+    };
     struct Case {
         const char* name;
         std::function<void()> setup;
         int button;
-        const char* key;  // nullptr: accepted
+        const char* key;  // nullptr: accepted and started
         int focus;
     };
     const Case cases[] = {
         {"no user name", [&] { ctl<QLineEdit>(UserNameEdit)->clear(); }, UpgradeButton, "IDS_INPUT_USER_NAME",
          UserNameEdit},
+        {"no path", [&] { ctl<QLineEdit>(FirmwarePathEdit)->clear(); }, UpgradeButton, "IDS_FIRMWARE_PATH_EMPTY",
+         FirmwareBrowseButton},
         {"path of 7", [&] { ctl<QLineEdit>(FirmwarePathEdit)->setText("a.updat"); }, UpgradeButton,
          "IDS_INVALID_UPGRADE_FILE", FirmwareBrowseButton},
-        {"path of 8", [&] { ctl<QLineEdit>(FirmwarePathEdit)->setText("a.update"); }, UpgradeButton, nullptr, -1},
+        {"no such file", [&] { ctl<QLineEdit>(FirmwarePathEdit)->setText("/nowhere/a.update"); }, UpgradeButton,
+         "IDS_FIRMWARE_NOT_FOUND", FirmwareBrowseButton},
+        {"nothing ticked", [&] { ctl<QLineEdit>(FirmwarePathEdit)->setText(firmware); }, UpgradeButton,
+         "IDS_NO_DEVICE_TICKED", DeviceList},
         {"both ends bad", [&] { set_range("", "255.255.255.255"); }, AutoIpSetButton, "IDS_INVALID_IP_ADDR",
          RangeFirstAddress},
         {"prefixes differ", [&] { set_range("10.0.0.1", "10.0.1.5"); }, AutoIpSetButton, "IDS_IP_RANGE_DISMATCH",
          RangeLastAddress},
         {"end below start", [&] { set_range("192.168.1.20", "192.168.1.10"); }, AutoIpSetButton,
          "IDS_IP_END_ERROR_LESS_START", RangeLastAddress},
+        {"loopback range", [&] { tick(true, false); set_range("127.0.0.1", "127.0.0.9"); }, AutoIpSetButton,
+         "IDS_RANGE_UNUSABLE", RangeFirstAddress},
         {"range set needs no user", [&] {
+             tick(false, false);
              ctl<QLineEdit>(UserNameEdit)->clear();
              set_range("192.168.1.9", "192.168.1.10");
-         }, AutoIpSetButton, nullptr, -1},
-        {"one end makes a range of one", [&] { set_range("", "192.168.1.7"); }, AutoIpSetButton, nullptr, -1},
+         }, AutoIpSetButton, "IDS_NO_DEVICE_TICKED", DeviceList},
+        {"one end makes a range of one", [&] { set_range("", "192.168.1.7"); }, AutoIpSetButton,
+         "IDS_NO_DEVICE_TICKED", DeviceList},
+        {"blank fixed fields", [&] { tick(true, false); fixed("", "", ""); }, NetworkSetButton,
+         "IDS_ADDRESS_UNUSABLE", IpAddressEdit},
+        {"blank mask", [&] { fixed("10.77.5.50", "", "10.77.0.1"); }, NetworkSetButton, "IDS_MASK_UNUSABLE", SubmaskEdit},
+        {"gateway elsewhere", [&] { fixed("10.77.5.50", "255.255.255.0", "10.78.0.1"); }, NetworkSetButton,
+         "IDS_GATEWAY_OUTSIDE_SUBNET", GatewayEdit},
+        {"another camera's address", [&] { fixed("10.77.5.2", "255.255.0.0", "10.77.0.1"); }, NetworkSetButton,
+         "IDS_FIXED_IP_TAKEN", IpAddressEdit},
+        {"one address for two", [&] { tick(true, true); fixed("10.77.5.50", "255.255.0.0", "10.77.0.1"); },
+         NetworkSetButton, "IDS_FIXED_IP_FOR_MANY", DeviceList},
+        {"factory reset declined", [&] { tick(true, true); answer_ok = false; }, FactoryResetButton, "", -1},
     };
     for (const Case& c : cases) {
         ctl<QLineEdit>(UserNameEdit)->setText("Admin");
@@ -95,7 +131,8 @@ TEST_F(BatchJobWindow, EachLaunchCheckRefusesWithItsMessageAndFocus) {
         if (c.focus >= 0) ctl(c.focus)->show();
         c.setup();
         window->launch(c.button);
-        if (!c.key) {
+        EXPECT_FALSE(window->job_running()) << c.name;
+        if (!*c.key) {
             EXPECT_TRUE(refusals.empty()) << c.name;
             continue;
         }
@@ -104,6 +141,8 @@ TEST_F(BatchJobWindow, EachLaunchCheckRefusesWithItsMessageAndFocus) {
         EXPECT_EQ(window->focusWidget(), ctl(c.focus)) << c.name;
     }
     EXPECT_EQ(ctl<IpAddressField>(RangeFirstAddress)->address(), "192.168.1.7") << "the good end fills the other";
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].first, "t-confirm_factory_reset 2") << "says how many";
 }
 
 TEST_F(BatchJobWindow, TheStartButtonTakesItsFlagsFromTheBoxesAndFiltersTheCommand) {
@@ -180,7 +219,7 @@ TEST_F(BatchJobWindow, AFirmwareJobOnTwelveCamerasRunsToTheAllFinishedBox) {
     EXPECT_TRUE(ctl(StopButton)->isEnabled());
     ASSERT_TRUE(wait_job_end());
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0], t("IDS_ALL_FINISH"));
+    EXPECT_EQ(notices[0], t("IDS_ALL_FINISH") + "\nt-job_counts 12 0");
     for (int row = 0; row < 12; ++row) {
         EXPECT_EQ(cell(row, COL_MARK_UPGRADE), "\u221A") << row;
         EXPECT_EQ(cell(row, COL_VERSION), "2.5.0") << row;
@@ -212,7 +251,10 @@ TEST_F(BatchJobWindow, StopAndCloseMidJobWithAHundredWorkers) {
             EXPECT_EQ(questions.size(), 1u) << "closing mid-job asks first";
         } else {
             ctl<QPushButton>(StopButton)->click();
-            for (int row = 0; row < 100; ++row) EXPECT_EQ(cell(row, COL_MARK_UPGRADE), " ");
+            for (int row = 0; row < 100; ++row) {
+                EXPECT_EQ(cell(row, COL_MARK_UPGRADE), " ");
+                EXPECT_EQ(cell(row, COL_MESSAGE), t("IDS_JOB_STOPPED").toStdString()) << "no waiting text stays";
+            }
         }
         EXPECT_FALSE(window->job_running());
         EXPECT_EQ(ctl<QProgressBar>(ProgressBar)->value(), 0);
@@ -231,7 +273,9 @@ TEST_F(BatchJobWindow, InputsAreSavedAfterALaunchThatPassedItsChecksOnly) {
     ctl<QLineEdit>(FirmwarePathEdit)->setText("fw.upda");  // 7 characters: refused, not saved
     window->launch(UpgradeButton);
     EXPECT_EQ(window->load_cfg_param(), 1) << "nothing saved yet";
-    ctl<QLineEdit>(FirmwarePathEdit)->setText("/srv/fw/camera.update");
+    support::TempDir files;
+    const QString firmware = QString::fromStdString(files.write("camera.update", "x"));
+    ctl<QLineEdit>(FirmwarePathEdit)->setText(firmware);
     ctl<IpAddressField>(IpAddressEdit)->set_address("10.77.60.1");
     window->launch(UpgradeButton);  // no ticked row: nothing starts, but the inputs are kept
     EXPECT_FALSE(window->job_running());
@@ -240,7 +284,7 @@ TEST_F(BatchJobWindow, InputsAreSavedAfterALaunchThatPassedItsChecksOnly) {
     SetUp();
     open();
     EXPECT_EQ(ctl<QLineEdit>(UserNameEdit)->text(), "operator");
-    EXPECT_EQ(ctl<QLineEdit>(FirmwarePathEdit)->text(), "/srv/fw/camera.update");
+    EXPECT_EQ(ctl<QLineEdit>(FirmwarePathEdit)->text(), firmware);
     EXPECT_EQ(ctl<IpAddressField>(IpAddressEdit)->address(), "10.77.60.1");
 }
 

@@ -77,8 +77,10 @@ TEST_F(BatchWindow, TextsComeFromTheLanguageFile) {
     auto* list = ctl<QTableView>(DeviceList);
     auto* model = list->model();
     ASSERT_EQ(model->columnCount(), 13);
-    const QStringList headers = {"Index", "MAC", "IP", "Port", "Version", "BID", "1", "2", "3", "4", "5", "6"};
+    const QStringList headers = {"Index", "MAC", "IP", "Port", "Version", "BID", t("IDS_COL_ADDRESS"), t("IDS_COL_UPGRADE"),
+                                 t("IDS_COL_LOGO"), t("IDS_COL_COMMAND"), t("IDS_COL_CLOCK"), t("IDS_COL_SETTINGS")};
     for (int c = 0; c < 12; ++c) EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(), headers[c]);
+    EXPECT_EQ(model->headerData(7, Qt::Horizontal, Qt::ToolTipRole).toString(), t("IDS_MARKS_TIP"));
     EXPECT_EQ(model->headerData(12, Qt::Horizontal).toString(), t("IDS_PROMPT"));
     for (int c = 1; c < 12; ++c) EXPECT_EQ(list->columnWidth(c), DeviceListModel::kColumnWidths[c]) << c;
     EXPECT_TRUE(list->showGrid());

@@ -47,13 +47,23 @@ Qt::ItemFlags DeviceListModel::flags(const QModelIndex& index) const {
     return f;
 }
 
+void DeviceListModel::set_step_headers(const QStringList& names, const QString& marks_tip) {
+    for (int i = 0; i < names.size() && i < m_step_headers.size(); ++i)
+        if (!names[i].isEmpty()) m_step_headers[i] = names[i];
+    m_marks_tip = marks_tip;
+    emit headerDataChanged(Qt::Horizontal, COL_MARK_IP, COL_MESSAGE - 1);
+}
+
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::TextAlignmentRole)
         return int((section == COL_PORT ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
+    const bool step = section >= COL_MARK_IP && section < COL_MESSAGE;
+    if (role == Qt::ToolTipRole && step) return m_marks_tip;
     if (role != Qt::DisplayRole) return {};
-    static const char* const fixed[] = {"Index", "MAC", "IP", "Port", "Version", "BID", "1", "2", "3", "4", "5", "6"};
-    if (section >= 0 && section < COL_MESSAGE) return QString::fromLatin1(fixed[section]);
+    static const char* const fixed[] = {"Index", "MAC", "IP", "Port", "Version", "BID"};
+    if (step) return m_step_headers.value(section - COL_MARK_IP);
+    if (section >= 0 && section < COL_MARK_IP) return QString::fromLatin1(fixed[section]);
     if (section == COL_MESSAGE) return m_message_header;
     return {};
 }

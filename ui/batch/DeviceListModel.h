@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QStringList>
 
 // The device list as the view sees it: a window-thread view of the DeviceTable. The table
 // may already hold rows the view has not been told of; rows_written() announces them, so a
@@ -13,6 +14,9 @@ public:
     DeviceListModel(DeviceTable& table, QObject* parent = nullptr);
 
     void set_message_header(const QString& text);
+    // Names of the six step columns (address, upgrade, logo, command, clock, settings) and
+    // the marks' meaning, shown as the step headers' tooltip. An empty name keeps the English one.
+    void set_step_headers(const QStringList& names, const QString& marks_tip);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -29,10 +33,12 @@ public:
     // Writes one cell and repaints it.
     void set_cell(int row, int column, const QString& text);
 
-    static constexpr int kColumnWidths[kDeviceColumns] = {50, 180, 150, 50, 150, 80, 25, 25, 25, 25, 25, 25, 250};
+    static constexpr int kColumnWidths[kDeviceColumns] = {50, 180, 150, 50, 150, 80, 64, 64, 64, 72, 56, 64, 250};
 
 private:
     DeviceTable& m_table;
     int m_shown = 0;
     QString m_message_header;
+    QStringList m_step_headers{"Address", "Upgrade", "Logo", "Command", "Clock", "Settings"};
+    QString m_marks_tip;
 };

@@ -12,10 +12,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QTableView>
 
 #include <algorithm>
+#include <set>
 
 using namespace batch_ids;
 
@@ -58,7 +60,7 @@ int CfleetsetDlg::OnJobReport(ReportKind kind, uint32_t payload) {
             // The end of a job that ran to its last device.
             m_job_phase = JobPhase::Idle;
             enable_controls();
-            m_notice(this, lang("IDS_ALL_FINISH"), lang("IDS_PROMPT"));
+            show_job_end();
         }
         break;
     case REPORT_DONE_COUNT:
@@ -70,9 +72,12 @@ int CfleetsetDlg::OnJobReport(ReportKind kind, uint32_t payload) {
         // After a stop the rows stay as the stop left them.
         if (!m_after_stop) show_status(static_cast<int>(report_high(payload)), report_low(payload));
         break;
-    case REPORT_CHANGE_IP_DONE:
     case REPORT_DEVICE_DONE:
-        // The engine counts these on the worker that reports them.
+        // The engine counts these on the worker that reports them; the window only needs to
+        // know which rows a stop leaves unfinished.
+        if (m_job_phase != JobPhase::Idle) m_job_rows.erase(static_cast<int>(payload));
+        break;
+    case REPORT_CHANGE_IP_DONE:
         break;
     }
     return 0;
@@ -113,11 +118,33 @@ void CfleetsetDlg::enable_controls() {
     m_form->progress->setValue(0);
 }
 
+void CfleetsetDlg::show_job_end() {
+    int succeeded = 0;
+    int failed = 0;
+    for (const int row : m_launched_rows) {
+        if (row < 0 || static_cast<size_t>(row) >= m_devices.size()) continue;
+        const DeviceRow& device = m_devices.rows()[static_cast<size_t>(row)];
+        // Done means every step column says done or not requested; a blank one never ran.
+        const bool ok = std::all_of(device.marks.begin(), device.marks.end(), [](const std::string& mark) {
+            return mark == kMarkDone || mark == kMarkSkipped;
+        });
+        ++(ok ? succeeded : failed);
+    }
+    const QString text = lang("IDS_ALL_FINISH") + QLatin1Char('\n') + lang("IDS_JOB_COUNTS").arg(succeeded).arg(failed);
+    m_notice(this, text, lang(failed ? "IDS_WARNING" : "IDS_PROMPT"),
+             failed ? QMessageBox::Warning : QMessageBox::Information);
+}
+
 void CfleetsetDlg::stop() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const size_t rows = m_devices.size();
+    const std::set<int> unfinished = m_job_rows;
     clear_job();
     for (size_t row = 0; row < rows; ++row) m_devices.set_cell(row, COL_MARK_UPGRADE, " ");
+    // A row the stop cut short says so, rather than what it was waiting for.
+    const std::string stopped = lang("IDS_JOB_STOPPED").toStdString();
+    for (const int row : unfinished)
+        if (row >= 0 && static_cast<size_t>(row) < rows) m_devices.set_cell(static_cast<size_t>(row), COL_MESSAGE, stopped);
     m_list_model->rows_written(0, static_cast<int>(rows) - 1);
     QApplication::restoreOverrideCursor();
 }

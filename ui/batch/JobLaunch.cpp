@@ -1,6 +1,7 @@
 // The batch window's launch buttons: their checks, their step flags and the job's start.
 #include "ui/batch/fleetsetDlg.h"
 
+#include "batch/AddressCheck.h"
 #include "foundation/debug_log.h"
 #include "ui/batch/BatchForm.h"
 #include "ui/batch/ControlIds.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -104,6 +106,10 @@ void CfleetsetDlg::launch(int button_id) {
                 if (step.button == button_id) m_dostep.*step.flag = 1;
         }
     }
+    if (!check_ticked_rows() || !check_address_change(first, last) || !confirm_resets()) {
+        save_cfg_param();
+        return;
+    }
     if (button_id == TimeFormatSetButton) {
         DEBUG_LOCATION(kFile, "CfleetsetDlg::OnBnClickedBtnSet3");
         debug_log("CfleetsetDlg:: OnBnClickedBtnSet3  ----------------11111 ");
@@ -185,9 +191,62 @@ bool CfleetsetDlg::check_range(bool end_not_below_start, QString& first, QString
 
 bool CfleetsetDlg::check_firmware_path(QString& path) {
     path = control_as<QLineEdit>(FirmwarePathEdit)->text();
-    if (path.size() > 7) return true;
-    refuse("IDS_INVALID_UPGRADE_FILE", FirmwareBrowseButton);
+    // Each refusal says what to do: choose a file, or choose one that is there.
+    if (path.trimmed().isEmpty()) {
+        refuse("IDS_FIRMWARE_PATH_EMPTY", FirmwareBrowseButton);
+        return false;
+    }
+    if (path.size() <= 7) {
+        refuse("IDS_INVALID_UPGRADE_FILE", FirmwareBrowseButton);
+        return false;
+    }
+    if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable()) {
+        refuse("IDS_FIRMWARE_NOT_FOUND", FirmwareBrowseButton);
+        return false;
+    }
+    return true;
+}
+
+bool CfleetsetDlg::check_ticked_rows() {
+    if (count_checked() > 0) return true;
+    refuse("IDS_NO_DEVICE_TICKED", DeviceList);
     return false;
+}
+
+bool CfleetsetDlg::check_address_change(const QString& first, const QString& last) {
+    AddressRefusal refusal = AddressRefusal::None;
+    int focus = -1;
+    if (m_dostep.change_auto_ip) {
+        refusal = check_range_ends(first.toStdString(), last.toStdString());
+        focus = RangeFirstAddress;
+    } else if (m_dostep.change_ip) {
+        FixedAddressChange change;
+        change.ip = control_as<IpAddressField>(IpAddressEdit)->address().toStdString();
+        // The window always sends all three: a blank field is an unusable one.
+        change.mask = control_as<IpAddressField>(SubmaskEdit)->address().toStdString();
+        change.gateway = control_as<IpAddressField>(GatewayEdit)->address().toStdString();
+        if (change.mask.empty()) change.mask = "0.0.0.0";
+        if (change.gateway.empty()) change.gateway = "0.0.0.0";
+        std::vector<std::string> others;
+        for (size_t row = 0; row < m_devices.size(); ++row)
+            if (!m_devices.checked(row)) others.push_back(m_devices.cell(row, COL_IP));
+        refusal = check_fixed_address(change, static_cast<size_t>(count_checked()), others);
+        focus = refusal == AddressRefusal::UnusableMask                                                 ? SubmaskEdit
+                : refusal == AddressRefusal::UnusableGateway || refusal == AddressRefusal::GatewayOutsideSubnet ? GatewayEdit
+                : refusal == AddressRefusal::OneAddressForMany                                          ? DeviceList
+                                                                                                        : IpAddressEdit;
+    }
+    if (refusal == AddressRefusal::None) return true;
+    refuse(address_refusal_key(refusal), focus);
+    return false;
+}
+
+bool CfleetsetDlg::confirm_resets() {
+    const char* key = m_dostep.restore_factory_settings ? "IDS_CONFIRM_FACTORY_RESET"
+                      : m_dostep.reset_pwd              ? "IDS_CONFIRM_PASSWORD_RESET"
+                                                        : nullptr;
+    if (!key) return true;
+    return m_confirm(this, lang(key).arg(count_checked()), lang("IDS_WARNING"));
 }
 
 int CfleetsetDlg::start_upgrade(const QString& path, const QString& first, const QString& last) {
@@ -207,8 +266,9 @@ int CfleetsetDlg::start_upgrade(const QString& path, const QString& first, const
         if (count < 1) return 0;
         for (int k = 0; k < count; ++k) {
             const QString candidate = QStringLiteral("%1.%2").arg(prefix).arg(a + k);
-            // An address some listed device already has is never handed out.
-            if (!ip_in_list(candidate)) pool.push_back(candidate.toStdString());
+            // An address some listed device already has is never handed out, nor the
+            // network or broadcast address of the range's subnet.
+            if (!ip_in_list(candidate) && is_range_host(candidate.toStdString())) pool.push_back(candidate.toStdString());
         }
         if (pool.empty()) {
             refuse("IDS_ALL_IP_CONFLICT", -1);
@@ -240,6 +300,9 @@ int CfleetsetDlg::start_upgrade(const QString& path, const QString& first, const
     }
     if (unticked) m_list_model->checks_changed();
     if (launch.devices.empty()) return 0;
+    m_launched_rows.clear();
+    for (const auto& device : launch.devices) m_launched_rows.push_back(device.row);
+    m_job_rows = std::set<int>(m_launched_rows.begin(), m_launched_rows.end());
     m_reports.open();
     m_job_phase = JobPhase::Launched;
     m_after_stop = false;

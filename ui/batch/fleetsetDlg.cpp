@@ -69,8 +69,8 @@ void show_refusal(QWidget* parent, const QString& text, const QString& caption) 
 
 // A notice that needs no answer opens without a modal loop of its own, so that reports
 // never re-enter under it.
-void open_notice(QWidget* parent, const QString& text, const QString& caption) {
-    auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent);
+void open_notice(QWidget* parent, const QString& text, const QString& caption, QMessageBox::Icon icon) {
+    auto* box = new QMessageBox(icon, caption, text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
@@ -200,6 +200,13 @@ void CfleetsetDlg::on_init_dialog() {
     const auto text = [this](const char* key) { return lang(key); };
     m_form->apply_texts(text);
     m_list_model->set_message_header(lang("IDS_PROMPT"));
+    const QString about_entry = lang("IDS_ABOUT_ENTRY");
+    m_form->about_button->setText(about_entry.isEmpty() ? QString::fromUtf8(kAboutEntryText) : about_entry);
+    QStringList steps;
+    for (const char* key : {"IDS_COL_ADDRESS", "IDS_COL_UPGRADE", "IDS_COL_LOGO", "IDS_COL_COMMAND", "IDS_COL_CLOCK",
+                            "IDS_COL_SETTINGS"})
+        steps << lang(key);
+    m_list_model->set_step_headers(steps, lang("IDS_MARKS_TIP"));
     if (job_running()) {
         // Reopened after Escape while the job went on: its workers still read these inputs,
         // so they stay as they were.
@@ -386,7 +393,7 @@ void CfleetsetDlg::browse_into(int edit_id, const QString& filter, const QString
 }
 
 void CfleetsetDlg::show_about() {
-    CAboutDlg about(this);
+    CAboutDlg about(this, [this](const char* key) { return lang(key); });
     about.exec();
 }
 

@@ -9,12 +9,14 @@
 #include "ui/batch/WindowStepInputs.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QString>
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -41,6 +43,8 @@ public:
     // Shows a message with an exclamation icon. A refusal waits for the user (it runs in a
     // click handler); the all-finished notice must not wait (it runs inside a report).
     using Notify = std::function<void(QWidget* parent, const QString& text, const QString& caption)>;
+    // A notice with its icon (information, or warning when something went wrong).
+    using Notice = std::function<void(QWidget* parent, const QString& text, const QString& caption, QMessageBox::Icon icon)>;
     // Lets the user choose a file to open; an empty result means cancelled.
     using ChooseFile = std::function<QString(QWidget* parent, const QString& filter, const QString& default_suffix)>;
     // Makes sure the firewall lets the discovery replies in; runs on a thread of its own at
@@ -100,7 +104,7 @@ public:
     DeviceListModel* list_model() const { return m_list_model; }
     void set_confirm(Confirm confirm) { m_confirm = std::move(confirm); }
     void set_refusal(Notify notify) { m_refusal = std::move(notify); }
-    void set_notice(Notify notify) { m_notice = std::move(notify); }
+    void set_notice(Notice notice) { m_notice = std::move(notice); }
     void set_choose_file(ChooseFile choose) { m_choose_file = std::move(choose); }
     // Where to save the exported list; an empty result means cancelled.
     void set_choose_save_file(ChooseFile choose) { m_choose_save_file = std::move(choose); }
@@ -147,6 +151,8 @@ private:
     void queue_report(ReportChannel::Task task);
     void drain_reports();
     void show_status(int row, uint32_t code);
+    // The all-finished notice with how many succeeded and failed.
+    void show_job_end();
     void on_device_type_changed(int index);
     void on_set_network_clicked(bool checked);
     void on_dhcp_clicked(bool checked);
@@ -157,6 +163,11 @@ private:
     SettingsStore& settings();
     bool check_range(bool end_not_below_start, QString& first, QString& last);
     bool check_firmware_path(QString& path);
+    // The launch's own checks after the button's: a ticked row, an address change that
+    // cannot lose a camera, and a yes to a reset of every ticked camera.
+    bool check_ticked_rows();
+    bool check_address_change(const QString& first, const QString& last);
+    bool confirm_resets();
     QString lang(const char* key) const;
 
     std::unique_ptr<BatchForm> m_form;
@@ -179,7 +190,10 @@ private:
     bool m_open = false;  // between the start code of an opening and its end
     Confirm m_confirm;
     Notify m_refusal;
-    Notify m_notice;
+    Notice m_notice;
+    // Rows of the running job: all it launched, and those without their end report yet.
+    std::vector<int> m_launched_rows;
+    std::set<int> m_job_rows;
     ChooseFile m_choose_file;
     ChooseFile m_choose_save_file;
     FirewallCheck m_firewall_check;

@@ -195,7 +195,7 @@ void IpcTestForm::apply_texts(const Lang& lang) {
 void IpcTestForm::set_up_device_list(const Lang& lang) {
     devlist->clear();
     devlist->setColumnCount(5);
-    devlist->setHeaderLabels({lang("IDS_ID_NUMBER"), QStringLiteral("UUID"), lang("IDS_IP_ADDR"),
+    devlist->setHeaderLabels({lang("IDS_ID_NUMBER"), QStringLiteral("MAC"), lang("IDS_IP_ADDR"),
                               lang("IDS_SOFTWARE_VERSION"), QStringLiteral("BID")});
     const int widths[5] = {50, 180, 180, 150, 80};
     for (int column = 0; column < 5; ++column) devlist->setColumnWidth(column, widths[column]);
