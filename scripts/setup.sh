@@ -17,6 +17,8 @@ packages=(
   qt6-multimedia-dev                     # the test window plays the camera's microphone
   iproute2 util-linux                    # the private network lab (ip, unshare)
   jq                                     # the command line's lab tests read its JSON reports
+  libsqlite3-dev                         # the job history database
+  ansible-core ansible-lint              # the Ansible collection (contrib/ansible) and its test
   clang libclang-rt-14-dev               # the fuzz preset: clang with libFuzzer and its sanitizers
   dpkg-dev file                          # scripts/package.sh: the .deb's dependencies (dpkg-shlibdeps)
 )
