@@ -3,6 +3,7 @@
 #include "ui/batch/fleetsetDlg.h"
 
 #include "batch/StatusMarks.h"
+#include "batch/WindowJobHistory.h"
 #include "foundation/LangTable.h"
 #include "ui/batch/BatchForm.h"
 #include "ui/batch/ControlIds.h"
@@ -60,6 +61,7 @@ int CfleetsetDlg::OnJobReport(ReportKind kind, uint32_t payload) {
             // The end of a job that ran to its last device.
             m_job_phase = JobPhase::Idle;
             enable_controls();
+            append_window_job(window_history_job(m_devices.rows(), m_launched_rows));
             show_job_end();
         }
         break;
