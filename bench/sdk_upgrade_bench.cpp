@@ -1,8 +1,9 @@
 // Firmware transfer through the device SDK, measured against a plain TCP copy of the same file
 // over loopback, and 100 upgrades at once with the client's peak memory. Everything runs on
 // 127.0.0.1, so no network lab is needed:
-//     build/default/bench/sdk_upgrade_bench
+//     build/default/bench/sdk_upgrade_bench [--short]
 //
+// --short moves a 32 MiB file twice each way and runs the 100 upgrades once, for CI.
 // The devices and the plain receiver live in a forked child process: their CPU is theirs, and
 // this process's VmHWM is the client's alone. The devices count bytes and skip the image
 // digest, so that the device side does not set the pace. Completion is stamped by the child
@@ -12,9 +13,8 @@
 #include "devsdk/ovix_client.h"
 #include "devsdk/protocol/FirmwareFile.h"
 #include "devsdk/protocol/Timing.h"
+#include "BenchMain.h"
 #include "support/FakeDevice.h"
-
-#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -46,6 +46,7 @@ using namespace ovix;
 namespace {
 
 constexpr uint64_t kBigImage = 256ull << 20;
+constexpr uint64_t kShortBigImage = 32ull << 20;
 constexpr uint64_t kSmallImage = 16ull << 20;
 constexpr int kParallelUpgrades = 100;
 // What the batch tool waits between two status queries.
@@ -376,7 +377,7 @@ void BM_UpgradeVersusPlainCopy(benchmark::State& state) {
         int32_t login = -1;
         int32_t result = login_to_device(login);
         if (result != OVIX_OK) {
-            state.SkipWithError(("login returned " + std::to_string(result)).c_str());
+            bench::fail(state, "login returned " + std::to_string(result));
             break;
         }
         CpuMeter meter;
@@ -384,13 +385,13 @@ void BM_UpgradeVersusPlainCopy(benchmark::State& state) {
         meter.add_to(sdk_cpu);
         Network_ClientLogout(login);
         if (!transfer.error.empty()) {
-            state.SkipWithError(transfer.error.c_str());
+            bench::fail(state, transfer.error);
             break;
         }
 
         if (!plain_first) copy_plain();
         if (plain <= 0) {
-            state.SkipWithError("the plain copy failed");
+            bench::fail(state, "the plain copy failed");
             break;
         }
         state.SetIterationTime(transfer.device_s);
@@ -426,7 +427,7 @@ void BM_HundredUpgradesAtOnce(benchmark::State& state) {
     int64_t baseline_kb = 0, peak_kb = 0, peak_delta_kb = 0;
     for (auto _ : state) {
         if (!reset_peak_memory()) {
-            state.SkipWithError("cannot reset VmHWM through /proc/self/clear_refs");
+            bench::fail(state, "cannot reset VmHWM through /proc/self/clear_refs");
             break;
         }
         const int64_t before_kb = status_kb("VmHWM");
@@ -446,7 +447,7 @@ void BM_HundredUpgradesAtOnce(benchmark::State& state) {
         for (int32_t login : logins) Network_ClientLogout(login);
         if (error.empty()) error = transfer.error;
         if (!error.empty()) {
-            state.SkipWithError(error.c_str());
+            bench::fail(state, error);
             break;
         }
 
@@ -470,40 +471,46 @@ void BM_HundredUpgradesAtOnce(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_UpgradeVersusPlainCopy)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(BM_HundredUpgradesAtOnce)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-
 int main(int argc, char** argv) {
     // Before any thread exists in this process, so that the child starts clean.
     if (!start_sinks()) {
-        std::fprintf(stderr, "sdk_upgrade_bench: cannot start the devices on 127.0.0.1\n");
         stop_sinks();
-        return 1;
+        return bench::give_up("sdk_upgrade_bench", "cannot start the devices on 127.0.0.1");
     }
-    benchmark::Initialize(&argc, argv);
+    const bool short_run = bench::take_flag(argc, argv, "--short");
+    benchmark::RegisterBenchmark("BM_UpgradeVersusPlainCopy", BM_UpgradeVersusPlainCopy)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(short_run ? 2 : 10);
+    benchmark::RegisterBenchmark("BM_HundredUpgradesAtOnce", BM_HundredUpgradesAtOnce)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(short_run ? 1 : 5);
 
     std::error_code ec;
     std::string dir_template = (std::filesystem::temp_directory_path(ec) / "sdk_upgrade_bench.XXXXXX").string();
     const char* dir = ::mkdtemp(dir_template.data());
     int status = 1;
-    if (dir) {
+    if (!dir) {
+        bench::give_up("sdk_upgrade_bench", "cannot make a directory in %s", dir_template.c_str());
+    } else {
         g_env.dir = dir;
         g_env.big_file = (g_env.dir / "big.update").string();
         g_env.small_file = (g_env.dir / "small.update").string();
-        bool files = make_firmware_file(g_env.big_file, {FakeDevice::kBoard, {2, 0, 1}, kBigImage, 7, "bench"}) ==
-                         OVIX_OK &&
+        const uint64_t big = short_run ? kShortBigImage : kBigImage;
+        bool files = make_firmware_file(g_env.big_file, {FakeDevice::kBoard, {2, 0, 1}, big, 7, "bench"}) == OVIX_OK &&
                      make_firmware_file(g_env.small_file, {FakeDevice::kBoard, {2, 0, 1}, kSmallImage, 8, "bench"}) ==
                          OVIX_OK;
         if (!files) {
-            std::fprintf(stderr, "sdk_upgrade_bench: cannot write the firmware files in %s\n", dir);
-        } else if (Network_ClientInit() == OVIX_OK) {
-            benchmark::RunSpecifiedBenchmarks();
+            bench::give_up("sdk_upgrade_bench", "cannot write the firmware files in %s", dir);
+        } else if (const int32_t init = Network_ClientInit(); init != OVIX_OK) {
+            bench::give_up("sdk_upgrade_bench", "the device SDK did not start (%d)", init);
+        } else {
+            status = bench::run_benchmarks("sdk_upgrade_bench", argc, argv);
             Network_ClientUnInit();
-            status = 0;
         }
         std::filesystem::remove_all(g_env.dir, ec);
     }
-    benchmark::Shutdown();
     stop_sinks();
     return status;
 }
