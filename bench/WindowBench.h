@@ -1,12 +1,16 @@
 #pragma once
-// What the window benchmarks share: a fleetset-sim of their own, how late the window thread
-// runs an event, and the program's peak resident memory.
+// What the window benchmarks share: a fleetset-sim of their own, bounded waits that keep the
+// window running, how late the window thread runs an event, and the program's peak resident
+// memory.
+#include "foundation/Clock.h"
 #include "support/Eventually.h"
+#include "support/TempFile.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,6 +21,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -31,26 +36,39 @@ inline long peak_resident_kib() {
     return -1;
 }
 
-// Keeps the window's events running while it waits.
-inline bool pump_until(const std::function<bool()>& done) {
+// System milliseconds that last `real_s` real seconds at the clock's speed.
+inline int64_t system_ms(int real_s) {
+    return static_cast<int64_t>(real_s * 1000 * Clock::speed());
+}
+
+// Keeps the window's events running while it waits; false when `done` did not hold within
+// `limit_s` real seconds.
+inline bool pump_until(const std::function<bool()>& done, int limit_s) {
     return support::eventually([&] {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         return done();
-    });
+    }, system_ms(limit_s));
 }
 
 // The simulator as a child process at the lowest CPU priority, as cameras are other
 // machines: on two cores a fleet in the same process would be measured with the window.
-// It inherits the environment (FLEETSET_TIME_SPEED among it) and ends with the object.
+// It inherits the environment (FLEETSET_TIME_SPEED among it) and standard error, writes its
+// standard output to a file of its own, and ends with the object.
 class SimProcess {
 public:
-    SimProcess(const char* program, const std::vector<std::string>& arguments) {
+    SimProcess(const char* program, const std::vector<std::string>& arguments) : m_dir("fleetset-bench-sim") {
+        if (m_dir.path().empty()) return;
+        m_output = m_dir.path() + "/stdout.txt";
         std::vector<std::string> words{"nice", "-n", "19", program};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
-        if (posix_spawnp(&m_pid, "nice", nullptr, nullptr, argv.data(), environ) != 0) m_pid = 0;
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, m_output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawnp(&m_pid, "nice", &files, nullptr, argv.data(), environ) != 0) m_pid = 0;
+        posix_spawn_file_actions_destroy(&files);
     }
     ~SimProcess() {
         if (m_pid == 0) return;
@@ -60,9 +78,32 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    bool started() const { return m_pid != 0; }
+    // Empty once the fleet says it answers, else why not within `limit_s` real seconds. The
+    // simulator prints that line once every camera's sockets are bound, so a sweep from then
+    // on is heard; a window that swept before would list none of them and never sweep again.
+    std::string wait_until_answering(int limit_s) {
+        if (m_pid == 0) return "fleetset-sim could not be started";
+        const int64_t deadline = Clock::now_ms() + system_ms(limit_s);
+        for (;;) {
+            std::ifstream file(m_output);
+            const std::string output{std::istreambuf_iterator<char>(file), {}};
+            if (output.find(" answering") != std::string::npos) return {};
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = 0;
+                const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                return "fleetset-sim ended with exit code " + std::to_string(code) +
+                       " before it answered (its own message is above)";
+            }
+            if (Clock::now_ms() > deadline)
+                return "fleetset-sim did not answer within " + std::to_string(limit_s) + " s";
+            Clock::sleep_ms(system_ms(1) / 20);  // every 50 real ms: the fleet is starting on the same cores
+        }
+    }
 
 private:
+    support::TempDir m_dir;
+    std::string m_output;
     pid_t m_pid = 0;
 };
 
