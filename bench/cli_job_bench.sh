@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
 # fleetset-cli run upgrading a simulated fleet: a 100-device job, then 1000 devices with
 # --parallel 100, against ten times the first; the command line's peak resident memory.
+# --short, for CI: 10 devices, then 20 with --parallel 10.
 #
-#     scripts/netlab.sh bench/cli_job_bench.sh [build/default] [SPEED]
+#     scripts/netlab.sh bench/cli_job_bench.sh [--short] [build/default] [SPEED]
+#
+# A fleet that does not answer, or a job that leaves a device not upgraded, ends the run with
+# the reason on standard error and exit code 1.
 set -euo pipefail
+small=100 fleet=1000 parallel=100
+if [ "${1:-}" = "--short" ]; then
+  small=10 fleet=20 parallel=10
+  shift
+fi
 build=${1:-build/default}
 export FLEETSET_TIME_SPEED=${2:-20}
 sim=$build/sim/fleetset-sim
@@ -11,26 +20,41 @@ cli=$build/cli/fleetset-cli
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
-"$sim" mkfw --out "$work/fw.update" --version 2.5.0 --size 16M >/dev/null
-"$sim" --count 1000 --reboot-ms 20000 >/dev/null 2>&1 &
-sleep 2
+give_up() {
+  echo "cli_job_bench: gave up: $*" >&2
+  exit 1
+}
 
-# Prints "seconds peak_kib devices_upgraded" for one run.
+"$sim" mkfw --out "$work/fw.update" --version 2.5.0 --size 16M >/dev/null || give_up "cannot write the firmware file"
+"$sim" --count "$fleet" --reboot-ms 20000 >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+# The simulator says when every camera's sockets are bound; a search before then finds fewer.
+for _ in $(seq 600); do
+  grep -q ' answering' "$work/sim.out" && break
+  kill -0 "$sim_pid" 2>/dev/null || give_up "fleetset-sim ended before it answered: $(tail -n 1 "$work/sim.err")"
+  sleep 0.1
+done
+grep -q ' answering' "$work/sim.out" || give_up "fleetset-sim did not answer within 60 s"
+
+# Sets seconds, kib and ok for one run; gives up unless every chosen device was upgraded.
 run() {
-  local label=$1; shift
+  local label=$1 devices=$2; shift 2
   /usr/bin/time -f '%e %M' -o "$work/time" \
     "$cli" run --seconds 3 --upgrade "$work/fw.update" --format json --report-file "$work/$label.json" "$@" \
-    2>/dev/null || true
-  local ok
+    2>"$work/$label.err" || true
+  [ -s "$work/$label.json" ] || give_up "the $label job wrote no report: $(tail -n 1 "$work/$label.err")"
   ok=$(jq '[.[] | select(.steps.upgrade == "ok")] | length' "$work/$label.json")
+  [ "$ok" -eq "$devices" ] || give_up "the $label job upgraded $ok of $devices devices: $(tail -n 1 "$work/$label.err")"
   read -r seconds kib <"$work/time"
   # The search before the job (3 s of system time) is not part of it.
   seconds=$(echo "$seconds - 3 / $FLEETSET_TIME_SPEED" | bc -l)
-  echo "$seconds $kib $ok"
 }
 
-macs=$(seq 1 100 | while read -r n; do printf '00:1A:2B:00:%02X:%02X,' $((n / 256)) $((n % 256)); done)
-read -r t100 kib100 ok100 < <(run hundred --mac "${macs%,}")
-read -r t1000 kib1000 ok1000 < <(run thousand --all --parallel 100)
-printf 'speed %s: 100 devices %.1f s (%s upgraded, peak %d KiB); 1000 devices with --parallel 100 %.1f s (%s upgraded, peak %d KiB); ratio to 10 x 100 %.2f\n' \
-  "$FLEETSET_TIME_SPEED" "$t100" "$ok100" "$kib100" "$t1000" "$ok1000" "$kib1000" "$(echo "$t1000 / (10 * $t100)" | bc -l)"
+macs=$(seq 1 "$small" | while read -r n; do printf '00:1A:2B:00:%02X:%02X,' $((n / 256)) $((n % 256)); done)
+run first "$small" --mac "${macs%,}"
+t_small=$seconds kib_small=$kib ok_small=$ok
+run whole "$fleet" --all --parallel "$parallel"
+t_fleet=$seconds kib_fleet=$kib ok_fleet=$ok
+printf 'speed %s: %d devices %.1f s (%s upgraded, peak %d KiB); %d devices with --parallel %d %.1f s (%s upgraded, peak %d KiB); ratio to %d x %d %.2f\n' \
+  "$FLEETSET_TIME_SPEED" "$small" "$t_small" "$ok_small" "$kib_small" "$fleet" "$parallel" "$t_fleet" "$ok_fleet" \
+  "$kib_fleet" $((fleet / small)) "$small" "$(echo "$t_fleet / ($((fleet / small)) * $t_small)" | bc -l)"
