@@ -17,6 +17,9 @@ run_preset() {
 }
 
 run_preset ci
+# Every benchmark in its short mode, a few seconds each: one that breaks or gives up fails here.
+echo "=== bench ==="
+scripts/bench.sh --short build/ci
 run_preset asan
 # Every parser of outside bytes under libFuzzer, a fixed number of runs each over its seeds.
 echo "=== fuzz ==="
