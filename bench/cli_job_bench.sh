@@ -18,7 +18,7 @@ export FLEETSET_TIME_SPEED=${2:-20}
 sim=$build/sim/fleetset-sim
 cli=$build/cli/fleetset-cli
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 give_up() {
   echo "cli_job_bench: gave up: $*" >&2
@@ -26,6 +26,7 @@ give_up() {
 }
 
 "$sim" mkfw --out "$work/fw.update" --version 2.5.0 --size 16M >/dev/null || give_up "cannot write the firmware file"
+: >"$work/sim.out"
 "$sim" --count "$fleet" --reboot-ms 20000 >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 # The simulator says when every camera's sockets are bound; a search before then finds fewer.
