@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -28,7 +29,6 @@
 #include <filesystem>
 #include <future>
 #include <thread>
-#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -318,22 +318,41 @@ TEST_F(StationWindow, ShortVersionIsRefusedAndANetworkErrorOpensNothing) {
 
 namespace {
 
-TEST(StationLayout, EveryControlScalesByTheSameRatiosTruncated) {
-    QDialog window;
-    IpcTestForm form(&window);
-    std::map<int, QRect> before;
-    for (const auto& [id, widget] : form.controls()) before[id] = widget->geometry();
-    const QSize original = window.size();
-    window.resize(original.width() / 2, original.height() * 3 / 2);
-    form.scale_layout(original);
-    const float rx = static_cast<float>(window.width()) / static_cast<float>(original.width());
-    const float ry = static_cast<float>(window.height()) / static_cast<float>(original.height());
-    const auto scale = [](int v, float r) { return static_cast<int>(static_cast<float>(v) * r); };
-    for (const auto& [id, widget] : form.controls()) {
-        const QRect r = before[id];
-        const QRect expected(QPoint(scale(r.left(), rx), scale(r.top(), ry)),
-                             QPoint(scale(r.left() + r.width(), rx) - 1, scale(r.top() + r.height(), ry) - 1));
-        EXPECT_EQ(widget->geometry(), expected) << id;
+// The station on an operator's screen, in both languages: no caption cut, PASS and NG always
+// reachable, and on a laptop's screen the whole window without scrolling.
+TEST(StationLayout, CaptionsShowWholeAndPassAndNgStayReachableAtEverySize) {
+    struct Screen {
+        QSize size;
+        bool whole;  // everything shows without scrolling
+    };
+    const Screen screens[] = {{{1920, 1080}, true}, {{1366, 768}, true}, {{1024, 700}, false}};
+    for (const char* file : {"lumora_en.ini", "lumora_zh_CN.ini"}) {
+        NiceMock<MockStationSdk> sdk;
+        CIpcTest window(nullptr, DiscoveryConfig{}, sdk);
+        window.m_lang_ini = std::string(FLEETSET_SOURCE_DIR "/app/lang/") + file;
+        window.show();
+        settle();
+        for (const Screen& screen : screens) {
+            window.resize(screen.size);
+            settle();
+            const QWidget* canvas = window.form().canvas();
+            const QRect viewport = window.form().scroll_area()->viewport()->rect();
+            for (const auto& [id, widget] : window.form().controls()) {
+                QString text;
+                if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) text = button->text();
+                if (const auto* label = qobject_cast<const QLabel*>(widget)) text = label->text();
+                if (text.isEmpty() || id == UidValue || id == PidValue || id == TfCardValue) continue;
+                EXPECT_GE(widget->width(), widget->fontMetrics().horizontalAdvance(text))
+                    << file << " " << screen.size.width() << "x" << screen.size.height() << ": \"" << text.toStdString()
+                    << "\" is cut";
+                EXPECT_TRUE(canvas->rect().contains(widget->geometry())) << id << " lies outside the window";
+            }
+            for (int id : {PassButton, NgButton}) {
+                const QRect place = window.control(id)->geometry();
+                EXPECT_TRUE(canvas->rect().contains(place)) << file << " " << id;
+                if (screen.whole) EXPECT_TRUE(viewport.contains(place)) << file << " " << screen.size.width() << " " << id;
+            }
+        }
     }
 }
 

@@ -2,9 +2,11 @@
 #include "UiTest.h"
 #include "support/DeviceRecord.h"
 #include "ui/batch/ControlIds.h"
+#include "ui/batch/IpAddressField.h"
 #include "ui/batch/DeviceListModel.h"
 
 #include <QCheckBox>
+#include <QScreen>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -85,6 +87,26 @@ TEST_F(BatchWindow, TextsComeFromTheLanguageFile) {
     for (int c = 1; c < 12; ++c) EXPECT_EQ(list->columnWidth(c), DeviceListModel::kColumnWidths[c]) << c;
     EXPECT_TRUE(list->showGrid());
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+// Squeezed, the window stops at a size where every address field still shows a whole address,
+// and it opens within the screen's work area.
+TEST_F(BatchWindow, NeverNarrowerThanAWholeAddress) {
+    open();
+    const QRect room = window->screen()->availableGeometry();
+    EXPECT_LE(window->width(), std::max(room.width(), window->minimumWidth()));
+    EXPECT_LE(window->height(), std::max(room.height(), window->minimumHeight()));
+    EXPECT_LE(window->minimumWidth(), 1024) << "fits a small laptop's screen";
+    EXPECT_LE(window->minimumHeight(), 700);
+    ctl<QCheckBox>(SetNetworkCheck)->click();
+    for (const QSize size : {QSize(1024, 700), QSize(400, 300)}) {
+        window->resize(size);
+        settle();
+        for (int id : {IpAddressEdit, SubmaskEdit, GatewayEdit, RangeFirstAddress, RangeLastAddress}) {
+            auto* field = ctl<IpAddressField>(id);
+            EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance("255.255.255.255")) << id;
+        }
+    }
 }
 
 TEST_F(BatchWindow, ComboBoxesHoldTheirEntriesAndSelections) {

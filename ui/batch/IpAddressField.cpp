@@ -1,7 +1,10 @@
 #include "ui/batch/IpAddressField.h"
 
+#include <QFontMetrics>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+
+#include <algorithm>
 
 IpAddressField::IpAddressField(QWidget* parent) : QLineEdit(parent) {
     // Up to four parts of 0..255; partial input is allowed while typing.
@@ -18,4 +21,18 @@ QString IpAddressField::address() const {
 
 void IpAddressField::set_address(const QString& address) {
     setText(address == QLatin1String("0.0.0.0") ? QString() : address);
+}
+
+QSize IpAddressField::minimumSizeHint() const {
+    QSize size = QLineEdit::minimumSizeHint();
+    // The text plus the frame and the text margins the style puts around it.
+    const int text = fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255"));
+    size.setWidth(std::max(size.width(), text + 2 * fontMetrics().averageCharWidth() + 8));
+    return size;
+}
+
+QSize IpAddressField::sizeHint() const {
+    QSize size = QLineEdit::sizeHint();
+    size.setWidth(std::max(size.width(), minimumSizeHint().width()));
+    return size;
 }

@@ -11,4 +11,8 @@ public:
 
     QString address() const;
     void set_address(const QString& address);
+
+    // Never narrower than a whole address: a field showing ".50" hides which camera it means.
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
 };

@@ -22,6 +22,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -189,7 +191,25 @@ void CfleetsetDlg::track_inputs() {
 
 void CfleetsetDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous() && !m_open) on_init_dialog();
+    if (!event->spontaneous() && !m_open) {
+        on_init_dialog();
+        // After the show has placed the window; a resize inside the show event is overridden.
+        QMetaObject::invokeMethod(this, [this] { fit_screen(); }, Qt::QueuedConnection);
+    }
+}
+
+void CfleetsetDlg::fit_screen() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    // Within the screen's work area, but never below the size at which every field shows a
+    // whole address (the layout's minimum).
+    const QRect room = screen->availableGeometry();
+    const QSize least = minimumSizeHint();
+    const QSize size(std::max(least.width(), std::min(width(), room.width())),
+                     std::max(least.height(), std::min(height(), room.height())));
+    setMinimumSize(least);
+    resize(size);
+    if (!room.contains(geometry())) move(room.topLeft());
 }
 
 void CfleetsetDlg::on_init_dialog() {

@@ -143,6 +143,7 @@ private:
     void connect_controls();
     void connect_launch_buttons();
     void on_init_dialog();
+    void fit_screen();
     void start_discovery();
     void stop_discovery();
     void join_refresh();

@@ -101,7 +101,6 @@ void CIpcTest::OnInitDialog() {
         setGeometry(screen->geometry().left(), screen->geometry().top(), screen->geometry().width(),
                     work.bottom() + 1 - screen->geometry().top());
     }
-    m_form->scale_layout(m_orig_size);
 
     if (m_lang_ini.empty()) m_lang_ini = find_lang_ini(program_directory(), user_language_id());
     setWindowTitle(lang("IDS_IPC_TEST"));
@@ -109,6 +108,8 @@ void CIpcTest::OnInitDialog() {
     m_form->apply_texts(text);
     get_more_ip();
     m_form->set_up_device_list(text);
+    // Placed once the texts are in: their widths set the smallest layout.
+    m_form->fit_to_window();
     clear_rows(true);
 
     m_inbox.discard();
@@ -267,6 +268,12 @@ void CIpcTest::clear_identity() {
 
 void CIpcTest::show_message(const char* text_key, const char* caption_key, QMessageBox::Icon icon) {
     m_message_box(this, lang(text_key), lang(caption_key), icon);
+}
+
+void CIpcTest::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // Full screen belongs to the picture; the controls keep their places for the way back.
+    if (!m_full_screen) m_form->fit_to_window();
 }
 
 void CIpcTest::closeEvent(QCloseEvent* event) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -9,6 +10,7 @@ class CPTZButton;
 class QComboBox;
 class QDialog;
 class QListWidget;
+class QScrollArea;
 class QTreeWidget;
 class QWidget;
 class QrCodeView;
@@ -40,9 +42,17 @@ public:
     // The five columns of the device list.
     void set_up_device_list(const Lang& lang);
 
-    // Moves every control by the ratio of the window's client size to `original`, each
-    // edge truncated toward zero. Nothing for a client area without width or height.
+    // Places every control from its template place by the ratio of the canvas size to
+    // `original`, each edge truncated toward zero. Nothing for a canvas without width or height.
     void scale_layout(QSize original);
+    // Sizes the canvas to the scroll area's viewport, but never below the smallest size at
+    // which every caption shows whole (the template's width, most of its height): a smaller
+    // window scrolls instead of cutting texts or hiding PASS and NG.
+    void fit_to_window();
+    QSize minimum_canvas() const;
+    // The widget the controls live on, inside the window's scroll area.
+    QWidget* canvas() const { return m_canvas; }
+    QScrollArea* scroll_area() const { return m_scroll; }
 
     QTreeWidget* devlist = nullptr;
     QListWidget* results = nullptr;
@@ -56,7 +66,10 @@ public:
 
 private:
     QDialog* m_window;
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_canvas = nullptr;
     std::map<int, QWidget*> m_controls;
+    std::map<int, QRect> m_template_rects;  // pixels at the template's own size
 };
 
 template <class T>

@@ -88,11 +88,18 @@ void CIpcTest::toggle_full_screen() {
         // The client area covers the screen exactly; the frame lies outside it.
         m_full_screen_rect = whole;
         setGeometry(m_full_screen_rect);
+        // Out of the scroll area for the while: the picture covers the whole client area.
+        const bool shown = video->isVisible();
+        video->setParent(this);
         video->setGeometry(0, 0, whole.width(), whole.height());
+        video->setVisible(shown);
         video->raise();
         return;
     }
+    const bool shown = video->isVisible();
+    video->setParent(m_form->canvas());
     video->setGeometry(m_video_placement);
+    video->setVisible(shown);
     setGeometry(m_dlg_placement);
     m_full_screen = 0;
 
