@@ -40,10 +40,7 @@ JobPlan plan_jobs(const RunOptions& options, const std::vector<int>& rows, const
     if (options.steps.change_auto_ip) {
         std::set<std::string> shown;
         for (const DeviceRow& row : listed) shown.insert(row.ip);
-        // Neither a listed camera's address nor the network or broadcast address of the range.
-        pool = free_addresses(options.range, [&shown](const std::string& address) {
-            return shown.count(address) > 0 || !is_range_host(address);
-        });
+        pool = free_addresses(options.range, [&shown](const std::string& address) { return shown.count(address) > 0; });
     }
     plan.refusal = address_refusal(options, rows, listed, pool, texts);
     if (!plan.refusal.empty()) return plan;

@@ -1,37 +1,31 @@
 #include "cli/RunChecks.h"
 
-#include "batch/AddressCheck.h"
-#include "batch/BatchJob.h"
+#include "batch/LaunchPlan.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <sys/stat.h>
 
 namespace {
 
 constexpr int kLanguages = 21;
-// A shorter path cannot name a firmware file; the window refuses it too.
-constexpr size_t kShortestFirmwarePath = 8;
 
 bool same_text_ignoring_case(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
-bool is_regular_file(const std::string& path) {
-    struct stat info{};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
+// The window's text, with what exactly is wrong: a script's author has no Browse button.
 std::string check_firmware(const std::string& path, const EnglishTexts& texts) {
     const std::string refusal = "--upgrade \"" + path + "\": " + texts.text("IDS_INVALID_UPGRADE_FILE");
-    if (path.size() < kShortestFirmwarePath) return refusal;
-    if (!is_regular_file(path)) return refusal + " (no such file)";
-    if (BatchJob::file_version(path).empty()) return refusal + " (no readable version header)";
-    return {};
+    switch (check_firmware_path(path, true)) {
+    case LaunchRefusal::None: return {};
+    case LaunchRefusal::FirmwareMissing: return refusal + " (no such file)";
+    case LaunchRefusal::FirmwareNoHeader: return refusal + " (no readable version header)";
+    default: return refusal;
+    }
 }
 
 // The command step must not end the device's session under the steps after it; alone it
@@ -39,8 +33,8 @@ std::string check_firmware(const std::string& path, const EnglishTexts& texts) {
 std::string check_command(const RunOptions& options) {
     JobSteps others = options.steps;
     others.send_command = 0;
-    const bool unsafe = options.command.find("reboot") != std::string::npos || options.command.find("top") != std::string::npos;
-    if (unsafe && others.any()) return "--command: a command containing \"reboot\" or \"top\" runs only as the job's one step";
+    if (is_disruptive_command(options.command) && others.any())
+        return "--command: a command containing \"reboot\" or \"top\" runs only as the job's one step";
     return {};
 }
 
@@ -72,16 +66,9 @@ std::string check_run_options(RunOptions& options, const EnglishTexts& texts) {
         return "no step given: name at least one, for example --upgrade FILE or --time-zone HOURS (see --help)";
     if (!options.all && options.macs.empty() && options.ips.empty()) return "no devices named: use --all, --mac or --ip";
     if (options.steps.change_auto_ip) {
-        switch (parse_address_range(options.ip_range, options.range)) {
-        case RangeCheck::Invalid: return "--ip-range \"" + options.ip_range + "\": " + texts.text("IDS_INVALID_IP_ADDR");
-        case RangeCheck::PrefixMismatch:
-            return "--ip-range \"" + options.ip_range + "\": " + texts.text("IDS_IP_RANGE_DISMATCH");
-        case RangeCheck::Ok: break;
-        }
-        const std::string first = options.range.prefix + "." + std::to_string(options.range.first);
-        const std::string last = options.range.prefix + "." + std::to_string(options.range.last);
-        if (check_range_ends(first, last) != AddressRefusal::None)
-            return "--ip-range \"" + options.ip_range + "\": " + texts.text("IDS_RANGE_UNUSABLE");
+        const LaunchRefusal refusal = parse_address_range(options.ip_range, options.range);
+        if (refusal != LaunchRefusal::None)
+            return "--ip-range \"" + options.ip_range + "\": " + texts.text(launch_refusal_key(refusal));
     }
     if (options.steps.need_update) {
         if (std::string refusal = check_firmware(options.upgrade_file, texts); !refusal.empty()) return refusal;

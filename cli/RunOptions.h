@@ -1,6 +1,6 @@
 #pragma once
 #include "batch/JobSteps.h"
-#include "cli/AddressRange.h"
+#include "batch/LaunchPlan.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // `fleetset-cli run` up to the job: what it refuses (exit code 2 and the window's text,
 // nothing sent) and what it hands the job once the options pass.
-#include "cli/AddressRange.h"
+#include "batch/LaunchPlan.h"
 #include "cli/CommandLine.h"
 #include "cli/JobPlan.h"
 #include "cli/OptionStepInputs.h"
@@ -97,18 +97,6 @@ TEST(RunChecks, TheJobGetsTheResolvedOptionsAndSetsTheExitCode) {
     ::unsetenv("FLEETSET_PASSWORD");
 }
 
-TEST(AddressRange, OneGoodEndMakesARangeOfOneAndListedAddressesAreNotHandedOut) {
-    AddressRange range;
-    for (const char* one : {"10.77.1.9", "-10.77.1.9", "255.255.255.255-10.77.1.9"}) {
-        ASSERT_EQ(parse_address_range(one, range), RangeCheck::Ok) << one;
-        EXPECT_EQ(range.first, 9) << one;
-        EXPECT_EQ(range.last, 9) << one;
-    }
-    ASSERT_EQ(parse_address_range("10.77.1.5-10.77.1.1", range), RangeCheck::Ok);
-    EXPECT_EQ(free_addresses(range, [](const std::string& a) { return a == "10.77.1.2" || a == "10.77.1.4"; }),
-              (std::vector<std::string>{"10.77.1.1", "10.77.1.3", "10.77.1.5"}));
-}
-
 TEST(JobPlan, AnAddressChangeGoesInRoundsWithFreeAddressesInListOrder) {
     const EnglishTexts texts{FLEETSET_SOURCE_DIR "/app/lang/lumora_en.ini"};
     std::vector<DeviceRow> listed(5);
@@ -123,7 +111,7 @@ TEST(JobPlan, AnAddressChangeGoesInRoundsWithFreeAddressesInListOrder) {
 
     options.steps.change_auto_ip = 1;
     options.ip_range = "10.77.5.1-10.77.5.6";
-    ASSERT_EQ(parse_address_range(options.ip_range, options.range), RangeCheck::Ok);
+    ASSERT_EQ(parse_address_range(options.ip_range, options.range), LaunchRefusal::None);
     const JobPlan rounds = plan_jobs(options, rows, listed, texts);
     ASSERT_EQ(rounds.batches.size(), 3u);
     EXPECT_EQ(rounds.max_alive, 1);
@@ -132,10 +120,10 @@ TEST(JobPlan, AnAddressChangeGoesInRoundsWithFreeAddressesInListOrder) {
     EXPECT_EQ(rounds.batches[2][0].new_ip, "10.77.5.6");
 
     options.ip_range = "10.77.5.1-10.77.5.3";
-    ASSERT_EQ(parse_address_range(options.ip_range, options.range), RangeCheck::Ok);
+    ASSERT_EQ(parse_address_range(options.ip_range, options.range), LaunchRefusal::None);
     EXPECT_THAT(plan_jobs(options, rows, listed, texts).refusal, HasSubstr("2 free addresses for 5 devices"));
     options.ip_range = "10.77.5.2";
-    ASSERT_EQ(parse_address_range(options.ip_range, options.range), RangeCheck::Ok);
+    ASSERT_EQ(parse_address_range(options.ip_range, options.range), LaunchRefusal::None);
     EXPECT_THAT(plan_jobs(options, rows, listed, texts).refusal, HasSubstr("already used by a listed device"));
     options.steps = JobSteps{};
     options.steps.change_ip = 1;

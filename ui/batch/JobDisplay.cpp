@@ -132,7 +132,9 @@ void CfleetsetDlg::show_job_end() {
         });
         ++(ok ? succeeded : failed);
     }
-    const QString text = lang("IDS_ALL_FINISH") + QLatin1Char('\n') + lang("IDS_JOB_COUNTS").arg(succeeded).arg(failed);
+    QString text = lang("IDS_ALL_FINISH");
+    const QString counts = lang("IDS_JOB_COUNTS");
+    if (counts.contains(QLatin1String("%2"))) text += QLatin1Char('\n') + counts.arg(succeeded).arg(failed);
     m_notice(this, text, lang(failed ? "IDS_WARNING" : "IDS_PROMPT"),
              failed ? QMessageBox::Warning : QMessageBox::Information);
 }

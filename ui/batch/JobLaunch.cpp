@@ -2,6 +2,7 @@
 #include "ui/batch/fleetsetDlg.h"
 
 #include "batch/AddressCheck.h"
+#include "batch/LaunchPlan.h"
 #include "foundation/debug_log.h"
 #include "ui/batch/BatchForm.h"
 #include "ui/batch/ControlIds.h"
@@ -10,11 +11,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <arpa/inet.h>
 
 using namespace batch_ids;
 
@@ -68,8 +67,6 @@ constexpr BoxFlag kBoxFlags[] = {
     {&JobSteps::need_update, UpgradeFirmwareCheck, "need_update"},
 };
 
-QString prefix_of(const QString& address) { return address.left(address.lastIndexOf('.')); }
-int last_part(const QString& address) { return address.mid(address.lastIndexOf('.') + 1).toInt(); }
 
 } // namespace
 
@@ -106,7 +103,7 @@ void CfleetsetDlg::launch(int button_id) {
                 if (step.button == button_id) m_dostep.*step.flag = 1;
         }
     }
-    if (!check_ticked_rows() || !check_address_change(first, last) || !confirm_resets()) {
+    if (!check_ticked_rows() || !check_address_change() || !confirm_resets()) {
         save_cfg_param();
         return;
     }
@@ -130,8 +127,8 @@ bool CfleetsetDlg::check_user_name() {
 
 void CfleetsetDlg::check_update_step() {
     m_dostep = JobSteps{};
-    QByteArray command = control_as<QLineEdit>(CommandEdit)->text().toUtf8().left(kShellTextMax);
-    const bool harmful = command.contains("reboot") || command.contains("top");
+    const QByteArray command = control_as<QLineEdit>(CommandEdit)->text().toUtf8().left(kShellTextMax);
+    const bool harmful = is_disruptive_command(command.toStdString());
     for (const BoxFlag& b : kBoxFlags) {
         if (control_as<QCheckBox>(b.box)->checkState() == Qt::Unchecked) continue;
         if (b.flag == &JobSteps::send_command && harmful) continue;
@@ -139,11 +136,6 @@ void CfleetsetDlg::check_update_step() {
         DEBUG_LOCATION(kFile, "CfleetsetDlg::check_update_step");
         debug_log("--- m_dostep.%s=%d ", b.name, 1);
     }
-}
-
-bool CfleetsetDlg::is_valid_ip(const QString& text) {
-    const QByteArray bytes = text.toLatin1();
-    return inet_addr(bytes.constData()) != INADDR_NONE;
 }
 
 bool CfleetsetDlg::ip_in_list(const QString& text) const {
@@ -163,63 +155,43 @@ void CfleetsetDlg::refuse(const char* key, int focus_id) {
 bool CfleetsetDlg::check_range(bool end_not_below_start, QString& first, QString& last) {
     auto* first_field = control_as<IpAddressField>(RangeFirstAddress);
     auto* last_field = control_as<IpAddressField>(RangeLastAddress);
-    first = first_field->address();
-    last = last_field->address();
-    const auto bad = [](const QString& a) { return a.isEmpty() || a == QLatin1String("0.0.0.0") || !is_valid_ip(a); };
-    if (bad(first) && bad(last)) {
-        refuse("IDS_INVALID_IP_ADDR", RangeFirstAddress);
+    std::string from = first_field->address().toStdString();
+    std::string to = last_field->address().toStdString();
+    AddressRange range;
+    const LaunchRefusal refusal = check_address_range(from, to, end_not_below_start, range);
+    if (refusal == LaunchRefusal::RangeInvalid) {
+        refuse(launch_refusal_key(refusal), RangeFirstAddress);
         return false;
     }
-    // One good address makes a range of one.
-    if (bad(first)) {
-        first = last;
-        first_field->set_address(first);
-    } else if (bad(last)) {
-        last = first;
-        last_field->set_address(last);
-    }
-    if (prefix_of(first) != prefix_of(last)) {
-        refuse("IDS_IP_RANGE_DISMATCH", RangeLastAddress);
-        return false;
-    }
-    if (end_not_below_start && last_part(last) < last_part(first)) {
-        refuse("IDS_IP_END_ERROR_LESS_START", RangeLastAddress);
-        return false;
-    }
-    return true;
+    // One good address makes a range of one, and the window shows it.
+    first = QString::fromStdString(from);
+    last = QString::fromStdString(to);
+    if (first != first_field->address()) first_field->set_address(first);
+    if (last != last_field->address()) last_field->set_address(last);
+    if (refusal == LaunchRefusal::None) return true;
+    refuse(launch_refusal_key(refusal), refusal == LaunchRefusal::RangeUnusable ? RangeFirstAddress : RangeLastAddress);
+    return false;
 }
 
 bool CfleetsetDlg::check_firmware_path(QString& path) {
     path = control_as<QLineEdit>(FirmwarePathEdit)->text();
-    // Each refusal says what to do: choose a file, or choose one that is there.
-    if (path.trimmed().isEmpty()) {
-        refuse("IDS_FIRMWARE_PATH_EMPTY", FirmwareBrowseButton);
-        return false;
-    }
-    if (path.size() <= 7) {
-        refuse("IDS_INVALID_UPGRADE_FILE", FirmwareBrowseButton);
-        return false;
-    }
-    if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable()) {
-        refuse("IDS_FIRMWARE_NOT_FOUND", FirmwareBrowseButton);
-        return false;
-    }
-    return true;
+    // The version header is the job's to judge, device by device, as it always was.
+    const LaunchRefusal refusal = ::check_firmware_path(path.toStdString(), false);
+    if (refusal == LaunchRefusal::None) return true;
+    refuse(launch_refusal_key(refusal), FirmwareBrowseButton);
+    return false;
 }
 
 bool CfleetsetDlg::check_ticked_rows() {
     if (count_checked() > 0) return true;
-    refuse("IDS_NO_DEVICE_TICKED", DeviceList);
+    refuse(launch_refusal_key(LaunchRefusal::NoDeviceTicked), DeviceList);
     return false;
 }
 
-bool CfleetsetDlg::check_address_change(const QString& first, const QString& last) {
+bool CfleetsetDlg::check_address_change() {
     AddressRefusal refusal = AddressRefusal::None;
     int focus = -1;
-    if (m_dostep.change_auto_ip) {
-        refusal = check_range_ends(first.toStdString(), last.toStdString());
-        focus = RangeFirstAddress;
-    } else if (m_dostep.change_ip) {
+    if (m_dostep.change_ip && !m_dostep.change_auto_ip) {
         FixedAddressChange change;
         change.ip = control_as<IpAddressField>(IpAddressEdit)->address().toStdString();
         // The window always sends all three: a blank field is an unusable one.
@@ -258,20 +230,14 @@ int CfleetsetDlg::start_upgrade(const QString& path, const QString& first, const
 
     std::vector<std::string> pool;
     if (m_dostep.change_auto_ip) {
-        const QString prefix = prefix_of(first);
-        int a = last_part(first);
-        int b = last_part(last);
-        if (a > b) std::swap(a, b);
-        const int count = b - a + 1;
-        if (count < 1) return 0;
-        for (int k = 0; k < count; ++k) {
-            const QString candidate = QStringLiteral("%1.%2").arg(prefix).arg(a + k);
-            // An address some listed device already has is never handed out, nor the
-            // network or broadcast address of the range's subnet.
-            if (!ip_in_list(candidate) && is_range_host(candidate.toStdString())) pool.push_back(candidate.toStdString());
-        }
+        std::string from = first.toStdString();
+        std::string to = last.toStdString();
+        AddressRange range;
+        check_address_range(from, to, false, range);
+        // An address some listed device already has is never handed out.
+        pool = free_addresses(range, [this](const std::string& address) { return ip_in_list(QString::fromStdString(address)); });
         if (pool.empty()) {
-            refuse("IDS_ALL_IP_CONFLICT", -1);
+            refuse(launch_refusal_key(LaunchRefusal::NoFreeAddress), -1);
             return 0;
         }
         limit = std::min({static_cast<int>(pool.size()), BatchJob::kMaxWorkers, ticked});

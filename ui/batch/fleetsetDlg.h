@@ -81,7 +81,6 @@ public:
     void launch(int button_id);
     bool check_user_name();
     void check_update_step();
-    static bool is_valid_ip(const QString& text);
     bool ip_in_list(const QString& text) const;
     int count_checked() const;
     int start_upgrade(const QString& path, const QString& first, const QString& last);
@@ -167,7 +166,7 @@ private:
     // The launch's own checks after the button's: a ticked row, an address change that
     // cannot lose a camera, and a yes to a reset of every ticked camera.
     bool check_ticked_rows();
-    bool check_address_change(const QString& first, const QString& last);
+    bool check_address_change();
     bool confirm_resets();
     QString lang(const char* key) const;
 
