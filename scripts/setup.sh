@@ -11,6 +11,10 @@ packages=(
   libcli11-dev                           # command-line flags
   nlohmann-json3-dev                     # JSON output and simulator configuration
   libsodium-dev                          # device SDK: login challenge-response, firmware digests
+  libpugixml-dev                         # ONVIF: namespaced XML of SOAP and WS-Discovery messages
+  libssl-dev                             # ONVIF: SHA-1/SHA-256/MD5, Base64 and random nonces for its logins (libcrypto)
+  libcurl4-openssl-dev                   # ONVIF: the device service client's HTTP
+  libcpp-httplib-dev                     # ONVIF tests: a device service on loopback
   qt6-base-dev xvfb xauth fonts-wqy-microhei  # the windows, a virtual display, their Chinese texts
   qtkeychain-qt6-dev                     # the batch window keeps its passwords in the desktop's secret store
   libqrencode-dev                         # the test window shows the camera's cloud UID as a QR symbol

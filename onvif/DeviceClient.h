@@ -1,0 +1,71 @@
+#pragma once
+#include "onvif/CapabilityMessages.h"
+#include "onvif/DeviceMessages.h"
+#include "onvif/HttpDigest.h"
+#include "onvif/HttpTransport.h"
+#include "onvif/NetworkMessages.h"
+#include "onvif/Soap.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One camera's device service, reached at its XAddr. The first call reads the camera's
+// clock without credentials and keeps its offset from ours, since a UsernameToken's Created
+// is judged by the camera's clock. Calls are signed with a UsernameToken until the camera
+// answers 401 with a Digest challenge; from then on they answer its challenge instead (one
+// or the other, never both, never Basic). A refusal while signing with a token is retried
+// once when the camera's clock, read again, has moved from what we kept. Used by one thread
+// at a time.
+namespace onvif {
+
+class DeviceClient {
+public:
+    enum class Login { none, username_token, digest };
+
+    DeviceClient(std::string xaddr, std::string user, std::string password,
+                 std::unique_ptr<HttpTransport> transport = std::make_unique<CurlTransport>());
+
+    // GetSystemDateAndTime without credentials; keeps the offset when the camera gave its UTC.
+    Result read_clock(SystemDateAndTime* out = nullptr);
+
+    Result get_device_information(DeviceInformation& out);
+    Result get_network_interfaces(std::vector<NetworkInterface>& out);
+    Result get_services(bool include_capability, std::vector<Service>& out);
+    Result get_capabilities(Capabilities& out);
+    Result get_service_capabilities(DeviceServiceCapabilities& out);
+    Result get_scopes(std::vector<Scope>& out);
+
+    // Any request, signed; when ok, reply.body() is the "tds:<operation>Response" element.
+    Result call(const Request& request, SoapReply& reply);
+
+    const std::string& xaddr() const { return m_xaddr; }
+    // The camera's UTC clock minus ours, in seconds; 0 until read.
+    int64_t clock_offset() const { return m_clock_offset; }
+    bool clock_known() const { return m_clock_known; }
+    // How the last signed call logged in.
+    Login login() const { return m_login; }
+
+private:
+    Result exchange(const Request& request, SoapReply& reply);
+    Result post(const Request& request, std::string authorization, std::string security, SoapReply& reply, HttpResponse& response);
+    template <class Out, class Reader>
+    Result read(const Request& request, Out& out, Reader reader);
+
+    std::string m_xaddr;
+    std::string m_path;  // the request target that a digest covers
+    std::string m_user;
+    std::string m_password;
+    std::unique_ptr<HttpTransport> m_transport;
+
+    bool m_clock_tried = false;
+    bool m_clock_known = false;
+    int64_t m_clock_offset = 0;
+    Login m_login = Login::none;
+    std::optional<DigestChallenge> m_challenge;
+    std::string m_cnonce;
+    uint32_t m_nc = 0;
+};
+
+} // namespace onvif
