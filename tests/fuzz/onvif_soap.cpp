@@ -1,0 +1,60 @@
+// Device service replies and requests: every reader on whatever body a reply carries, the
+// fault mapping, and a request's UsernameToken as a device checks it.
+#include "onvif/CapabilityMessages.h"
+#include "onvif/DeviceMessages.h"
+#include "onvif/NetworkMessages.h"
+#include "onvif/Soap.h"
+#include "onvif/UsernameToken.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+using namespace onvif;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::quiet_debug_log();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const int kStatuses[] = {200, 400, 401, 500, 503};
+    fuzz::Input in(data, size);
+    const int status = kStatuses[in.byte() % 5];
+    const std::string_view text = in.text(in.remaining());
+
+    SoapReply reply;
+    const Result result = reply.parse(status, text);
+    FUZZ_CHECK(result.ok() == !reply.body().empty());
+    FUZZ_CHECK(!result.ok() || status == 200);
+    if (result.ok()) {
+        const pugi::xml_node body = reply.body();
+        SystemDateAndTime clock;
+        if (read_system_date_and_time(body, clock)) {
+            SoapReply echoed;  // what the simulator will answer reads back as the same clock
+            SystemDateAndTime again;
+            FUZZ_CHECK(echoed.parse(200, build_response(system_date_and_time_response(clock))).ok());
+            FUZZ_CHECK(read_system_date_and_time(echoed.body(), again) && again.utc_seconds == clock.utc_seconds);
+        }
+        DeviceInformation info;
+        read_device_information(body, info);
+        std::vector<NetworkInterface> nics;
+        if (read_network_interfaces(body, nics)) {
+            FUZZ_CHECK(nics.size() <= kMaxInterfaces);
+            for (const NetworkInterface& nic : nics) FUZZ_CHECK(nic.mac.empty() || nic.mac.size() == 17);
+        }
+        std::vector<Service> services;
+        read_services(body, services);
+        Capabilities caps;
+        read_capabilities(body, caps);
+        DeviceServiceCapabilities service;
+        read_service_capabilities(body, service);
+        std::vector<Scope> scopes;
+        read_scopes(body, scopes);
+    }
+
+    SoapRequest request;
+    UsernameToken token;
+    if (request.parse(text) == XmlStatus::ok && read_username_token(request.header(), token)) {
+        token_matches(token, "password");
+        created_within(token, 1700000000, 5);
+    }
+    return 0;
+}
