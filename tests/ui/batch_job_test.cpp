@@ -8,7 +8,10 @@
 #include "ui/batch/DeviceListModel.h"
 #include "ui/batch/IpAddressField.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QMenu>
+#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -181,6 +184,31 @@ TEST_F(BatchJobWindow, AddressPoolsSkipListedAddressesAndLimitTheWorkers) {
     window->launch(StartButton);
     ASSERT_EQ(refusals.size(), 1u);
     EXPECT_EQ(refusals[0], t("IDS_ALL_IP_CONFLICT"));
+}
+
+// "All job steps" shows the groups the shipped view hides, is kept for the next opening, and
+// the clock and settings run from the window's own controls.
+TEST_F(BatchJobWindow, AllJobStepsRunAClockAndSettingsJobFromTheWindow) {
+    start_fleet(2);
+    EXPECT_FALSE(ctl(TimeZoneSetButton)->isVisible()) << "the shipped view";
+    QAction* all_steps = window->findChild<QToolButton*>("menu")->menu()->actions().at(0);
+    all_steps->trigger();
+    for (int id : {UserNameEdit, TimeZoneCombo, TimeSyncCheck, SyncButton, StartButton, UidEdit})
+        EXPECT_TRUE(ctl(id)->isVisible()) << id;
+    EXPECT_FALSE(ctl(Dns1Edit)->isVisible()) << "no step sends it";
+    tick_all();
+    ctl<QCheckBox>(TimeSyncCheck)->setChecked(true);
+    ctl<QCheckBox>(TimeZoneCheck)->setChecked(true);
+    ctl<QPushButton>(StartButton)->click();
+    ASSERT_TRUE(wait_job_end());
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(cell(row, COL_MARK_CLOCK), "\u221A") << row;
+        EXPECT_EQ(cell(row, COL_MARK_SETTINGS), "\u221A") << row;
+    }
+    window.reset();
+    BatchWindowTest::SetUp();
+    open();
+    EXPECT_TRUE(ctl(TimeZoneSetButton)->isVisible()) << "kept with the inputs";
 }
 
 TEST_F(BatchJobWindow, ReportsSetMarksMessagesProgressAndTheCounter) {

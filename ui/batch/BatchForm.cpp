@@ -1,5 +1,8 @@
 #include "ui/batch/BatchForm.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "batch/DeviceTable.h"
 #include "ui/batch/ControlIds.h"
 #include "ui/batch/DeviceListModel.h"
@@ -8,7 +11,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QAction>
 #include <QGridLayout>
+#include <QMenu>
+#include <QToolButton>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -266,10 +272,18 @@ void BatchForm::create(DeviceListModel* model) {
     for (auto& [id, widget] : m_controls)
         if (auto* button = qobject_cast<QPushButton*>(widget)) button->setAutoDefault(false);
 
-    about_button = new QPushButton(m_window);
-    about_button->setObjectName(QStringLiteral("about"));
-    about_button->setAutoDefault(false);
-    about_button->setFlat(true);
+    // One button with a menu: the top row keeps the width the window needs on a small screen.
+    menu_button = new QToolButton(m_window);
+    menu_button->setObjectName(QStringLiteral("menu"));
+    menu_button->setPopupMode(QToolButton::InstantPopup);
+    menu_button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto* menu = new QMenu(menu_button);
+    all_steps_action = menu->addAction(QString());
+    all_steps_action->setCheckable(true);
+    export_action = menu->addAction(QString());
+    menu->addSeparator();
+    about_action = menu->addAction(QString());
+    menu_button->setMenu(menu);
 }
 
 void BatchForm::lay_out() {
@@ -277,15 +291,19 @@ void BatchForm::lay_out() {
     top->addWidget(control(DeviceTypeLabel));
     top->addWidget(devtype_combo);
     top->addSpacing(8);
-    for (int id : {UserNameLabel, UserNameEdit, PasswordLabel, PasswordEdit, NetworkCardLabel, NetworkCardCombo})
-        top->addWidget(control(id));
     top->addWidget(control(RefreshButton));
     top->addWidget(control(SelectAllButton));
     top->addWidget(control(InvertButton));
     top->addStretch(1);
     top->addWidget(control(SpareRefreshButton));
     top->addWidget(control(SpareLabel));
-    top->addWidget(about_button);
+    top->addWidget(menu_button);
+    // The login and the network card, shown with all job steps: a row of their own, so that
+    // the window still fits a small screen.
+    auto* login = new QHBoxLayout;
+    for (int id : {UserNameLabel, UserNameEdit, PasswordLabel, PasswordEdit, NetworkCardLabel, NetworkCardCombo})
+        login->addWidget(control(id));
+    login->addStretch(1);
 
     // Upgrade group: address range, firmware, logo, clock, command, progress, start and stop.
     auto* upgrade = new QGridLayout(as<QGroupBox>(UpgradeGroup));
@@ -294,11 +312,12 @@ void BatchForm::lay_out() {
     auto* range = new QHBoxLayout;
     range->addWidget(control(RangeFirstAddress));
     auto* tilde = new QLabel(QStringLiteral("~"), m_window);
+    m_range_tilde = tilde;
     range->addWidget(tilde);
     range->addWidget(control(RangeLastAddress));
     tilde->setVisible(false);  // shown with the address range, which this window keeps hidden
     upgrade->addWidget(control(AutoIpCheck), r, 1);
-    upgrade->addLayout(range, r, 2);
+    upgrade->addLayout(range, r, 2, 1, 2);
     upgrade->addWidget(control(AutoIpSetButton), r, 4);
     ++r;
     upgrade->addWidget(new QLabel(QStringLiteral("1"), m_window), r, 0);
@@ -356,19 +375,14 @@ void BatchForm::lay_out() {
     }
     setting->addWidget(control(SetNetworkCheck), r, 0, 1, 5);
     ++r;
-    setting->addWidget(control(IpAddressLabel), r, 0);
-    setting->addWidget(control(IpAddressEdit), r, 1);
-    setting->addWidget(control(SubmaskLabel), r, 2);
-    setting->addWidget(control(SubmaskEdit), r, 3);
-    ++r;
-    setting->addWidget(control(GatewayLabel), r, 0);
-    setting->addWidget(control(GatewayEdit), r, 1);
-    setting->addWidget(control(Dns1Label), r, 2);
-    setting->addWidget(control(Dns1Edit), r, 3);
-    ++r;
-    setting->addWidget(control(Dns2Label), r, 2);
-    setting->addWidget(control(Dns2Edit), r, 3);
-    ++r;
+    // One address a row: the group stays narrow enough for both groups side by side.
+    for (const auto& [label, field] : {std::pair{IpAddressLabel, IpAddressEdit}, std::pair{SubmaskLabel, SubmaskEdit},
+                                       std::pair{GatewayLabel, GatewayEdit}, std::pair{Dns1Label, Dns1Edit},
+                                       std::pair{Dns2Label, Dns2Edit}}) {
+        setting->addWidget(control(label), r, 0);
+        setting->addWidget(control(field), r, 1, 1, 2);
+        ++r;
+    }
     setting->addWidget(control(DhcpCheck), r, 0, 1, 4);
     setting->addWidget(control(NetworkSetButton), r, 4);
     ++r;
@@ -386,6 +400,7 @@ void BatchForm::lay_out() {
 
     auto* outer = new QVBoxLayout(m_window);
     outer->addLayout(top);
+    outer->addLayout(login);
     outer->addWidget(devlist, 1);
     outer->addLayout(groups);
     m_window->resize(1280, 760);
@@ -431,4 +446,16 @@ void BatchForm::apply_start_states() {
     }
     // The name servers follow the "set network" box like the other address fields.
     for (int id : kNetworkFields) control(id)->setEnabled(false);
+}
+
+void BatchForm::show_all_steps(bool on) {
+    // The spares and the name servers serve no step: they stay hidden either way.
+    static constexpr int kNeverShown[] = {SpareRefreshButton, SpareLabel, Dns1Label, Dns1Edit, Dns2Label, Dns2Edit};
+    for (const ControlText& c : kControls) {
+        if (c.start != Start::Hidden || std::find(std::begin(kNeverShown), std::end(kNeverShown), c.id) != std::end(kNeverShown))
+            continue;
+        control(c.id)->setVisible(on);
+    }
+    m_range_tilde->setVisible(on);
+    all_steps_action->setChecked(on);
 }

@@ -10,6 +10,8 @@ class QDialog;
 class QProgressBar;
 class QPushButton;
 class QTableView;
+class QToolButton;
+class QAction;
 class QWidget;
 
 // The batch window's controls: each by its numeric id (its object name), with its caption's
@@ -32,13 +34,19 @@ public:
     void fill_combo_boxes(const Lang& lang);
     // Shown, hidden and enabled as the window starts; check boxes unticked, edits empty.
     void apply_start_states();
+    // Every job group and the login fields shown ("All job steps"), or the shipped view.
+    void show_all_steps(bool on);
 
     // The fixed-address fields that follow the "set network" box.
     static const int kNetworkFields[5];
 
     QTableView* devlist = nullptr;
     QProgressBar* progress = nullptr;
-    QPushButton* about_button = nullptr;
+    // The window's menu (top right): the "All job steps" view, export, the about box.
+    QToolButton* menu_button = nullptr;
+    QAction* all_steps_action = nullptr;  // checkable
+    QAction* export_action = nullptr;
+    QAction* about_action = nullptr;
     QComboBox* devtype_combo = nullptr;
     QComboBox* videostd_combo = nullptr;
     QComboBox* timezone_combo = nullptr;
@@ -56,6 +64,7 @@ private:
 
     QDialog* m_window;
     std::map<int, QWidget*> m_controls;
+    QWidget* m_range_tilde = nullptr;
 };
 
 template <class T>

@@ -20,6 +20,8 @@
 
 namespace {
 
+const QString kAllStepsName = QStringLiteral("all_steps");
+
 constexpr const char* kFile = "fleetsetDlg";
 
 bool is_password(const QString& name) { return name == QLatin1String("pass") || name == QLatin1String("defaultpwd"); }
@@ -123,7 +125,9 @@ int SettingsStore::save_cfg_param(const SettingsValues& values) {
     }
     const bool keychain = passwords_in_keychain();
     QSettings file(m_path, QSettings::IniFormat);
+    const QVariant all_steps = file.value(kAllStepsName);
     file.clear();  // only this save's values remain, whatever an older file held
+    if (all_steps.isValid()) file.setValue(kAllStepsName, all_steps);
     for (const SettingsValue& value : kSettingsValues) {
         const QString name = QString::fromLatin1(value.name);
         const QString text = text_of(values, name);
@@ -155,4 +159,18 @@ int SettingsStore::load_cfg_param(SettingsValues& values) {
         if (text && text->size() <= kMaxRestoredChars) values[name] = *text;
     }
     return 0;
+}
+
+bool SettingsStore::load_all_steps() {
+    if (!QFileInfo(m_path).isFile() || !is_settings_file(m_path)) return false;
+    const QSettings file(m_path, QSettings::IniFormat);
+    return file.value(kAllStepsName).toString() == QLatin1String("1");
+}
+
+int SettingsStore::save_all_steps(bool on) {
+    if (!make_private_file()) return 1;
+    QSettings file(m_path, QSettings::IniFormat);
+    file.setValue(kAllStepsName, on ? QStringLiteral("1") : QStringLiteral("0"));
+    file.sync();
+    return file.status() == QSettings::NoError ? 0 : 1;
 }

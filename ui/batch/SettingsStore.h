@@ -73,6 +73,11 @@ public:
     // is no file or it is not a settings file (one location line logged, `values` untouched).
     int load_cfg_param(SettingsValues& values);
 
+    // The window's "All job steps" view, kept in the same private file beside the 18 values
+    // (a save of the values keeps it). False when never saved.
+    bool load_all_steps();
+    int save_all_steps(bool on);
+
     const QString& path() const { return m_path; }
 
 private:

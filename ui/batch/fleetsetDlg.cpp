@@ -13,7 +13,9 @@
 #include "ui/batch/IpAddressField.h"
 #include "ui/batch/SettingsStore.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QToolButton>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -97,7 +99,6 @@ CfleetsetDlg::CfleetsetDlg(QWidget* parent, DiscoveryConfig discovery_config)
     setSizeGripEnabled(true);
     m_list_model = new DeviceListModel(m_devices, this);
     m_form = std::make_unique<BatchForm>(this, m_list_model);
-    m_form->about_button->setText(QString::fromUtf8(kAboutEntryText));
     connect_controls();
     connect_launch_buttons();
     track_inputs();
@@ -141,7 +142,13 @@ void CfleetsetDlg::connect_controls() {
             [this] { browse_into(FirmwarePathEdit, QStringLiteral("update files(*.update)"), QStringLiteral("update")); });
     connect(control_as<QPushButton>(LogoBrowseButton), &QPushButton::clicked, this,
             [this] { browse_into(LogoPathEdit, QStringLiteral("update files(*.jpg)"), QStringLiteral("logo")); });
-    connect(m_form->about_button, &QPushButton::clicked, this, [this] { show_about(); });
+    connect(m_form->about_action, &QAction::triggered, this, [this] { show_about(); });
+    connect(m_form->export_action, &QAction::triggered, this, [this] { export_list(); });
+    connect(m_form->all_steps_action, &QAction::toggled, this, [this](bool on) {
+        m_form->show_all_steps(on);
+        settings().save_all_steps(on);
+        fit_screen();
+    });
     connect(control_as<QPushButton>(StopButton), &QPushButton::clicked, this, [this] { stop(); });
     m_form->devlist->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_form->devlist, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -220,8 +227,12 @@ void CfleetsetDlg::on_init_dialog() {
     const auto text = [this](const char* key) { return lang(key); };
     m_form->apply_texts(text);
     m_list_model->set_message_header(lang("IDS_PROMPT"));
+    const QString menu = lang("IDS_MENU");
+    m_form->menu_button->setText(menu.isEmpty() ? QStringLiteral("...") : menu);
+    m_form->all_steps_action->setText(lang("IDS_ALL_JOB_STEPS"));
+    m_form->export_action->setText(lang("IDS_EXPORT"));
     const QString about_entry = lang("IDS_ABOUT_ENTRY");
-    m_form->about_button->setText(about_entry.isEmpty() ? QString::fromUtf8(kAboutEntryText) : about_entry);
+    m_form->about_action->setText(about_entry.isEmpty() ? QString::fromUtf8(kAboutEntryText) : about_entry);
     QStringList steps;
     for (const char* key : {"IDS_COL_ADDRESS", "IDS_COL_UPGRADE", "IDS_COL_LOGO", "IDS_COL_COMMAND", "IDS_COL_CLOCK",
                             "IDS_COL_SETTINGS"})
@@ -246,6 +257,7 @@ void CfleetsetDlg::on_init_dialog() {
     get_more_ip();
     m_form->apply_start_states();
     load_cfg_param();
+    m_form->show_all_steps(settings().load_all_steps());
     start_discovery();
     check_firewall();
 }
