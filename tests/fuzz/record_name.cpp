@@ -3,7 +3,7 @@
 // test_record_file_name exactly; the text stays within the production line's 512 bytes.
 #include "devsdk/ovix_client.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "ui/ipctest/TestRecord.h"
+#include "station/TestRecord.h"
 
 #include <algorithm>
 #include <cstring>

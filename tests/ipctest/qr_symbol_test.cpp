@@ -1,5 +1,5 @@
 // The QR symbol of a cloud UID against the encoder's own symbol for the same request.
-#include "ui/ipctest/QrSymbol.h"
+#include "station/QrSymbol.h"
 
 #include <gtest/gtest.h>
 #include <qrencode.h>

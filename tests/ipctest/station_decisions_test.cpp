@@ -1,10 +1,10 @@
 // The test station's pure decisions: version verdicts, capability buttons, configuration
 // pairs, the watch thread's choice, PTZ and zoom records.
-#include "ui/ipctest/CapabilityView.h"
-#include "ui/ipctest/ConfigItems.h"
-#include "ui/ipctest/PtzCommand.h"
-#include "ui/ipctest/VersionCheck.h"
-#include "ui/ipctest/WatchLoop.h"
+#include "station/CapabilityView.h"
+#include "station/ConfigItems.h"
+#include "station/PtzCommand.h"
+#include "station/VersionCheck.h"
+#include "station/WatchLoop.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // the result lines and their places, and how a stop ends a timed test.
 #include "support/FakeStationSdk.h"
 #include "foundation/Clock.h"
-#include "ui/ipctest/ServiceLoop.h"
-#include "ui/ipctest/TestSession.h"
+#include "station/ServiceLoop.h"
+#include "station/TestSession.h"
 
 #include <gtest/gtest.h>
 

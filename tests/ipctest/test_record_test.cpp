@@ -1,6 +1,6 @@
 // Factory test records: their exact bytes, files named after camera MACs, MACs that name no file.
 #include "support/TempFile.h"
-#include "ui/ipctest/TestRecord.h"
+#include "station/TestRecord.h"
 
 #include <gtest/gtest.h>
 

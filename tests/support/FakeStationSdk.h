@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/ipctest/StationSdk.h"
+#include "station/StationSdk.h"
 
 #include <gmock/gmock.h>
 

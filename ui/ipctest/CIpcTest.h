@@ -3,10 +3,10 @@
 #include "batch/DiscoveryInbox.h"
 #include "discovery/Discovery.h"
 #include "foundation/Thread.h"
-#include "ui/ipctest/ConfigItems.h"
-#include "ui/ipctest/ServiceLoop.h"
-#include "ui/ipctest/StationSdk.h"
-#include "ui/ipctest/TestSession.h"
+#include "station/ConfigItems.h"
+#include "station/ServiceLoop.h"
+#include "station/StationSdk.h"
+#include "station/TestSession.h"
 
 #include <QDialog>
 #include <QMessageBox>

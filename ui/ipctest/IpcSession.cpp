@@ -9,9 +9,9 @@
 #include "ui/ipctest/IpcTestIds.h"
 #include "ui/ipctest/MicPlayer.h"
 #include "ui/ipctest/QrCodeView.h"
-#include "ui/ipctest/VersionCheck.h"
+#include "station/VersionCheck.h"
 #include "ui/ipctest/VideoFrameView.h"
-#include "ui/ipctest/WatchLoop.h"
+#include "station/WatchLoop.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,11 +5,11 @@
 
 #include "foundation/debug_log.h"
 #include "ui/ipctest/CPTZButton.h"
-#include "ui/ipctest/CapabilityView.h"
+#include "station/CapabilityView.h"
 #include "ui/ipctest/IpcTestForm.h"
 #include "ui/ipctest/IpcTestIds.h"
-#include "ui/ipctest/PtzCommand.h"
-#include "ui/ipctest/TestRecord.h"
+#include "station/PtzCommand.h"
+#include "station/TestRecord.h"
 #include "ui/ipctest/VideoFrameView.h"
 
 #include <QComboBox>

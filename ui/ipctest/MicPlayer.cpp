@@ -1,7 +1,7 @@
 #include "ui/ipctest/MicPlayer.h"
 
 #include "foundation/debug_log.h"
-#include "ui/ipctest/StationSdk.h"
+#include "station/StationSdk.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/ipctest/QrSymbol.h"
+#include "station/QrSymbol.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "ui/ipctest/VersionCheck.h"
+#include "station/VersionCheck.h"
 
 #include <climits>
 #include <cstdio>

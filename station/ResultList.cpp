@@ -1,4 +1,4 @@
-#include "ui/ipctest/ResultList.h"
+#include "station/ResultList.h"
 
 #include <algorithm>
 #include <iterator>

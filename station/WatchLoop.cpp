@@ -1,4 +1,4 @@
-#include "ui/ipctest/WatchLoop.h"
+#include "station/WatchLoop.h"
 
 WatchAction watch_decision(const std::string& row0, const std::string& current, bool executing) {
     if (row0.empty()) return WatchAction::RefreshEmpty;

@@ -1,4 +1,4 @@
-#include "ui/ipctest/ServiceLoop.h"
+#include "station/ServiceLoop.h"
 
 #include "foundation/Clock.h"
 

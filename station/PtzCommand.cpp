@@ -1,4 +1,4 @@
-#include "ui/ipctest/PtzCommand.h"
+#include "station/PtzCommand.h"
 
 std::optional<int32_t> ptz_press_direction(int control_id) {
     switch (control_id) {

@@ -1,4 +1,4 @@
-#include "ui/ipctest/StationSdk.h"
+#include "station/StationSdk.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "ui/ipctest/TestSession.h"
+#include "station/TestSession.h"
 
 #include "foundation/debug_log.h"
-#include "ui/ipctest/VersionCheck.h"
+#include "station/VersionCheck.h"
 
 #include <cstring>
 

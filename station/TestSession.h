@@ -1,9 +1,9 @@
 #pragma once
 #include "devsdk/ovix_client.h"
-#include "ui/ipctest/CapabilityView.h"
-#include "ui/ipctest/ConfigItems.h"
-#include "ui/ipctest/ResultList.h"
-#include "ui/ipctest/StationSdk.h"
+#include "station/CapabilityView.h"
+#include "station/ConfigItems.h"
+#include "station/ResultList.h"
+#include "station/StationSdk.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "ui/ipctest/QrSymbol.h"
+#include "station/QrSymbol.h"
 
 #include <qrencode.h>
 

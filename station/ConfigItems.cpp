@@ -1,4 +1,4 @@
-#include "ui/ipctest/ConfigItems.h"
+#include "station/ConfigItems.h"
 
 #include "devsdk/ovix_client.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/ipctest/StationSdk.h"
+#include "station/StationSdk.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "ui/ipctest/TestRecord.h"
+#include "station/TestRecord.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "ui/ipctest/CapabilityView.h"
+#include "station/CapabilityView.h"
 
 namespace {
 
