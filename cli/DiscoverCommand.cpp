@@ -29,7 +29,7 @@ void add_discover_command(CLI::App& app, int& exit_code) {
     const std::map<std::string, DeviceListFormat> formats = {
         {"table", DeviceListFormat::Table}, {"json", DeviceListFormat::Json}, {"csv", DeviceListFormat::Csv}};
     cmd->add_option("--format", options->format, "Output format: table, json or csv")
-        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
+        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case).description(""))->type_name("table|json|csv");
     cmd->callback([options, &exit_code] { exit_code = run_discover(*options); });
 }
 

@@ -125,7 +125,7 @@ void add_history_command(CLI::App& app, int& exit_code) {
     const std::map<std::string, ReportFormat> formats = {
         {"table", ReportFormat::Table}, {"json", ReportFormat::Json}, {"csv", ReportFormat::Csv}};
     cmd->add_option("--format", options->format, "Output format: table, json or csv")
-        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
+        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case).description(""))->type_name("table|json|csv");
     cmd->add_option("--history", options->history_file, "Job history database (default $XDG_DATA_HOME/fleetset/history.sqlite)");
     cmd->callback([options, &exit_code] { exit_code = run_history(*options); });
 }

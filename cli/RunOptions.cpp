@@ -53,14 +53,15 @@ void add_steps(CLI::App& cmd, RunOptions& o) {
     cmd.add_option("--time-format", o.time_format, "Time format 0 to 3 (0 YYYY-MM-DD, 1 MM-DD-YYYY, 2 DD-MM-YYYY, 3 YYYY/MM/DD)")
         ->check(CLI::Range(0, 3))->group(steps);
     cmd.add_option("--video-standard", o.video_standard, "Video standard: ntsc or pal")
-        ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"ntsc", 0}, {"pal", 1}}, CLI::ignore_case))
-        ->group(steps);
+        ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"ntsc", 0}, {"pal", 1}}, CLI::ignore_case)
+                        .description(""))
+        ->type_name("ntsc|pal")->group(steps);
     cmd.add_option("--language", o.language, "Device menu language: 0 to 20, or its English name such as English")->group(steps);
     cmd.add_option("--device-password", o.device_password, "Set the device's default password")->check(at_most_31)->group(steps);
     cmd.add_option("--wifi-max-channel", o.wifi_max_channel, "Highest Wi-Fi channel, 10 to 14")->check(CLI::Range(10, 14))->group(steps);
     cmd.add_option("--wifi-default-channel", o.wifi_default_channel, "Default Wi-Fi channel, 1 to 14 or auto")
-        ->transform(CLI::Transformer(std::map<std::string, std::string>{{"auto", "0"}}, CLI::ignore_case))
-        ->check(CLI::Range(0, 14))->group(steps);
+        ->transform(CLI::Transformer(std::map<std::string, std::string>{{"auto", "0"}}, CLI::ignore_case).description(""))
+        ->check(CLI::Range(0, 14).description(""))->type_name("1-14|auto")->group(steps);
     cmd.add_option("--uid", o.uid, "Write this cloud UID to the device")->group(steps);
     cmd.add_flag("--factory-reset", o.factory_reset, "Restore the factory settings")->group(steps);
     cmd.add_flag("--reset-password", o.reset_password, "Reset the device password")->group(steps);
@@ -103,7 +104,8 @@ void add_output(CLI::App& cmd, RunOptions& o) {
     const std::map<std::string, ReportFormat> formats = {
         {"table", ReportFormat::Table}, {"json", ReportFormat::Json}, {"csv", ReportFormat::Csv}};
     cmd.add_option("--format", o.format, "Report format: table, json or csv")
-        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case))->group(output);
+        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case).description(""))->type_name("table|json|csv")
+        ->group(output);
     cmd.add_option("--report-file", o.report_file,
                    "Write the report to this file instead of standard output (a summary line stays on standard error)")
         ->group(output);
