@@ -79,6 +79,10 @@ void CfleetsetDlg::connect_launch_buttons() {
 }
 
 void CfleetsetDlg::launch(int button_id) {
+    if (button_id == TimeFormatSetButton) {
+        DEBUG_LOCATION(kFile, "CfleetsetDlg::OnBnClickedBtnSet3");
+        debug_log("CfleetsetDlg:: OnBnClickedBtnSet3  ----------------00000 ");
+    }
     if (button_id != AutoIpSetButton && !check_user_name()) return;
     QString path;
     QString first;
