@@ -1,6 +1,7 @@
 #include "batch/ListExport.h"
 
 #include "batch/CsvText.h"
+#include "batch/JsonText.h"
 #include "batch/StatusMarks.h"
 
 #include <fcntl.h>
@@ -15,23 +16,20 @@
 
 namespace {
 
-constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
-
 std::string shown(const std::string& cell) { return cell == kMarkBlank ? std::string() : cell; }
 
 std::string to_csv(const std::vector<DeviceRow>& rows, const std::vector<std::string>& headers) {
-    std::vector<std::string> cells;
+    std::vector<std::string> header;
     for (int column = 0; column < kDeviceColumns; ++column)
-        cells.push_back(csv_formula_safe(column < static_cast<int>(headers.size()) ? headers[column] : std::string()));
-    cells.push_back("checked");
-    std::string out = kUtf8Bom + csv_line(cells, "\r\n");
+        header.push_back(column < static_cast<int>(headers.size()) ? headers[column] : std::string());
+    header.push_back("checked");
+    std::vector<std::vector<std::string>> cells;
     for (const DeviceRow& row : rows) {
-        cells.clear();
-        for (int column = 0; column < kDeviceColumns; ++column) cells.push_back(csv_formula_safe(shown(row.cell(column))));
-        cells.push_back(row.checked ? "1" : "0");
-        out += csv_line(cells, "\r\n");
+        std::vector<std::string>& line = cells.emplace_back();
+        for (int column = 0; column < kDeviceColumns; ++column) line.push_back(shown(row.cell(column)));
+        line.push_back(row.checked ? "1" : "0");
     }
-    return out;
+    return csv_document(header, cells, true);
 }
 
 std::string to_json(const std::vector<DeviceRow>& rows) {
@@ -50,8 +48,7 @@ std::string to_json(const std::vector<DeviceRow>& rows) {
                          {"checked", row.checked},
                          {"family1", row.is_type1}});
     }
-    // Device texts are whatever a device sent: replace invalid UTF-8 rather than fail.
-    return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return json_document(array);
 }
 
 std::string failure(const std::string& what, const std::string& path) {

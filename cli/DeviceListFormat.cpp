@@ -1,6 +1,7 @@
 #include "cli/DeviceListFormat.h"
 
 #include "batch/CsvText.h"
+#include "batch/JsonText.h"
 #include "cli/TextTable.h"
 
 #include <nlohmann/json.hpp>
@@ -52,20 +53,17 @@ std::string to_json(const std::vector<DEV_INFO>& devices) {
                          {"gateway", text(d.gateway)},
                          {"software_ver", text(d.software_ver)}});
     }
-    // Keys stay in the documented column order. Device texts are whatever a device sent: replace invalid UTF-8 rather than fail.
-    return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    // Keys stay in the documented column order.
+    return json_document(array);
 }
 
 std::string to_csv(const std::vector<DEV_INFO>& devices) {
-    std::string out;
-    for (size_t i = 0; i < kColumns.size(); ++i) out += (i ? "," : "") + std::string(kColumns[i]);
-    out += "\n";
+    std::vector<std::vector<std::string>> rows;
     for (const auto& d : devices) {
-        auto row = cells(d, false);
-        for (size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + csv_cell(row[i]);
-        out += "\n";
+        const auto row = cells(d, false);
+        rows.emplace_back(row.begin(), row.end());
     }
-    return out;
+    return csv_document({kColumns.begin(), kColumns.end()}, rows, false);
 }
 
 std::string to_table(const std::vector<DEV_INFO>& devices) {

@@ -1,6 +1,7 @@
 #include "cli/HistoryCommand.h"
 
 #include "batch/CsvText.h"
+#include "batch/JsonText.h"
 #include "cli/TextTable.h"
 #include "discovery/PrintableText.h"
 
@@ -63,7 +64,7 @@ std::string to_json(const std::vector<HistoryRow>& rows) {
                          {"seconds", d.seconds},
                          {"message", d.message}});
     }
-    return array.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+    return json_document(array);
 }
 
 int run_history(const HistoryOptions& options) {
@@ -106,9 +107,9 @@ std::string format_history(const std::vector<HistoryRow>& rows, ReportFormat for
     switch (format) {
     case ReportFormat::Json: return to_json(rows);
     case ReportFormat::Csv: {
-        std::string out = csv_line(kHeader);
-        for (const HistoryRow& r : rows) out += csv_line(cells(r));
-        return out;
+        std::vector<std::vector<std::string>> lines;
+        for (const HistoryRow& r : rows) lines.push_back(cells(r));
+        return csv_document(kHeader, lines, false);
     }
     case ReportFormat::Table: break;
     }

@@ -1,6 +1,7 @@
 #include "cli/PlanReport.h"
 
 #include "batch/CsvText.h"
+#include "batch/JsonText.h"
 #include "cli/TextTable.h"
 
 #include <nlohmann/json.hpp>
@@ -23,12 +24,12 @@ std::string format_plan(const std::vector<PlanLine>& lines, ReportFormat format)
             for (size_t i = 0; i < kHeader.size(); ++i) object[kHeader[i]] = values[i];
             array.push_back(std::move(object));
         }
-        return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        return json_document(array);
     }
     case ReportFormat::Csv: {
-        std::string out = csv_line(kHeader);
-        for (const PlanLine& line : lines) out += csv_line(cells(line));
-        return out;
+        std::vector<std::vector<std::string>> rows;
+        for (const PlanLine& line : lines) rows.push_back(cells(line));
+        return csv_document(kHeader, rows, false);
     }
     case ReportFormat::Table: break;
     }

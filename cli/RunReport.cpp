@@ -3,6 +3,7 @@
 #include "cli/TextTable.h"
 
 #include "batch/CsvText.h"
+#include "batch/JsonText.h"
 #include "batch/StatusMarks.h"
 
 #include <nlohmann/json.hpp>
@@ -55,14 +56,13 @@ std::string to_json(const std::vector<DeviceReport>& devices) {
                          {"end_reports", d.end_reports},
                          {"stopped", d.stopped}});
     }
-    // Device texts are whatever a device sent: replace invalid UTF-8 rather than fail.
-    return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return json_document(array);
 }
 
 std::string to_csv(const std::vector<DeviceReport>& devices) {
-    std::string out = csv_line(header());
-    for (const DeviceReport& d : devices) out += csv_line(cells(d));
-    return out;
+    std::vector<std::vector<std::string>> rows;
+    for (const DeviceReport& d : devices) rows.push_back(cells(d));
+    return csv_document(header(), rows, false);
 }
 
 std::string to_table(const std::vector<DeviceReport>& devices) {

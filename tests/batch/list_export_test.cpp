@@ -1,4 +1,5 @@
 // The device list written out as an installer's job report, and the file it goes to.
+#include "batch/CsvText.h"
 #include "batch/ListExport.h"
 #include "batch/StatusMarks.h"
 #include "support/TempFile.h"
@@ -39,6 +40,13 @@ TEST(ListExport, CsvQuotesDeviceTextsAndKeepsMarksForSpreadsheets) {
                        "\xC3\x97,\xE2\x88\x9A,\xE2\x80\x94,,\xE2\x88\x9A,\xC3\x97,'@SUM(A1),0\r\n"),
               std::string::npos)
         << csv;
+}
+
+// The same writer serves the command line's lists and reports: no BOM for a pipe, and a
+// number that merely starts with a sign is no formula.
+TEST(ListExport, TheOneCsvWriterServesPipesToo) {
+    EXPECT_EQ(csv_document({"zone", "note"}, {{"-5", "-5+1"}, {"+3.5", "a\"b"}}, false),
+              "zone,note\r\n-5,'-5+1\r\n+3.5,\"a\"\"b\"\r\n");
 }
 
 TEST(ListExport, JsonHasEnglishKeysAndTheRunReportsMarkWords) {

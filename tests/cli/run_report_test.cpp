@@ -87,13 +87,3 @@ TEST(RunReport, JsonGivesEachDeviceItsStepsCodesAndEnd) {
     EXPECT_FALSE(device_succeeded(reports[1]));
 }
 
-TEST(RunReport, CsvQuotesADevicesTextsAndKeepsOneLinePerDevice) {
-    DeviceTable table;
-    table.update_dev_find_list(make_device_record("00:1A:2B:00:00:01", "10.77.1.1", "v1,\"b\"\nx"), true, "");
-    DeviceRuns runs(table, {0}, kTexts.lookup());
-    status(runs, 0, {ST_UPGRADE_SKIP, ST_COMMAND_OK});
-    const std::string csv = format_run_report({device_report(runs.runs()[0], *table.row(0), 0)}, ReportFormat::Csv);
-    EXPECT_THAT(csv, ::testing::StartsWith("mac,ip_before,ip_after,version_before,version_after,change_ip,upgrade,logo,"
-                                           "command,time_sync,settings,seconds,status_codes,message\n"));
-    EXPECT_THAT(csv, HasSubstr(",\"v1,\"\"b\"\"\nx\",\"v1,\"\"b\"\"\nx\",,skipped,,ok,,,0.0,12 23,Command sent\n"));
-}
