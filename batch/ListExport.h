@@ -16,8 +16,3 @@ enum class ListExportFormat { Csv, Json };
 // line's run report ("ok", "failed", "skipped", "").
 std::string export_device_list(const std::vector<DeviceRow>& rows, const std::vector<std::string>& headers,
                                ListExportFormat format);
-
-// Replaces the file at `path` with `content` all at once: written and synced under another
-// name in the same directory, then renamed over it, so a crash leaves the old file or the
-// whole new one. On failure returns false and, when `error` is given, says why.
-bool write_export_file(const std::string& path, const std::string& content, std::string* error);

@@ -1,4 +1,6 @@
 #pragma once
+#include "foundation/AtomicFile.h"
+
 #include <string>
 
 // What `--summary-file` holds: the counts of one run, its exit code, start and end, for a
@@ -19,6 +21,5 @@ struct RunSummary {
 
 std::string summary_json(const RunSummary& summary);
 
-// Writes the text to a file beside path and renames it over path, so that a reader sees the
-// old file or the whole new one. False when either step fails (nothing is left behind).
-bool write_file_atomically(const std::string& path, const std::string& text);
+// Written with write_file_atomically: a reader sees the old file or the whole new one.
+

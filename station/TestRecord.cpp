@@ -1,9 +1,7 @@
 #include "station/TestRecord.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "foundation/AtomicFile.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -33,16 +31,6 @@ std::string_view bounded(const char (&field)[N]) {
     return {field, ::strnlen(field, N)};
 }
 
-bool write_all(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -79,13 +67,8 @@ TestRecordResult write_test_record(const std::string& directory, const ovix_devi
     std::filesystem::create_directory(directory, ignored);
 
     const std::string path = directory + "/" + *name;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return TestRecordResult::CreateFailed;
-    // A failed write or close counts as a failure to create the file: a truncated record
-    // would otherwise reach the production line as if it were whole.
-    const bool written = write_all(fd, format_test_record(info, pass));
-    const bool closed = ::close(fd) == 0;
-    if (written && closed) return TestRecordResult::Written;
-    ::unlink(path.c_str());
-    return TestRecordResult::WriteFailed;
+    // Whole or not at all: a truncated record would reach the production line as if it were
+    // whole, and a later verdict replaces an earlier one in one step.
+    if (write_file_atomically(path, format_test_record(info, pass))) return TestRecordResult::Written;
+    return std::filesystem::is_directory(directory) ? TestRecordResult::WriteFailed : TestRecordResult::CreateFailed;
 }

@@ -2,6 +2,7 @@
 #include "batch/CsvText.h"
 #include "batch/ListExport.h"
 #include "batch/StatusMarks.h"
+#include "foundation/AtomicFile.h"
 #include "support/TempFile.h"
 
 #include <gtest/gtest.h>
@@ -71,13 +72,13 @@ TEST(ListExport, FileIsReplacedWholeAndAMissingDirectoryIsReported) {
     support::TempDir dir;
     const std::string path = dir.write("report.csv", "old report");
     std::string error;
-    ASSERT_TRUE(write_export_file(path, "new report\r\n", &error)) << error;
+    ASSERT_TRUE(write_file_atomically(path, "new report\r\n", &error)) << error;
     std::stringstream written;
     written << std::ifstream(path, std::ios::binary).rdbuf();
     EXPECT_EQ(written.str(), "new report\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temporary left
 
-    EXPECT_FALSE(write_export_file(dir.path() + "/missing/report.csv", "x", &error));
+    EXPECT_FALSE(write_file_atomically(dir.path() + "/missing/report.csv", "x", &error));
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
 }
 

@@ -3,6 +3,7 @@
 #include "ui/shared/AboutDlg.h"
 #include "ui/shared/ProgramIcon.h"
 #include "batch/ListExport.h"
+#include "foundation/AtomicFile.h"
 #include "devsdk/ovix_client.h"
 #include "discovery/LocalAddresses.h"
 #include "foundation/LangTable.h"
@@ -167,7 +168,7 @@ void CfleetsetDlg::export_list() {
     const auto format = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive) ? ListExportFormat::Json
                                                                                       : ListExportFormat::Csv;
     std::string error;
-    if (!write_export_file(path.toStdString(), export_device_list(m_devices.rows(), headers, format), &error)) {
+    if (!write_file_atomically(path.toStdString(), export_device_list(m_devices.rows(), headers, format), &error)) {
         DEBUG_LOCATION(kFile, "CfleetsetDlg::export_list");
         debug_log("%s\n", error.c_str());
         m_refusal(this, lang("IDS_EXPORT_FAILED") + QLatin1Char('\n') + QString::fromStdString(error), lang("IDS_ERROR"));
