@@ -1,6 +1,5 @@
 #include "cli/HistoryCommand.h"
 
-#include "batch/CsvText.h"
 #include "batch/JsonText.h"
 #include "cli/TextTable.h"
 #include "discovery/PrintableText.h"
@@ -104,18 +103,10 @@ std::string history_since(const std::string& text) {
 }
 
 std::string format_history(const std::vector<HistoryRow>& rows, ReportFormat format) {
-    switch (format) {
-    case ReportFormat::Json: return to_json(rows);
-    case ReportFormat::Csv: {
-        std::vector<std::vector<std::string>> lines;
-        for (const HistoryRow& r : rows) lines.push_back(cells(r));
-        return csv_document(kHeader, lines, false);
-    }
-    case ReportFormat::Table: break;
-    }
-    std::vector<std::vector<std::string>> table{kHeader};
-    for (const HistoryRow& r : rows) table.push_back(cells(r));
-    return format_text_table(table);
+    if (format == ReportFormat::Json) return to_json(rows);
+    std::vector<std::vector<std::string>> lines;
+    for (const HistoryRow& r : rows) lines.push_back(cells(r));
+    return format_rows(kHeader, lines, format);
 }
 
 void add_history_command(CLI::App& app, int& exit_code) {

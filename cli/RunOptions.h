@@ -1,13 +1,13 @@
 #pragma once
 #include "batch/JobSteps.h"
 #include "batch/LaunchPlan.h"
+#include "cli/TextTable.h"
 
 #include <string>
 #include <vector>
 
 namespace CLI { class App; }
 
-enum class ReportFormat { Table, Json, Csv };
 
 // Everything `fleetset-cli run` is told. The flags fill the first part; the checks before
 // a launch (check_run_options) fill the resolved part.

@@ -2,7 +2,6 @@
 
 #include "cli/TextTable.h"
 
-#include "batch/CsvText.h"
 #include "batch/JsonText.h"
 #include "batch/StatusMarks.h"
 
@@ -59,18 +58,6 @@ std::string to_json(const std::vector<DeviceReport>& devices) {
     return json_document(array);
 }
 
-std::string to_csv(const std::vector<DeviceReport>& devices) {
-    std::vector<std::vector<std::string>> rows;
-    for (const DeviceReport& d : devices) rows.push_back(cells(d));
-    return csv_document(header(), rows, false);
-}
-
-std::string to_table(const std::vector<DeviceReport>& devices) {
-    std::vector<std::vector<std::string>> rows{header()};
-    for (const DeviceReport& d : devices) rows.push_back(cells(d));
-    return format_text_table(rows);
-}
-
 } // namespace
 
 DeviceReport device_report(const DeviceRun& run, const DeviceRow& row, int64_t now_ms) {
@@ -90,12 +77,10 @@ DeviceReport device_report(const DeviceRun& run, const DeviceRow& row, int64_t n
 }
 
 std::string format_run_report(const std::vector<DeviceReport>& devices, ReportFormat format) {
-    switch (format) {
-    case ReportFormat::Json: return to_json(devices);
-    case ReportFormat::Csv: return to_csv(devices);
-    case ReportFormat::Table: break;
-    }
-    return to_table(devices);
+    if (format == ReportFormat::Json) return to_json(devices);
+    std::vector<std::vector<std::string>> rows;
+    for (const DeviceReport& d : devices) rows.push_back(cells(d));
+    return format_rows(header(), rows, format);
 }
 
 bool device_succeeded(const DeviceReport& device) {

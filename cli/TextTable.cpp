@@ -1,5 +1,7 @@
 #include "cli/TextTable.h"
 
+#include "batch/CsvText.h"
+#include "batch/JsonText.h"
 #include "discovery/PrintableText.h"
 
 #include <algorithm>
@@ -27,4 +29,24 @@ std::string format_text_table(const std::vector<std::vector<std::string>>& rows)
         out += "\n";
     }
     return out;
+}
+
+std::string format_rows(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows,
+                        ReportFormat format) {
+    switch (format) {
+    case ReportFormat::Csv: return csv_document(header, rows, false);
+    case ReportFormat::Json: {
+        auto array = nlohmann::ordered_json::array();
+        for (const std::vector<std::string>& row : rows) {
+            nlohmann::ordered_json object;
+            for (size_t i = 0; i < header.size() && i < row.size(); ++i) object[header[i]] = row[i];
+            array.push_back(std::move(object));
+        }
+        return json_document(array);
+    }
+    case ReportFormat::Table: break;
+    }
+    std::vector<std::vector<std::string>> table{header};
+    table.insert(table.end(), rows.begin(), rows.end());
+    return format_text_table(table);
 }
