@@ -1,10 +1,6 @@
 #include "SdkTest.h"
 
-#include "devsdk/protocol/Socket.h"
-
 #include <cstring>
-
-#include <unistd.h>
 
 using namespace ovix;
 
@@ -42,32 +38,6 @@ TEST_F(ClientLogin, PasswordNeverCrossesTheWire) {
     std::string wire(logins[0].payload.begin(), logins[0].payload.end());
     EXPECT_NE(wire.find("Admin"), std::string::npos);
     EXPECT_EQ(wire.find("tevoq"), std::string::npos);
-}
-
-TEST_F(ClientLogin, UnreachableSilentOrForeignDevicesFailWithinTheConnectTimeout) {
-    Clock::set_speed(50.0);  // the connect timeout of seconds lasts tens of real milliseconds
-    int closed_fd = tcp_listen("127.0.0.1", 0, 1);
-    uint16_t closed_port = local_port(closed_fd);
-    ::close(closed_fd);
-    int32_t handle = 5;
-    EXPECT_EQ(Network_ClientLogin(&handle, "127.0.0.1", closed_port, "Admin", "tevoq"), OVIX_ERR_CONNECT);
-    EXPECT_EQ(handle, -1);
-
-    device.set_greeting(FakeDevice::Greeting::None);
-    EXPECT_EQ(Network_ClientLogin(&handle, "127.0.0.1", device.port(), "Admin", "tevoq"), OVIX_ERR_CONNECT);
-    device.set_greeting(FakeDevice::Greeting::Garbage);
-    EXPECT_EQ(Network_ClientLogin(&handle, "127.0.0.1", device.port(), "Admin", "tevoq"), OVIX_ERR_PROTOCOL);
-    device.set_greeting(FakeDevice::Greeting::WrongMajor);
-    EXPECT_EQ(Network_ClientLogin(&handle, "127.0.0.1", device.port(), "Admin", "tevoq"), OVIX_ERR_VERSION);
-    EXPECT_EQ(handle, -1);
-}
-
-TEST_F(ClientLogin, DeviceThatNeverAnswersTheLoginTimesOut) {
-    Clock::set_speed(50.0);
-    device.set_login_result(FakeDevice::kNoAnswer);
-    int32_t handle = 4;
-    EXPECT_EQ(Network_ClientLogin(&handle, "127.0.0.1", device.port(), "Admin", "tevoq"), OVIX_ERR_TIMEOUT);
-    EXPECT_EQ(handle, -1);
 }
 
 TEST_F(ClientLogin, BadHandlesAndArgumentsFailWithoutHarm) {

@@ -226,33 +226,3 @@ TEST_F(DeviceTest, ACameraWhoseRebootNeverReturnsStaysSilent) {
     int32_t handle = -1;
     EXPECT_EQ(try_login(&handle), OVIX_ERR_CONNECT);
 }
-
-TEST_F(DeviceTest, NoneStaleAndDroppedHandlesFailWithoutHarm) {
-    start(1, [](CameraConfig& c) { c.device.reboot_ms = 60000; });
-    uint8_t buffer[936];
-    int32_t value = 0;
-    const ovix_ptz stop{OVIX_PTZ_MOVE, OVIX_PTZ_STOP, 0};
-    for (int32_t bad : {-1, 12345}) {
-        EXPECT_EQ(Network_ClientGetDeviceConfig(bad, OVIX_CMD_DEVICE_INFO, 0, buffer, sizeof buffer), OVIX_ERR_BAD_HANDLE);
-        EXPECT_EQ(Network_ClientSetDeviceConfig(bad, OVIX_CMD_SHELL, 0, buffer, 128), OVIX_ERR_BAD_HANDLE);
-        EXPECT_EQ(Network_ClientDeviceControl(bad, OVIX_CTRL_LAMP, 0, 1, 1), OVIX_ERR_BAD_HANDLE);
-        EXPECT_EQ(Network_ClientPTZControl(bad, 0, &stop), OVIX_ERR_BAD_HANDLE);
-        EXPECT_EQ(Network_ClientGetUpgradeStatus(bad, &value), OVIX_ERR_BAD_HANDLE);
-        EXPECT_EQ(Network_ClientStopLive(bad), OVIX_ERR_BAD_HANDLE);
-    }
-    const int32_t stale = login();
-    ASSERT_EQ(Network_ClientLogout(stale), OVIX_OK);
-    EXPECT_EQ(Network_ClientGetCameraAdvanceConfig(stale, 0, buffer, 64), OVIX_ERR_BAD_HANDLE);
-    EXPECT_EQ(Network_ClientLogout(stale), OVIX_ERR_BAD_HANDLE);
-
-    // A login the camera dropped at its reboot keeps its handle until the logout, but every
-    // call on it fails.
-    const int32_t dropped = login();
-    EventLog events;
-    ASSERT_EQ(Network_ClientSetEventCB(dropped, &EventLog::callback, &events), OVIX_OK);
-    char reboot[OVIX_SHELL_COMMAND_SIZE] = "reboot";
-    ASSERT_EQ(Network_ClientSetDeviceConfig(dropped, OVIX_CMD_SHELL, 0, reboot, sizeof reboot), OVIX_OK);
-    ASSERT_TRUE(eventually([&] { return events.dropped(); }));
-    EXPECT_EQ(Network_ClientGetDeviceConfig(dropped, OVIX_CMD_DEVICE_INFO, 0, buffer, sizeof buffer), OVIX_ERR_DISCONNECTED);
-    EXPECT_EQ(Network_ClientLogout(dropped), OVIX_OK);
-}
