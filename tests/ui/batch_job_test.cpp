@@ -1,5 +1,6 @@
-// The batch window running jobs on a simulated fleet: launch checks, flags, address pools,
-// marks and messages, the enabled state, stop and close mid-job, export.
+// The batch window running jobs on a simulated fleet: launch checks, marks and messages, the
+// enabled state, the all-finished notice, stop and close mid-job, export. The jobs' own steps
+// are the job tests'.
 #include "UiTest.h"
 #include "support/DeviceRecord.h"
 #include "support/JobLab.h"
@@ -109,6 +110,7 @@ TEST_F(BatchJobWindow, EachLaunchCheckRefusesWithItsMessageAndFocus) {
          "IDS_IP_END_ERROR_LESS_START", RangeLastAddress},
         {"loopback range", [&] { tick(true, false); set_range("127.0.0.1", "127.0.0.9"); }, AutoIpSetButton,
          "IDS_RANGE_UNUSABLE", RangeFirstAddress},
+        {"every address listed", [&] { set_range("10.77.5.1", "10.77.5.2"); }, AutoIpSetButton, "IDS_ALL_IP_CONFLICT", -1},
         {"range set needs no user", [&] {
              tick(false, false);
              ctl<QLineEdit>(UserNameEdit)->clear();
@@ -141,70 +143,24 @@ TEST_F(BatchJobWindow, EachLaunchCheckRefusesWithItsMessageAndFocus) {
         }
         ASSERT_EQ(refusals.size(), 1u) << c.name;
         EXPECT_EQ(refusals[0], t(c.key)) << c.name;
-        EXPECT_EQ(window->focusWidget(), ctl(c.focus)) << c.name;
+        if (c.focus >= 0) {
+            EXPECT_EQ(window->focusWidget(), ctl(c.focus)) << c.name;
+        }
     }
     EXPECT_EQ(ctl<IpAddressField>(RangeFirstAddress)->address(), "192.168.1.7") << "the good end fills the other";
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].first, "t-confirm_factory_reset 2") << "says how many";
 }
 
-TEST_F(BatchJobWindow, TheStartButtonTakesItsFlagsFromTheBoxesAndFiltersTheCommand) {
+// "All job steps" shows the groups the shipped view hides and is kept for the next opening.
+TEST_F(BatchJobWindow, AllJobStepsShowsTheHiddenGroupsAndIsKept) {
     open();
-    for (int box : {AutoIpCheck, TimeZoneCheck, UpgradeFirmwareCheck, SendCommandCheck})
-        ctl<QCheckBox>(box)->setChecked(true);
-    for (const char* text : {"top", "cat /proc/stopwatch", "reboot now", "ls /config"}) {
-        ctl<QLineEdit>(CommandEdit)->setText(text);
-        window->check_update_step();
-        EXPECT_EQ(window->m_dostep.send_command, std::string(text) == "ls /config" ? 1 : 0) << text;
-    }
-    const JobSteps& s = window->m_dostep;
-    EXPECT_TRUE(s.change_auto_ip && s.change_time_zone && s.need_update);
-    EXPECT_FALSE(s.change_logo || s.restore_factory_settings || s.reset_pwd || s.change_ip);
-}
-
-TEST_F(BatchJobWindow, AddressPoolsSkipListedAddressesAndLimitTheWorkers) {
-    start_fleet(3);
-    tick_all();
-    // Reversed on the Start button; .1 to .3 are listed, so .4 and .5 are handed out. With
-    // the clock as well, the address change is followed by the barrier and a cache flush.
-    ctl<QCheckBox>(AutoIpCheck)->setChecked(true);
-    ctl<QCheckBox>(TimeSyncCheck)->setChecked(true);
-    set_range("10.77.1.5", "10.77.1.1");
-    window->launch(StartButton);
-    ASSERT_TRUE(refusals.empty());
-    EXPECT_EQ(window->job().worker_count(), 2) << "two free addresses, two workers";
-    EXPECT_EQ(window->job().m_new_ip[0], "10.77.1.4");
-    EXPECT_EQ(window->job().m_new_ip[1], "10.77.1.5");
-    ASSERT_TRUE(wait_job_end());
-    EXPECT_EQ(cell(0, COL_IP), "10.77.1.4");
-    EXPECT_EQ(cell(1, COL_IP), "10.77.1.5");
-    EXPECT_EQ(neighbours.flushes, 1);
-
-    set_range("10.77.1.3", "10.77.1.5");  // every address now listed
-    window->launch(StartButton);
-    ASSERT_EQ(refusals.size(), 1u);
-    EXPECT_EQ(refusals[0], t("IDS_ALL_IP_CONFLICT"));
-}
-
-// "All job steps" shows the groups the shipped view hides, is kept for the next opening, and
-// the clock and settings run from the window's own controls.
-TEST_F(BatchJobWindow, AllJobStepsRunAClockAndSettingsJobFromTheWindow) {
-    start_fleet(2);
     EXPECT_FALSE(ctl(TimeZoneSetButton)->isVisible()) << "the shipped view";
     QAction* all_steps = window->findChild<QToolButton*>("menu")->menu()->actions().at(0);
     all_steps->trigger();
     for (int id : {UserNameEdit, TimeZoneCombo, TimeSyncCheck, SyncButton, StartButton, UidEdit})
         EXPECT_TRUE(ctl(id)->isVisible()) << id;
     EXPECT_FALSE(ctl(Dns1Edit)->isVisible()) << "no step sends it";
-    tick_all();
-    ctl<QCheckBox>(TimeSyncCheck)->setChecked(true);
-    ctl<QCheckBox>(TimeZoneCheck)->setChecked(true);
-    ctl<QPushButton>(StartButton)->click();
-    ASSERT_TRUE(wait_job_end());
-    for (int row = 0; row < 2; ++row) {
-        EXPECT_EQ(cell(row, COL_MARK_CLOCK), "\u221A") << row;
-        EXPECT_EQ(cell(row, COL_MARK_SETTINGS), "\u221A") << row;
-    }
     window.reset();
     BatchWindowTest::SetUp();
     open();
