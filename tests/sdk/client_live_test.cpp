@@ -4,7 +4,6 @@
 
 #include "devsdk/protocol/VideoCodec.h"
 
-#include <cstring>
 
 using namespace ovix;
 using support::Screen;
@@ -122,34 +121,14 @@ TEST_F(ClientLive, DetachedOrStoppedStreamsDeliverNothingMore) {
     EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr), OVIX_ERR_BAD_HANDLE);
 }
 
-TEST_F(ClientLive, ControlsGoToTheDeviceWithTheirRecords) {
-    ovix_zoom zoom{1000, 320, 180};
+// What a control carries is the simulator's live test; here what never leaves the client.
+TEST_F(ClientLive, ControlsWithoutTheirArgumentAreRefusedUnsent) {
     int32_t rate = 0;
-    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_FRAME_RATE, &rate), OVIX_OK);
-    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_ZOOM, &zoom), OVIX_OK);
-    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr), OVIX_OK);
-    EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_MIC_CLOSE, nullptr), OVIX_OK);
-
-    auto controls = device.received(Kind::LiveControl);
-    ASSERT_EQ(controls.size(), 4u);
-    LiveControl c;
-    ASSERT_TRUE(decode(controls[1].payload, c));
-    EXPECT_EQ(c.stream_id, 7u);
-    EXPECT_EQ(c.command, OVIX_LIVE_ZOOM);
-    ASSERT_EQ(c.argument.size(), sizeof zoom);
-    EXPECT_EQ(std::memcmp(c.argument.data(), &zoom, sizeof zoom), 0);
-    ASSERT_TRUE(decode(controls[0].payload, c));
-    EXPECT_EQ(c.command, OVIX_LIVE_FRAME_RATE);
-    EXPECT_EQ(c.argument, encode_i32(0));
-    ASSERT_TRUE(decode(controls[3].payload, c));
-    EXPECT_EQ(c.command, OVIX_LIVE_MIC_CLOSE);
-    EXPECT_TRUE(c.argument.empty());
-
     EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_SET_TARGET, nullptr), OVIX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_ZOOM, nullptr), OVIX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(Network_ClientLiveControl(live, OVIX_LIVE_FRAME_RATE, nullptr), OVIX_ERR_BAD_ARGUMENT);
     EXPECT_EQ(Network_ClientLiveControl(live, 42, &rate), OVIX_ERR_BAD_ARGUMENT);
-    EXPECT_EQ(device.received(Kind::LiveControl).size(), 4u);
+    EXPECT_TRUE(device.received(Kind::LiveControl).empty());
 }
 
 TEST_F(ClientLive, TargetCanBeFreedAsSoonAsItIsReplaced) {
