@@ -164,65 +164,14 @@ protected:
         writer_fd = fds[1];
     }
     void TearDown() override { ::close(writer_fd); }
-    void raw(const Bytes& bytes) { ASSERT_EQ(::write(writer_fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
-    Bytes framed(uint16_t kind, uint32_t id, const Bytes& payload) {
-        Bytes out(kFrameHeaderSize);
-        encode_frame_header({kind, id, static_cast<uint32_t>(payload.size())}, out.data());
-        out.insert(out.end(), payload.begin(), payload.end());
-        return out;
-    }
     std::unique_ptr<FrameStream> reader;
     int writer_fd = -1;
 };
 
-TEST_F(ProtocolStream, FramesArrivingInPiecesComeOutWholeAndInOrder) {
-    Bytes two = framed(0x11, 5, Bytes(300, 0x42));
-    Bytes second = framed(0x12, 6, {});
-    const size_t first_size = two.size();
-    two.insert(two.end(), second.begin(), second.end());
-    Frame frame;
-    // Byte by byte: every read before the end of the first frame times out and keeps what it has.
-    for (size_t i = 0; i + 1 < first_size; ++i) {
-        raw({two[i]});
-        ASSERT_EQ(reader->read(frame, Clock::now_ms()), Io::Timeout) << i;
-    }
-    raw(Bytes(two.begin() + static_cast<long>(first_size - 1), two.end()));
-    ASSERT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Ok);
-    EXPECT_EQ(frame.kind, 0x11);
-    EXPECT_EQ(frame.id, 5u);
-    EXPECT_EQ(frame.payload, Bytes(300, 0x42));
-    ASSERT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Ok);
-    EXPECT_EQ(frame.id, 6u);
-    EXPECT_TRUE(frame.payload.empty());
-}
-
-// Payloads longer than the read buffer are received into the frame's own buffer, which the
-// reader keeps and the stream takes back for the next long one: no stale or missing bytes when
-// the lengths change, whatever the pieces the bytes come in.
-TEST_F(ProtocolStream, LongAndShortFramesInOddPiecesComeOutWholeIntoOneKeptFrame) {
-    auto pattern = [](size_t size, uint8_t seed) {
-        Bytes out(size);
-        for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(i * 7 + seed);
-        return out;
-    };
-    const std::vector<Bytes> payloads = {pattern(40000, 1), pattern(5, 2), pattern(20000, 3), {}, pattern(40000, 4)};
-    Bytes bytes;
-    for (size_t i = 0; i < payloads.size(); ++i) {
-        Bytes one = framed(0x21, static_cast<uint32_t>(i), payloads[i]);
-        bytes.insert(bytes.end(), one.begin(), one.end());
-    }
-    Frame frame;
-    std::vector<Bytes> got;
-    for (size_t at = 0; at < bytes.size(); at += 7001) {
-        raw(Bytes(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(std::min(bytes.size(), at + 7001))));
-        while (reader->read(frame, Clock::now_ms()) == Io::Ok) {
-            EXPECT_EQ(frame.id, got.size());
-            got.push_back(frame.payload);
-        }
-    }
-    EXPECT_EQ(got, payloads);
-
-    // Written as one batch, read as the frames they are; a batch beyond the bound sends nothing.
+// Reading frames in whatever pieces they come, garbage and cut frames, is the frames fuzz
+// target's promise; the batch writer is not fuzzed.
+TEST_F(ProtocolStream, ABatchIsReadAsTheFramesItHoldsAndOneBeyondTheBoundSendsNothing) {
+    const std::vector<Bytes> payloads = {Bytes(40000, 1), Bytes(5, 2), {}, Bytes(20000, 3)};
     FrameStream writer(::dup(writer_fd));
     const std::vector<ByteView> batch(payloads.begin(), payloads.end());
     bool waited = true;
@@ -231,31 +180,11 @@ TEST_F(ProtocolStream, LongAndShortFramesInOddPiecesComeOutWholeIntoOneKeptFrame
     const std::vector<ByteView> too_many(FrameStream::kMaxBatchFrames + 1, ByteView(payloads[1]));
     EXPECT_EQ(writer.write_frames(0x21, too_many, 1000, waited), Io::Failed);
     EXPECT_FALSE(writer.broken());
+    Frame frame;
     for (const Bytes& payload : payloads) {
         ASSERT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Ok);
+        EXPECT_EQ(frame.kind, 0x21);
         EXPECT_EQ(frame.payload, payload);
     }
     EXPECT_EQ(reader->read(frame, Clock::now_ms()), Io::Timeout);
-}
-
-TEST_F(ProtocolStream, GarbageAndHugeLengthsAreRefusedAtTheHeader) {
-    Bytes huge(kFrameHeaderSize);
-    encode_frame_header({0x10, 1, 0}, huge.data());
-    store_u32(huge.data() + 8, 0xFFFFFFF0u);
-    raw(huge);
-    Frame frame;
-    EXPECT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Garbage);
-
-    ::close(writer_fd);
-    SetUp();
-    raw(Bytes(kFrameHeaderSize, 0xAB));
-    EXPECT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Garbage);
-}
-
-TEST_F(ProtocolStream, PeerClosingMidFrameEndsTheRead) {
-    Bytes frame_bytes = framed(0x10, 1, Bytes(100, 1));
-    raw(Bytes(frame_bytes.begin(), frame_bytes.begin() + 50));
-    ::shutdown(writer_fd, SHUT_WR);
-    Frame frame;
-    EXPECT_EQ(reader->read(frame, Clock::now_ms() + 1000), Io::Closed);
 }
