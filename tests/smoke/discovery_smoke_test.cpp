@@ -2,8 +2,7 @@
 // camera LAN could send them: `fleetset-cli discover` on the tool's side and fleetset-sim's
 // discovery responder on the cameras' side. After each group the genuine fleet must still be
 // listed and answer, nothing may crash or hang, and what the programs keep (device table,
-// output, trace files) stays within its bounds. The simulator's figures as a reflector are
-// measured and recorded as test properties.
+// output, trace files) stays within its bounds.
 #include "discovery/DiscoveryConfig.h"
 #include "support/ChildProcess.h"
 #include "support/DeviceRecord.h"
@@ -268,41 +267,29 @@ protected:
     int m_sims = 0;
 };
 
-TEST_F(DiscoverySmoke, BrokenDatagramsAndNumbersAreDroppedByTheTool) {
+TEST_F(DiscoverySmoke, BrokenDatagramsAreDroppedByTheTool) {
     ASSERT_NO_FATAL_FAILURE(start_fleet());
     DiscoverRun run(work.path() + "/broken", "json");
     ASSERT_TRUE(run.ready());
     const Senders sender(1);
     const auto to_tool = [&](const Bytes& bytes) { sender.send(0, bytes, lab::kToolAddress, lab::kToolPort); };
     for (const Bytes& d : broken_datagrams(kCmdDevInfoReply, reply_text("BROKEN:HEADER"))) to_tool(d);
-    // Not one of these may enter the table.
-    for (const Bytes& d : {reply(std::string(1000, 'M')), reply("LONG:VERSION", "6001", "6002", std::string(1000, 'v')),
-                           reply("CMD:65537", "65537"), reply("CMD:MINUS:1", "-1"), reply("CMD:LONG", "99999999999999999999")})
-        to_tool(d);
-    // These are replies as the decoder reads them, whatever surrounds them; their bad
-    // numbers count as missing, and entities are never expanded.
+    // Replies as the decoder reads them, whatever surrounds them (numbers out of their field
+    // are the codec's table); entities are never expanded.
     Bytes trailing = reply("TRAILING:IGNORED");
     const Bytes junk = reply("NOT:IN:THE:PAYLOAD");
     trailing.insert(trailing.end(), junk.begin() + kDiscoveryHeaderSize, junk.end());
     to_tool(trailing);
-    to_tool(reply("MEDIA:MINUS:1", "6001", "-1"));
-    to_tool(reply("MEDIA:LONG", "6001", "99999999999999999999"));
     to_tool(reply("NOT:WELL:FORMED", "6001", "6002", "2.4.1", "<<</>&&"));
     to_tool(reply("NESTED:DEEP", "6001", "6002", "2.4.1", repeat("<a>", 400)));
     to_tool(reply("&e7;", "6001", "6002", "2.4.1", entity_bomb()));
     to_tool(reply("LAST:ONE"));
-    ASSERT_TRUE(run.await_entries(kFleet + 7u));
+    ASSERT_TRUE(run.await_entries(kFleet + 5u));
 
     ASSERT_EQ(run.finish(), 0);
-    const auto devices = nlohmann::json::parse(run.output());
     std::set<std::string> expected = genuine_macs();
-    expected.insert({"TRAILING:IGNORED", "MEDIA:MINUS:1", "MEDIA:LONG", "NOT:WELL:FORMED", "NESTED:DEEP", "&e7;", "LAST:ONE"});
+    expected.insert({"TRAILING:IGNORED", "NOT:WELL:FORMED", "NESTED:DEEP", "&e7;", "LAST:ONE"});
     EXPECT_EQ(listed_macs(run.output()), expected);
-    for (const auto& device : devices) {
-        if (device["mac"].get<std::string>().rfind("MEDIA:", 0) == 0) {
-            EXPECT_EQ(device["media_port"], 0) << device;
-        }
-    }
     EXPECT_TRUE(fleet_answers());
 }
 
@@ -413,50 +400,6 @@ TEST_F(DiscoverySmoke, TheSimulatorGoesOnAnsweringThroughHostileRequests) {
     EXPECT_LT(m_sim->peak_memory_kb() - memory_before, 64 * 1024);
 #endif
     EXPECT_LT(m_sim->errors().size(), 64u * 1024) << "the simulator's log grows with what it is sent";
-}
-
-// Bytes the fleet sends per byte asked, and whether it answers an address that did not ask.
-// Recorded, not judged here: the figures are for whoever reviews the simulator's answers.
-TEST_F(DiscoverySmoke, TheSimulatorAsAReflectorIsMeasured) {
-    const Bytes tool_request = lab::datagram(kCmdRequestDeviceInfo,
-                                             request_text("server_ip=\"10.77.0.1\" server_port=\"12000\" connection_type=\"2\""));
-    const Bytes naming_victim = lab::datagram(kCmdRequestDeviceInfo,
-                                              request_text("server_ip=\"10.77.60.1\" server_port=\"12000\" connection_type=\"2\""));
-    const Bytes no_xml = lab::datagram(kCmdRequestDeviceInfo, "");
-    for (const char* mode : {"broadcast", "unicast"}) {
-        ASSERT_NO_FATAL_FAILURE(start_fleet({"--reply", mode}));
-        {
-            const lab::Socket listener("0.0.0.0", lab::kToolPort);  // broadcast answers, and unicast ones to any other address
-            const lab::Socket victim("10.77.60.1", lab::kToolPort);
-            const lab::Socket tool(lab::kToolAddress, 0), asker("10.77.50.1", 0);
-            const lab::Socket forger("10.77.60.1", 0);  // the victim's own address, as a forged source would be
-            const auto answered = [](const lab::Socket& at) {
-                size_t bytes = 0;
-                while (const auto d = at.receive(200)) bytes += d->bytes.size();
-                return bytes;
-            };
-            // Each measure waits until the answers to the one before have stopped coming.
-            const auto measure = [&](const std::string& what, const lab::Socket& from, const Bytes& asked, const char* to) {
-                from.send(asked, to, lab::kDevicePort);
-                const size_t to_others = answered(listener), to_victim = answered(victim);
-                const std::string name = std::string(mode) + "_" + what;
-                RecordProperty(name + "_asked", std::to_string(asked.size()));
-                RecordProperty(name + "_answered", std::to_string(to_others + to_victim));
-                RecordProperty(name + "_answered_to_victim", std::to_string(to_victim));
-                std::printf("reflector %-9s %-21s asked %4zu B, answered %6zu B, %6zu B of them to 10.77.60.1, ratio %.1f\n", mode,
-                            what.c_str(), asked.size(), to_others + to_victim, to_victim,
-                            static_cast<double>(to_others + to_victim) / static_cast<double>(asked.size()));
-                return to_others + to_victim;
-            };
-            EXPECT_GT(measure("tool_request_to_all", tool, tool_request, lab::kBroadcast), 0u);
-            measure("tool_request_to_one", tool, tool_request, "10.77.1.1");
-            measure("no_xml_to_all", asker, no_xml, lab::kBroadcast);
-            measure("naming_victim_to_all", asker, naming_victim, lab::kBroadcast);
-            measure("naming_victim_to_one", asker, naming_victim, "10.77.1.1");
-            measure("forged_source_to_all", forger, naming_victim, lab::kBroadcast);
-        }
-        EXPECT_TRUE(fleet_answers());
-    }
 }
 
 } // namespace
