@@ -91,23 +91,6 @@ void FakeDevice::accept_loop() {
     }
 }
 
-bool FakeDevice::greet(Peer& peer, Nonce& nonce) {
-    switch (m_greeting.load()) {
-    case Greeting::None:
-        return false;
-    case Greeting::Garbage:
-        peer.send_raw(Bytes(64, 0xAB));
-        return false;
-    case Greeting::WrongMajor:
-        peer.hello(nonce, static_cast<uint16_t>(kProtocolMajor + 1));
-        return false;
-    case Greeting::Normal:
-        peer.hello(nonce);
-        return true;
-    }
-    return false;
-}
-
 bool FakeDevice::handle_login(Peer& peer, const Frame& frame, const Nonce& nonce) {
     int32_t result = m_login_result;
     if (result == OVIX_OK) {
@@ -125,16 +108,14 @@ bool FakeDevice::handle_login(Peer& peer, const Frame& frame, const Nonce& nonce
 
 void FakeDevice::serve(std::shared_ptr<Peer> peer) {
     Nonce nonce = random_nonce();
-    bool greeted = greet(*peer, nonce);
+    peer->hello(nonce);
     bool logged_in = false;
     Frame frame;  // kept across reads: its buffer takes the next long payload
     while (!m_stop) {
         Io io = peer->stream.read(frame, Clock::now_ms() + kSliceMs);
         if (io == Io::Timeout) continue;
         if (io != Io::Ok) break;
-        if (!greeted) continue;  // a silent or broken device ignores everything
         if (!logged_in) {
-            if (m_login_result == kNoAnswer) continue;
             if (!handle_login(*peer, frame, nonce)) break;
             logged_in = true;
             ++m_logins;
@@ -202,7 +183,6 @@ void FakeDevice::upgrade_start(Peer& peer, const Frame& frame) {
     UpgradeStart start;
     FirmwareInfo info;
     int32_t result = decode(frame.payload, start) ? check_upgrade_start(start, kBoard, info) : OVIX_ERR_BAD_REQUEST;
-    if (result == OVIX_OK && m_upgrade_refusal != 0) result = m_upgrade_refusal;
     if (result == OVIX_OK) peer.begin(info);
     peer.answer(frame, result);
 }

@@ -7,7 +7,6 @@
 #include "devsdk/protocol/UpgradeReceiver.h"
 
 #include <atomic>
-#include <climits>
 #include <functional>
 #include <map>
 #include <memory>
@@ -21,8 +20,6 @@
 class FakeDevice {
 public:
     static constexpr const char* kBoard = "FAKE-BOARD";
-    // A login result that makes the device keep silent after the login request.
-    static constexpr int32_t kNoAnswer = INT32_MIN;
 
     // One accepted connection: the protocol library's device end of it, plus the state of an
     // upgrade in progress on it. Writes are serialised, so tests may push from their thread.
@@ -33,16 +30,12 @@ public:
     };
     using Handler = std::function<void(Peer& peer, const ovix::Frame& request)>;
 
-    enum class Greeting { Normal, None, Garbage, WrongMajor };
-
     FakeDevice();
     ~FakeDevice();
 
     uint16_t port() const { return m_port; }
-    void set_greeting(Greeting g) { m_greeting = g; }
     void add_user(const std::string& user, const std::string& password);
     void set_login_result(int32_t result) { m_login_result = result; }  // 0: check user and password
-    void set_upgrade_refusal(int32_t result) { m_upgrade_refusal = result; }  // e.g. 2: version refused
     void on(ovix::Kind kind, Handler handler);
 
     // Every connection at once.
@@ -60,7 +53,6 @@ public:
 private:
     void accept_loop();
     void serve(std::shared_ptr<Peer> peer);
-    bool greet(Peer& peer, ovix::Nonce& nonce);
     bool handle_login(Peer& peer, const ovix::Frame& frame, const ovix::Nonce& nonce);
     void handle(Peer& peer, const ovix::Frame& frame);
     void default_answer(Peer& peer, const ovix::Frame& frame);
@@ -79,9 +71,7 @@ private:
     std::map<uint16_t, Handler> m_handlers;
     std::vector<ovix::Frame> m_received;
 
-    std::atomic<Greeting> m_greeting{Greeting::Normal};
     std::atomic<int32_t> m_login_result{0};
-    std::atomic<int32_t> m_upgrade_refusal{0};
     std::atomic<int> m_logins{0};
     std::atomic<int> m_active_logins{0};
     std::atomic<uint64_t> m_upgrade_bytes{0};
