@@ -298,10 +298,10 @@ TEST_F(DiscoverySmoke, ControlCharactersInRepliesReachNoTerminalAndForgeNoTraceL
     DiscoverRun run(work.path() + "/texts", "table");
     ASSERT_TRUE(run.ready());
     const Senders sender(1);
+    // How each is shown is the printable-text table's; here that the table and the trace use it.
     const std::vector<Bytes> texts = {
         reply("\x1b]0;owned\x07"), reply("AA\nmac = forged, ip = 6.6.6.6"), reply("\r\x1b[2J\x1b[H"),
-        reply("\xc2\x9b" "31m\x9b" "2J"), reply("../../../../etc/passwd"), reply("C:\\Windows\\x1b"),
-        reply(std::string("NUL\0HIDDEN", 10)), reply("\xff\xfe"), reply("RED:VERSION", "6001", "6002", "\x1b[31mred\n")};
+        reply("\xc2\x9b" "31m\x9b" "2J"), reply(std::string("NUL\0HIDDEN", 10)), reply("RED:VERSION", "6001", "6002", "\x1b[31mred\n")};
     for (const Bytes& d : texts) sender.send(0, d, lab::kToolAddress, lab::kToolPort);
     ASSERT_TRUE(run.await_entries(kFleet + texts.size()));
 
@@ -309,9 +309,7 @@ TEST_F(DiscoverySmoke, ControlCharactersInRepliesReachNoTerminalAndForgeNoTraceL
     const std::string table = run.output();
     EXPECT_TRUE(printable_lines(table)) << table;
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), static_cast<long>(kFleet + texts.size() + 2)) << table;
-    for (const char* shown : {"\\x1b]0;owned\\x07", "AA\\x0amac = forged", "\\xc2\\x9b31m\\x9b2J",
-                                     "../../../../etc/passwd", "C:\\\\Windows\\\\x1b", "\\xff\\xfe", "\\x1b[31mred\\x0a"})
-        EXPECT_NE(table.find(shown), std::string::npos) << shown;
+    EXPECT_NE(table.find("AA\\x0amac = forged"), std::string::npos) << table;
     for (const std::string& mac : genuine_macs()) EXPECT_NE(table.find(mac), std::string::npos) << mac;
 
     const std::string recv = run.trace("recv.txt");
