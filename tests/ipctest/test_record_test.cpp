@@ -53,19 +53,15 @@ TEST(TestRecord, LaterVerdictReplacesTheFileNamedAfterTheMac) {
     std::stringstream text;
     text << std::ifstream(records + "/AA-BB-CC-DD-EE-FF.txt", std::ios::binary).rdbuf();
     EXPECT_EQ(text.str(), format_test_record(camera("AA:BB:CC:DD:EE:FF"), false));
-    EXPECT_EQ(test_record_file_name("AABBCCDDEEFF"), "AABBCCDDEEFF.txt");
 }
 
-TEST(TestRecord, MacsThatNameNoPlainFileAreRefusedAndNothingIsWritten) {
+// Which MACs name a file is the record_name fuzz target's promise; here that a refused one
+// writes nothing anywhere.
+TEST(TestRecord, AMacThatNamesNoPlainFileWritesNothing) {
     support::TempDir dir;
     std::filesystem::create_directories(dir.path() + "/a/b");
-    for (const std::string mac : {"../../etc/passwd", "a/b", "a\\b", ".", "..", "x\ny", "\x1b]0;t\x07", "\xc3\xa9"}) {
-        EXPECT_EQ(test_record_file_name(mac), std::nullopt) << mac;
-        EXPECT_EQ(write_test_record(dir.path() + "/a/b/test_record", camera(mac), true), TestRecordResult::RefusedName);
-    }
+    EXPECT_EQ(write_test_record(dir.path() + "/a/b/test_record", camera("../../etc/passwd"), true), TestRecordResult::RefusedName);
     EXPECT_EQ(tree(dir.path()), (std::set<std::string>{"a", "a/b"}));
-    EXPECT_EQ(test_record_file_name(std::string(200, 'A')), std::nullopt);
-    EXPECT_EQ(test_record_file_name(std::string("ab\0cd", 5)), std::nullopt);
     EXPECT_EQ(write_test_record(dir.path() + "/missing/test_record", camera("AA"), true), TestRecordResult::CreateFailed);
 }
 
