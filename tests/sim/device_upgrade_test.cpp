@@ -63,11 +63,8 @@ TEST_F(DeviceTest, RefusalsComeBeforeAnyImageDataMoves) {
     EXPECT_EQ(camera().current().software_ver, "2.4.1");
 }
 
-TEST_F(DeviceTest, SixteenMegabyteUpgradeRebootsIntoTheNewVersionAtItsDhcpAddress) {
-    start(1, [](CameraConfig& c) {
-        c.device.settings.dhcp = true;
-        c.device.dhcp_address = "10.77.9.9";
-    });
+TEST_F(DeviceTest, SixteenMegabyteUpgradeRebootsDroppingEveryLogin) {
+    start(1);
     Firmware firmware({2, 5, 0}, 16u << 20);
     ASSERT_TRUE(firmware.ok);
     const int32_t handle = login();
@@ -93,21 +90,7 @@ TEST_F(DeviceTest, SixteenMegabyteUpgradeRebootsIntoTheNewVersionAtItsDhcpAddres
     ASSERT_TRUE(eventually([&] { return camera().online(); }));
     Clock::set_speed(1);
 
-    // Discovery finds it at the address DHCP gave it, with the new version.
-    lab::Tool tool;
-    tool.request_devices();
-    const auto reply = tool.receive();
-    ASSERT_TRUE(reply);
-    const auto device = reply->device();
-    ASSERT_TRUE(device);
-    EXPECT_STREQ(device->ip_address, "10.77.9.9");
-    EXPECT_STREQ(device->software_ver, "2.5.0");
-    int32_t again = -1;
-    ASSERT_EQ(Network_ClientLogin(&again, "10.77.9.9", 6001, "Admin", ""), OVIX_OK);
-    ovix_device_info info{};
-    ASSERT_EQ(Network_ClientGetDeviceConfig(again, OVIX_CMD_DEVICE_INFO, 0, &info, sizeof info), OVIX_OK);
-    EXPECT_STREQ(info.software_version, "2.5.0");
-
+    // Where DHCP put it and the version it then reports: the announcement test below.
     const DeviceRecord record = camera().device_record();
     ASSERT_EQ(record.upgrades.size(), 1u);
     EXPECT_EQ(record.upgrades[0].outcome, "complete");
