@@ -31,8 +31,9 @@ TEST(LaunchPlan, RangesAreCheckedThenFilledTurnedOrRefused) {
         std::string first = row.first, last = row.last;
         AddressRange range;
         EXPECT_EQ(check_address_range(first, last, row.keep_order, range), row.expected) << row.first << "-" << row.last;
-        if (row.expected == R::None)
+        if (row.expected == R::None) {
             EXPECT_EQ(range.prefix + "." + std::to_string(range.first) + "-" + std::to_string(range.last), row.range);
+        }
     }
     AddressRange range;
     ASSERT_EQ(parse_address_range("10.77.1.0-10.77.1.255", range), R::None);

@@ -247,6 +247,7 @@ TEST_F(StationWindow, IdentityAndVerdictButtonsBelongToTheOpenSessionOnly) {
     settle();
     EXPECT_EQ(lines(), std::vector<std::string>{"t-version_error"});
     EXPECT_FALSE(identity_shown());
+    EXPECT_FALSE(window->form().video->isVisible()) << "no picture for a camera that failed its check";
     EXPECT_FALSE(ctl(PassButton)->isEnabled() || ctl(NgButton)->isEnabled());
 
     // The camera drops a running session: the live line says so, the tests and the verdict go.
@@ -350,7 +351,9 @@ TEST(StationLayout, CaptionsShowWholeAndPassAndNgStayReachableAtEverySize) {
             for (int id : {PassButton, NgButton}) {
                 const QRect place = window.control(id)->geometry();
                 EXPECT_TRUE(canvas->rect().contains(place)) << file << " " << id;
-                if (screen.whole) EXPECT_TRUE(viewport.contains(place)) << file << " " << screen.size.width() << " " << id;
+                if (screen.whole) {
+                    EXPECT_TRUE(viewport.contains(place)) << file << " " << screen.size.width() << " " << id;
+                }
             }
         }
     }

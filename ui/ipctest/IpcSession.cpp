@@ -190,6 +190,8 @@ int CIpcTest::ipc_login_live(int item) {
         set_test_controls(false);
         clear_identity();
         m_form->results->clear();
+        // Shown again only for a camera that passes its version check.
+        m_form->video->hide();
         m_form->video->clear_picture();
         QApplication::setOverrideCursor(Qt::WaitCursor);
     });
