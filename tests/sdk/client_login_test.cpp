@@ -6,29 +6,17 @@ using namespace ovix;
 
 using ClientLogin = SdkTest;
 
-TEST_F(ClientLogin, AcceptedLoginGivesAHandleRefusalsGiveTheirCodeAndNone) {
+// Which refusal a camera gives is the simulator's login tests, through this client.
+TEST_F(ClientLogin, AcceptedLoginGivesAHandleARefusalItsCodeAndNone) {
     device.add_user("Admin", "");
     int32_t handle = -1;
     EXPECT_EQ(Network_ClientLogin(&handle, "127.0.0.1", device.port(), "Admin", ""), OVIX_OK);
     EXPECT_GE(handle, 0);
     EXPECT_EQ(Network_ClientLogout(handle), OVIX_OK);
-
-    struct Case {
-        const char* user;
-        const char* password;
-        int32_t forced;
-        int32_t expected;
-    };
-    for (Case c : {Case{"nobody", "tevoq", 0, OVIX_ERR_USER_UNKNOWN}, Case{"Admin", "wrong", 0, OVIX_ERR_PASSWORD},
-                   Case{"Admin", "tevoq", OVIX_ERR_USER_LIMIT, OVIX_ERR_USER_LIMIT},
-                   Case{"Admin", "tevoq", OVIX_ERR_REFUSED_NOW, OVIX_ERR_REFUSED_NOW},
-                   Case{"Admin", "tevoq", OVIX_ERR_BUSY, OVIX_ERR_BUSY}}) {
-        device.set_login_result(c.forced);
-        handle = 77;
-        EXPECT_EQ(Network_ClientLogin(&handle, "127.0.0.1", device.port(), c.user, c.password), c.expected)
-            << c.user << "/" << c.password << "/" << c.forced;
-        EXPECT_EQ(handle, -1);
-    }
+    device.set_login_result(OVIX_ERR_BUSY);
+    handle = 77;
+    EXPECT_EQ(Network_ClientLogin(&handle, "127.0.0.1", device.port(), "Admin", ""), OVIX_ERR_BUSY);
+    EXPECT_EQ(handle, -1);
 }
 
 TEST_F(ClientLogin, PasswordNeverCrossesTheWire) {
