@@ -1,7 +1,7 @@
 #include "batch/BatchJob.h"
 
-#include "batch/BatchJobWorker.h"
 #include "batch/NeighbourCache.h"
+#include "batch/OwnProtocolPort.h"
 #include "batch/StatusMarks.h"
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
@@ -21,24 +21,62 @@ constexpr int32_t kChangeRequestPauseMs = 100;
 constexpr int32_t kBarrierPollMs = 100;
 constexpr int32_t kAfterRefusalMs = 100;
 constexpr int32_t kBeforeCacheFlushMs = 1000;
-constexpr int32_t kRandomSliceMs = 200;
+constexpr int32_t kPauseSliceMs = 100;
+constexpr const char* kJobFile = "fleetsetDlg";
 
-bool login_refused(int32_t result) {
-    return result == OVIX_ERR_USER_UNKNOWN || result == OVIX_ERR_PASSWORD || result == OVIX_ERR_USER_LIMIT ||
-           result == OVIX_ERR_REFUSED_NOW;
-}
+// retry_step values: the step a busy answer asks to run again on the next pass.
+enum RetryStep : int32_t {
+    RETRY_NONE = 0,
+    RETRY_UPGRADE = 2,
+    RETRY_LOGO = 3,
+    RETRY_COMMAND = 4,
+    RETRY_CLOCK = 5,
+    RETRY_SETTINGS = 6,
+    RETRY_UID = 7,
+    RETRY_FACTORY = 8,
+    RETRY_RESET_PASSWORD = 9,
+};
 
 } // namespace
 
-StepOutcome outcome_of(int32_t sdk_result) {
-    if (sdk_result == OVIX_OK) return StepOutcome::Done;
-    return sdk_result == OVIX_ERR_BUSY ? StepOutcome::Busy : StepOutcome::Failed;
-}
+// One worker's state for its whole run; names as in the worker's log lines.
+struct BatchJob::Worker {
+    WorkerContext context;
+    DevicePort* port = nullptr;
+    int row = 0;
+    int thrd_index = 0;
+    std::string login_address;  // where the last pass tried to log in
+    int32_t max_try_cnt = kPasses;
+    int32_t max_wait_time = kLoginBudgetMs;
+    int32_t retry_step = 0;
+    DeviceSettings settings;    // filled once per pass, sent unchanged when resumed
+    bool upgrade_ok_reported = false;
+    bool is_type1 = false;
+    uint32_t settled = 0;  // mark columns (bit column - 6) that got a done or failed mark
+    int32_t reason = -1;   // the last failure reason reported, for the row's closing message
+};
+
+// What the worker's port may tell the job.
+struct BatchJob::Reporter : StepReporter {
+    Reporter(BatchJob& owner, Worker& worker) : job(owner), w(worker) {}
+    void report(StatusCode code) override { job.report(w, code); }
+    void send(StatusCode code) override { job.send(w, code); }
+    void progress(int stage) override { job.update_progress(stage); }
+    BatchJob& job;
+    Worker& w;
+};
 
 BatchJob::BatchJob(CDiscovery& discovery, DeviceTable& devices, const StepInputs& inputs, JobReportSink& sink,
                    NeighbourCache& neighbours)
-    : m_discovery(discovery), m_devices(devices), m_inputs(inputs), m_sink(sink), m_neighbours(neighbours) {
-    for (auto& handle : m_dev_handle) handle = -1;
+    : BatchJob(devices, inputs, sink, neighbours,
+               [&discovery, &devices](const WorkerContext& context, StepReporter& reporter) {
+                   return std::make_unique<OwnProtocolPort>(discovery, devices, context, reporter);
+               }) {}
+
+BatchJob::BatchJob(DeviceTable& devices, const StepInputs& inputs, JobReportSink& sink, NeighbourCache& neighbours,
+                   PortMaker make_port)
+    : m_devices(devices), m_inputs(inputs), m_sink(sink), m_neighbours(neighbours),
+      m_make_port(std::move(make_port)) {
     m_job_mutex.Create();
 }
 
@@ -76,7 +114,7 @@ int BatchJob::start_job(const JobLaunch& launch) {
     m_finish_change_ip_cnt = 0;
     for (size_t i = 0; i < count; ++i) {
         m_new_ip[i] = launch.devices[i].new_ip;
-        m_dev_handle[i] = -1;
+        m_ports[i].reset();
         m_is_type1[i] = m_devices.is_type1(static_cast<size_t>(launch.devices[i].row)) ? 1 : 0;
     }
     m_thrd_cnt = static_cast<int32_t>(count);
@@ -127,15 +165,27 @@ uint32_t BatchJob::ThreadFunc(uint32_t argument) {
     Worker w;
     w.row = static_cast<int>(report_high(argument));
     w.thrd_index = static_cast<int>(report_low(argument));
-    m_entered[static_cast<size_t>(w.thrd_index)] = true;
+    const size_t slot = static_cast<size_t>(w.thrd_index);
+    m_entered[slot] = true;
+    WorkerContext& c = w.context;
+    c.row = w.row;
+    c.slot = w.thrd_index;
     if (auto row = m_devices.row(static_cast<size_t>(w.row))) {
-        w.mac = row->mac;
-        w.ip = row->ip;
-        w.port = std::atoi(row->port.c_str());
+        c.mac = row->mac;
+        c.ip = row->ip;
+        c.port = std::atoi(row->port.c_str());
     }
-    w.is_type1 = m_is_type1[static_cast<size_t>(w.thrd_index)] != 0;
-    std::random_device seed;
-    w.random.seed(seed() ^ static_cast<uint32_t>(w.thrd_index));
+    w.is_type1 = c.is_type1 = m_is_type1[slot] != 0;
+    c.new_ip = m_new_ip[slot];
+    c.auto_ip = m_dostep.change_auto_ip != 0;
+    c.upgrade_file = m_upgrade_file;
+    c.user = m_user;
+    c.password = m_password;
+    c.inputs = &m_inputs;
+    c.job_running = &m_running;
+    Reporter reporter(*this, w);
+    m_ports[slot] = m_make_port(c, reporter);
+    w.port = m_ports[slot].get();
 
     if (ip_phase(w)) {
         run_passes(w);
@@ -150,9 +200,9 @@ uint32_t BatchJob::ThreadFunc(uint32_t argument) {
 // Returns false when the worker has already made its end report (an address-only job).
 bool BatchJob::ip_phase(Worker& w) {
     const auto phase = [&](uint8_t JobSteps::*flag, bool fixed) -> bool {
-        if (w.ip != m_new_ip[static_cast<size_t>(w.thrd_index)]) {
+        if (w.context.ip != w.context.new_ip) {
             for (int i = 0; i < kChangeRequests; ++i) {
-                if (change_address(w, fixed)) report(w, ST_CHANGE_IP_OK);
+                if (w.port->change_address(fixed)) report(w, ST_CHANGE_IP_OK);
                 Clock::sleep_ms(kChangeRequestPauseMs);
             }
         } else {
@@ -188,79 +238,81 @@ bool BatchJob::ip_phase(Worker& w) {
 
 void BatchJob::run_passes(Worker& w) {
     w.retry_step = RETRY_NONE;
-    w.customer_cfg = {};
+    w.settings = {};
     while (m_running && w.max_try_cnt > 0) {
         --w.max_try_cnt;
         DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
         debug_log("### device index %d enter the while loop again \n", w.row);
-        const int32_t result = login_pass(w);
+        const LoginRefusal refusal = login_pass(w);
         if (!m_running) {
             // Stopped while logging in: nothing more to report for this device.
-            if (w.device_handle != -1) logout(w);
+            if (w.port->logged_in()) w.port->logout();
             return;
         }
-        if (w.device_handle == -1 && !not_logged_in(w, result)) return;
+        if (!w.port->logged_in() && !not_logged_in(w, refusal)) return;
 
-        if (w.device_handle != -1 && m_running &&
-            ((m_dostep.need_update && !w.update_complete) || w.retry_step == RETRY_UPGRADE))
-            upgrade_stage(w);
+        if (w.port->logged_in() && m_running &&
+            ((m_dostep.need_update && !w.port->upgrade_complete()) || w.retry_step == RETRY_UPGRADE)) {
+            w.port->upgrade(w.max_try_cnt);
+            w.retry_step = w.port->upgrade_complete() ? RETRY_NONE : RETRY_UPGRADE;
+        }
         // An upgrade to try again starts the next pass; with no pass left its verdict is due.
         if (w.retry_step == RETRY_UPGRADE && w.max_try_cnt > 0) continue;
         upgrade_verdict(w);
-        if (w.device_handle == -1) {
+        if (!w.port->logged_in()) {
             report_skips(w);
             continue;
         }
         run_steps(w);
-        logout(w);
+        w.port->logout();
         if (w.retry_step == RETRY_NONE) return;
     }
 }
 
-int32_t BatchJob::login_pass(Worker& w) {
+// Returns the refusal of the pass's last attempt.
+LoginRefusal BatchJob::login_pass(Worker& w) {
     const std::string address =
-        m_dostep.change_auto_ip ? m_new_ip[static_cast<size_t>(w.thrd_index)] : m_devices.cell(static_cast<size_t>(w.row), COL_IP);
+        m_dostep.change_auto_ip ? w.context.new_ip : m_devices.cell(static_cast<size_t>(w.row), COL_IP);
     w.max_wait_time = kLoginBudgetMs;
-    int32_t result = -1;
+    LoginResult result;
     while (w.max_wait_time > 0 && m_running) {
         if (m_dostep.change_auto_ip && !pause(kAutoIpLoginPauseMs)) break;
-        result = login(w, address);
+        result = w.port->login(address);
         DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
         debug_log("### device index %d start to login %s ,return value== %d and max_try_cnt = %d device_handle=%d  "
                   "max_wait_time=%d\n",
-                  w.row, address.c_str(), result, w.max_try_cnt, w.device_handle, w.max_wait_time);
-        if (login_refused(result)) {
+                  w.row, address.c_str(), result.code, w.max_try_cnt, w.port->handle(), w.max_wait_time);
+        if (result.refusal != LoginRefusal::None) {
             w.max_try_cnt = 0;
             break;
         }
-        if (w.device_handle != -1) break;
+        if (w.port->logged_in()) break;
         w.max_wait_time -= kLoginAttemptCostMs;
         Clock::sleep_ms(kLoginRetryMs);
     }
     DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
-    debug_log("### upgrade proc tag 111: index = %d, ret = %d \n", w.row, result);
+    debug_log("### upgrade proc tag 111: index = %d, ret = %d \n", w.row, result.code);
     w.login_address = address;
-    return result;
+    return result.refusal;
 }
 
 // Returns false when the worker ends here (a refused login).
-bool BatchJob::not_logged_in(Worker& w, int32_t result) {
-    switch (result) {
-    case OVIX_ERR_USER_UNKNOWN:
-    case OVIX_ERR_PASSWORD:
+bool BatchJob::not_logged_in(Worker& w, LoginRefusal refusal) {
+    switch (refusal) {
+    case LoginRefusal::WrongUser:
         report(w, ST_USER_NAME_NOT_EXIST);
         report_skips(w);
         Clock::sleep_ms(kAfterRefusalMs);
         return false;
-    case OVIX_ERR_REFUSED_NOW:
+    case LoginRefusal::RefusedNow:
         send(w, ST_UPGRADE_FAIL_RETRY_LATER);
         Clock::sleep_ms(kAfterRefusalMs);
         return false;
-    case OVIX_ERR_USER_LIMIT:
+    case LoginRefusal::UserLimit:
         send(w, ST_LOGIN_MAX_USER);
         Clock::sleep_ms(kAfterRefusalMs);
         return false;
-    default:
+    case LoginRefusal::None:
         break;
     }
     if (w.max_try_cnt == 0 && m_running) {
@@ -276,44 +328,49 @@ void BatchJob::upgrade_verdict(Worker& w) {
         report(w, ST_UPGRADE_SKIP);
         return;
     }
-    if (w.update_complete && w.version_after.empty() && w.device_handle != -1) read_back_version(w);
+    DevicePort& port = *w.port;
+    if (port.upgrade_complete() && port.version_after().empty() && port.logged_in()) port.read_back_version();
     // Only a version read back since the reboot counts: the list may still show the old one.
-    const bool matches = !w.version_after.empty() &&
-                         version_matches(m_upgrade_file, m_devices.cell(static_cast<size_t>(w.row), COL_VERSION));
-    if (w.update_complete && matches) {
+    const bool read_back = !port.version_after().empty();
+    const bool matches =
+        read_back && version_matches(m_upgrade_file, m_devices.cell(static_cast<size_t>(w.row), COL_VERSION));
+    if (port.upgrade_complete() && matches) {
         // A device that came back only after the reconnect budget is done on a later pass.
         if (!w.upgrade_ok_reported) report(w, ST_UPGRADE_OK);
-        w.upgrade_ok_reported = true;
         return;
     }
     // Back, but on another version: the row says so rather than keep a message of success.
-    if (w.update_complete && !w.version_after.empty()) report(w, ST_DISMATCH_UPGRADE_VERSION);
+    if (port.upgrade_complete() && read_back) report(w, ST_DISMATCH_UPGRADE_VERSION);
     report(w, ST_UPGRADE_FAIL);
 }
 
 // Runs the steps of a pass in their order. A busy answer ends the pass; with no pass left
 // it counts as the step's failure, so that no requested step ends without a mark.
 bool BatchJob::run_steps(Worker& w) {
+    DevicePort& port = *w.port;
     struct Step {
         bool requested;
         int32_t retry;
         StatusCode failed, done;
         int skipped;  // -1: nothing is reported
-        StepOutcome (BatchJob::*run)(Worker&);
+        std::function<StepOutcome()> run;
     };
     const bool settings_turn = true;
     const Step steps[] = {
-        {m_dostep.change_logo && !w.is_type1, RETRY_LOGO, ST_LOGO_FAIL, ST_LOGO_OK, ST_LOGO_SKIP, &BatchJob::logo_step},
+        {m_dostep.change_logo && !w.is_type1, RETRY_LOGO, ST_LOGO_FAIL, ST_LOGO_OK, ST_LOGO_SKIP,
+         [&] { return port.send_logo(m_inputs.logo_file()); }},
         {m_dostep.send_command != 0, RETRY_COMMAND, ST_COMMAND_FAIL, ST_COMMAND_OK, ST_COMMAND_SKIP,
-         &BatchJob::command_step},
+         [&] { return port.run_command(m_inputs.command_text()); }},
         {m_dostep.change_time_sync != 0, RETRY_CLOCK, ST_TIME_SYNC_FAIL, ST_TIME_SYNC_OK, ST_TIME_SYNC_SKIP,
-         &BatchJob::clock_step},
-        {settings_turn, RETRY_SETTINGS, ST_SETTING_FAIL, ST_SETTING_OK, ST_SETTING_SKIP, &BatchJob::settings_step},
-        {m_dostep.change_UID != 0, RETRY_UID, ST_COMMAND_FAIL, ST_COMMAND_OK, -1, &BatchJob::uid_step},
+         [&] { return port.sync_clock(); }},
+        {settings_turn, RETRY_SETTINGS, ST_SETTING_FAIL, ST_SETTING_OK, ST_SETTING_SKIP,
+         [&] { return port.apply_settings(w.settings); }},
+        {m_dostep.change_UID != 0, RETRY_UID, ST_COMMAND_FAIL, ST_COMMAND_OK, -1,
+         [&] { return port.run_command("echo " + std::string(m_inputs.uid_text().c_str()) + " >/config/tuya.cfg"); }},
         {m_dostep.restore_factory_settings != 0, RETRY_FACTORY, ST_COMMAND_FAIL, ST_COMMAND_OK, -1,
-         &BatchJob::factory_step},
+         [&] { return port.factory_reset(); }},
         {m_dostep.reset_pwd != 0, RETRY_RESET_PASSWORD, ST_COMMAND_FAIL, ST_COMMAND_OK, -1,
-         &BatchJob::reset_password_step},
+         [&] { return port.reset_password(); }},
     };
     // Steps before it that run again on this pass clear retry_step, so the pass remembers
     // what it resumes.
@@ -322,11 +379,16 @@ bool BatchJob::run_steps(Worker& w) {
         bool requested = step.requested;
         if (step.retry == RETRY_SETTINGS) {
             // A pass that resumes the settings step sends the earlier record unchanged.
-            if (resumed != RETRY_SETTINGS) fill_customer_cfg(w);
-            requested = w.need_set_customer_cfg;
+            if (resumed != RETRY_SETTINGS) {
+                fill_settings(w.settings, m_dostep, m_inputs, w.is_type1);
+                DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
+                debug_log("CfleetsetDlg::  ThreadFunc  ---------------- need_set_customer_cfg=%d device_handle=%d\n",
+                          static_cast<int>(w.settings.requested), port.handle());
+            }
+            requested = w.settings.requested;
         }
         if ((requested || w.retry_step == step.retry) && m_running) {
-            const StepOutcome outcome = (this->*step.run)(w);
+            const StepOutcome outcome = step.run();
             if (outcome == StepOutcome::Busy && w.max_try_cnt > 0) {
                 w.retry_step = step.retry;
                 return false;
@@ -357,6 +419,7 @@ void BatchJob::note(Worker& w, StatusCode code) {
     if (effect.column >= COL_MARK_IP && effect.column <= COL_MARK_SETTINGS &&
         std::string_view(effect.mark) != kMarkSkipped)
         w.settled |= 1u << (effect.column - COL_MARK_IP);
+    if (code == ST_UPGRADE_OK) w.upgrade_ok_reported = true;
     switch (code) {
     case ST_USER_NAME_NOT_EXIST:
     case ST_LOGIN_FAIL:
@@ -400,7 +463,7 @@ void BatchJob::closing_marks(Worker& w) {
 
 bool BatchJob::settings_requested(const Worker& w) const {
     const JobSteps& s = m_dostep;
-    return w.need_set_customer_cfg || s.change_time_zone || s.change_time_format || s.change_dhcp ||
+    return w.settings.requested || s.change_time_zone || s.change_time_format || s.change_dhcp ||
            s.change_language ||
            (!w.is_type1 && (s.change_video_standard || s.change_password || s.change_max_wifi_ch || s.change_deafult_ch));
 }
@@ -409,32 +472,14 @@ void BatchJob::report_skips(Worker& w) {
     for (StatusCode code : {ST_LOGO_SKIP, ST_COMMAND_SKIP, ST_TIME_SYNC_SKIP, ST_SETTING_SKIP}) report(w, code);
 }
 
-void BatchJob::logout(Worker& w) {
-    Network_ClientLogout(w.device_handle);
-    w.device_handle = -1;
-    m_dev_handle[static_cast<size_t>(w.thrd_index)] = -1;
-}
-
-int32_t BatchJob::login(Worker& w, const std::string& address) {
-    int32_t handle = -1;
-    const int32_t result = Network_ClientLogin(&handle, address.c_str(), w.port, m_user.c_str(), m_password.c_str());
-    if (result != OVIX_OK) handle = -1;
-    w.device_handle = handle;
-    m_dev_handle[static_cast<size_t>(w.thrd_index)] = handle;
-    return result;
-}
-
-int BatchJob::random_wait(Worker& w, int seconds) {
-    if (seconds <= 0) return 0;
-    std::uniform_int_distribution<int> pick(0, seconds * 1000 - 1);
-    int left = pick(w.random);
-    int waited = 0;
-    while (m_running && left > 0) {
-        Clock::sleep_ms(kRandomSliceMs);
-        left -= kRandomSliceMs;
-        waited += kRandomSliceMs;
+// Sleeps ms in short slices; false when the job was stopped meanwhile.
+bool BatchJob::pause(int64_t ms) {
+    while (ms > 0 && m_running) {
+        const int64_t slice = ms < kPauseSliceMs ? ms : kPauseSliceMs;
+        Clock::sleep_ms(slice);
+        ms -= slice;
     }
-    return waited;
+    return m_running;
 }
 
 void BatchJob::update_progress(int stage) {
@@ -476,17 +521,4 @@ void BatchJob::finished_one_device_change_ip(int row) {
         m_neighbours.flush(m_local_address);
     }
     m_finish_change_ip_cnt += 1;
-}
-
-int32_t BatchJob::check_DeviceEvent(int32_t login_handle, const ovix_event* event, void* context) {
-    DEBUG_LOCATION(kJobFile, "CfleetsetDlg::check_DeviceEvent");
-    debug_log("\n--- check_DeviceEvent   hDev=%d pEvent->main=%d -------- \n", login_handle,
-              event ? static_cast<int>(event->main) : 0);
-    if (!context || !event || event->main != OVIX_EVENT_LOGIN_DROPPED) return 0;
-    auto* self = static_cast<BatchJob*>(context);
-    for (auto& handle : self->m_dev_handle) {
-        int32_t expected = login_handle;
-        handle.compare_exchange_strong(expected, -1);
-    }
-    return 0;
 }

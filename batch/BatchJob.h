@@ -1,16 +1,17 @@
 #pragma once
+#include "batch/DevicePort.h"
 #include "batch/DeviceTable.h"
 #include "batch/JobReportSink.h"
 #include "batch/JobSteps.h"
 #include "batch/StepInputs.h"
-#include "devsdk/ovix_client.h"
 #include "foundation/Mutex.h"
 #include "foundation/Thread.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <random>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,10 @@ struct JobLaunch {
     std::string local_address;       // the job's network card; empty: every interface
 };
 
-// How one step ended.
-enum class StepOutcome { Done, Failed, Busy };
-
 // The batch job engine: one job at a time over the device list, one worker thread per device
 // (at most 100). The window, the command line and the tests all drive this one object; it
-// reads the rows and step inputs it is given, talks to the devices through the device SDK and
-// discovery, and tells the front end everything through the report sink.
+// reads the rows and step inputs it is given, talks to each device through a DevicePort (our
+// own protocol's by default), and tells the front end everything through the report sink.
 //
 // Stopping: the front end first closes its report channel (so that no worker waits for it),
 // then calls stop(), which clears m_running and waits for every worker to end. Every worker
@@ -49,8 +47,16 @@ public:
     static constexpr int kMaxWorkers = 100;
     static constexpr const char* kThreadLogName = "CfleetsetDlg";
 
+    // Makes the port a worker talks to its device through; the port lives until the next
+    // job starts or the engine goes.
+    using PortMaker = std::function<std::unique_ptr<DevicePort>(const WorkerContext&, StepReporter&)>;
+
+    // Talks to the devices over our own protocol (OwnProtocolPort).
     BatchJob(CDiscovery& discovery, DeviceTable& devices, const StepInputs& inputs, JobReportSink& sink,
              NeighbourCache& neighbours);
+    // Talks to the devices through the ports make_port gives.
+    BatchJob(DeviceTable& devices, const StepInputs& inputs, JobReportSink& sink, NeighbourCache& neighbours,
+             PortMaker make_port);
     ~BatchJob();
     BatchJob(const BatchJob&) = delete;
     BatchJob& operator=(const BatchJob&) = delete;
@@ -64,18 +70,10 @@ public:
     void stop();
     bool running() const { return m_running; }
     int worker_count() const { return m_thrd_cnt; }
+    const JobSteps& steps() const { return m_dostep; }
 
     // The worker: the whole job for one device. Argument (row << 16) | thread index.
     uint32_t ThreadFunc(uint32_t argument);
-
-    // Job bookkeeping. The two finished handlers run on the workers' threads (the last one
-    // through the IP barrier also clears the address cache), so that the receiver of the
-    // reports never does slow work; the reports still reach it in the same order.
-    void update_progress(int stage);
-    // True when this end report completed the job (not after a stop).
-    bool finished_one_device(int row);
-    void finished_one_device_change_ip(int row);
-    static int32_t check_DeviceEvent(int32_t login_handle, const ovix_event* event, void* context);
 
     // The firmware file's version ("%d.%d.%d"), empty when the file has no readable header.
     static std::string file_version(const std::string& path);
@@ -83,12 +81,13 @@ public:
     // parts after a '.' or '-' (1.2.3 matches 1.2.3.0 and 1.2.3-build, not 1.2.30 or V1.2.3).
     static bool version_matches(const std::string& path, const std::string& device_version);
 
-    // The job record, shared by the workers of one job.
+private:
+    // The job record, shared by the workers of one job; written by
+    // start_job and the workers only.
     JobSteps m_dostep;
     std::atomic<bool> m_running{false};
     int32_t m_thrd_cnt = 0;
     std::array<CThread<BatchJob>, kMaxWorkers> m_threads;
-    std::array<std::atomic<int32_t>, kMaxWorkers> m_dev_handle;
     std::array<std::string, kMaxWorkers> m_new_ip;
     std::array<int32_t, kMaxWorkers> m_is_type1{};  // by thread index, from the row at launch
     std::string m_upgrade_file;
@@ -98,18 +97,28 @@ public:
     int32_t m_finish_cnt = 0;
     int32_t m_finish_change_ip_cnt = 0;
     CMutex m_job_mutex;
+    std::array<std::unique_ptr<DevicePort>, kMaxWorkers> m_ports;  // by slot
 
-private:
     std::array<int, kMaxWorkers> m_slot_row{};                   // the row each slot works on
     std::array<std::atomic<bool>, kMaxWorkers> m_entered{};      // the slot's worker has run
 
     struct Worker;
 
-    // The pass structure and its parts (BatchJob.cpp).
+    struct Reporter;
+
+    // Job bookkeeping. The two finished handlers run on the workers' threads (the last one
+    // through the IP barrier also clears the address cache), so that the receiver of the
+    // reports never does slow work; the reports still reach it in the same order.
+    void update_progress(int stage);
+    // True when this end report completed the job (not after a stop).
+    bool finished_one_device(int row);
+    void finished_one_device_change_ip(int row);
+
+    // The pass structure and its parts.
     bool ip_phase(Worker& w);
     void run_passes(Worker& w);
-    int32_t login_pass(Worker& w);
-    bool not_logged_in(Worker& w, int32_t result);
+    LoginRefusal login_pass(Worker& w);
+    bool not_logged_in(Worker& w, LoginRefusal refusal);
     void upgrade_verdict(Worker& w);
     bool run_steps(Worker& w);
     void report(Worker& w, StatusCode code);
@@ -119,39 +128,12 @@ private:
     void note(Worker& w, StatusCode code);
     void closing_marks(Worker& w);
     bool settings_requested(const Worker& w) const;
-    int random_wait(Worker& w, int seconds);
-    int32_t login(Worker& w, const std::string& address);
-    void logout(Worker& w);
-
-    // The upgrade stage (UpgradeStage.cpp).
-    void upgrade_stage(Worker& w);
-    void follow_transfer(Worker& w);
-    bool wait_for_drop(Worker& w);
-    void reboot_wait(Worker& w);
-    void reconnect(Worker& w);
-    bool fresh_record(Worker& w, DEV_INFO& record);
-    void read_back_version(Worker& w);
     bool pause(int64_t ms);
-    void add_wait_ticks(Worker& w, int ticks);
 
-    // The other steps (JobStepsLogo.cpp, JobStepsDevice.cpp).
-    bool change_address(Worker& w, bool fixed);
-    StepOutcome logo_step(Worker& w);
-    StepOutcome command_step(Worker& w);
-    StepOutcome clock_step(Worker& w);
-    void fill_customer_cfg(Worker& w);
-    StepOutcome settings_step(Worker& w);
-    StepOutcome uid_step(Worker& w);
-    StepOutcome factory_step(Worker& w);
-    StepOutcome reset_password_step(Worker& w);
-    StepOutcome control_step(Worker& w, int32_t control);
-
-    CDiscovery& m_discovery;
     DeviceTable& m_devices;
     const StepInputs& m_inputs;
     JobReportSink& m_sink;
     NeighbourCache& m_neighbours;
     std::string m_local_address;
+    PortMaker m_make_port;
 };
-
-StepOutcome outcome_of(int32_t sdk_result);

@@ -1,7 +1,6 @@
-// The logo upload: start with the size, the file in chunks, then finish.
-#include "batch/BatchJob.h"
+// The logo upload over our own SDK: start with the size, the file in chunks, then finish.
+#include "batch/OwnProtocolPort.h"
 
-#include "batch/BatchJobWorker.h"
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
 
@@ -11,14 +10,14 @@
 #include <vector>
 
 namespace {
+constexpr const char* kJobFile = "fleetsetDlg";
 constexpr int32_t kAfterChunkMs = 1;
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
 };
 } // namespace
 
-StepOutcome BatchJob::logo_step(Worker& w) {
-    const std::string path = m_inputs.logo_file();
+StepOutcome OwnProtocolPort::send_logo(const std::string& path) {
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         // Nothing is sent for a picture that cannot be read.
@@ -45,12 +44,12 @@ StepOutcome BatchJob::logo_step(Worker& w) {
     debug_log("current offset = %d total_length = %d, file = %p\n", static_cast<int>(std::ftell(file.get())),
               total_length, static_cast<void*>(file.get()));
 
-    int32_t ret = Network_ClientSetDeviceConfig(w.device_handle, OVIX_CMD_LOGO_START, 0, &total_length,
+    int32_t ret = Network_ClientSetDeviceConfig(device_handle, OVIX_CMD_LOGO_START, 0, &total_length,
                                                 sizeof total_length);
     DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
     debug_log("-------------Network_ClientSetDeviceConfig  ----------NETWORK_CMD_LOGO_START------ nRet=%d "
               "total_length=%d  device_handle=%d\n",
-              ret, total_length, w.device_handle);
+              ret, total_length, device_handle);
     if (ret != OVIX_OK) {
         DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
         return outcome_of(ret);
@@ -59,7 +58,7 @@ StepOutcome BatchJob::logo_step(Worker& w) {
     std::vector<char> buffer(OVIX_LOGO_CHUNK_MAX);
     int32_t remaining = total_length;
     // A stopped job stops sending; the finish still goes out.
-    while (remaining > 0 && m_running) {
+    while (remaining > 0 && m_context.running()) {
         const int32_t n = remaining < OVIX_LOGO_CHUNK_MAX ? remaining : OVIX_LOGO_CHUNK_MAX;
         const size_t got = std::fread(buffer.data(), 1, static_cast<size_t>(n), file.get());
         if (got == 0) {
@@ -69,7 +68,7 @@ StepOutcome BatchJob::logo_step(Worker& w) {
         }
         // Only what was read goes out: a file that shrank since it was measured must not
         // send stale bytes.
-        ret = Network_ClientSetDeviceConfig(w.device_handle, OVIX_CMD_LOGO_DATA, 0, buffer.data(),
+        ret = Network_ClientSetDeviceConfig(device_handle, OVIX_CMD_LOGO_DATA, 0, buffer.data(),
                                             static_cast<int32_t>(got));
         if (ret != OVIX_OK) {
             DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
@@ -80,7 +79,7 @@ StepOutcome BatchJob::logo_step(Worker& w) {
         Clock::sleep_ms(kAfterChunkMs);
     }
     // The finish goes out even after a failed chunk, and its answer decides.
-    ret = Network_ClientSetDeviceConfig(w.device_handle, OVIX_CMD_LOGO_FINISH, 0, buffer.data(), 0);
+    ret = Network_ClientSetDeviceConfig(device_handle, OVIX_CMD_LOGO_FINISH, 0, buffer.data(), 0);
     if (ret != OVIX_OK) {
         DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");
         debug_log("-----FAILED!!!-----NETWORK_CMD_LOGO_FINISH---- nRet=%d \n", ret);

@@ -1,5 +1,4 @@
 #include "batch/BatchJob.h"
-#include "discovery/Discovery.h"
 #include "support/JobLab.h"
 #include "support/TempFile.h"
 
@@ -23,24 +22,4 @@ TEST(VersionMatches, AShortOrMissingFileNeverMatches) {
     EXPECT_EQ(BatchJob::file_version(short_file.path()), "");
     EXPECT_FALSE(BatchJob::version_matches(short_file.path(), "0.0.0"));
     EXPECT_FALSE(BatchJob::version_matches("/nonexistent/fw.update", "0.0.0"));
-}
-
-TEST(UpdateProgress, EachDeviceCountsFifteenUnitsAndTheRebootShareFillsAtTheEnd) {
-    CDiscovery discovery;
-    DeviceTable devices;
-    support::PlainInputs inputs;
-    support::CountingNeighbours neighbours;
-    support::ReportLog log;
-    BatchJob job(discovery, devices, inputs, log.channel(), neighbours);
-    job.m_thrd_cnt = 3;
-    job.update_progress(0);
-    job.update_progress(7);  // outside 0..3: ignored
-    ASSERT_TRUE(support::eventually([&] { return log.count(REPORT_PROGRESS) == 1; }));
-    EXPECT_EQ(log.reports().back().payload, 2u) << "1 unit of 45";
-    for (int i = 0; i < 3; ++i) job.update_progress(1);
-    for (int i = 0; i < 2; ++i) job.update_progress(0);
-    for (int i = 0; i < 3; ++i) job.update_progress(2);
-    ASSERT_TRUE(support::eventually([&] { return log.count(REPORT_PROGRESS) == 9; }));
-    EXPECT_EQ(log.reports().back().payload, 100u) << "stage 2 of every device raises the reboot share";
-    EXPECT_EQ(log.count(REPORT_DONE_COUNT, pack_report(3, 3)), 1u);
 }

@@ -3,6 +3,7 @@
 // device rows, reports go to a receiver thread of their own, the clock runs fast.
 #include "batch/BatchJob.h"
 #include "batch/NeighbourCache.h"
+#include "devsdk/ovix_client.h"
 #include "discovery/Discovery.h"
 #include "sim/FleetGenerator.h"
 #include "sim/SimFleet.h"
