@@ -36,17 +36,6 @@ TEST_F(DeviceTest, TestStationAccountAndExtraUsersComeFromTheConfiguration) {
     EXPECT_EQ(try_login(&handle, "op1", "operator"), OVIX_OK);
 }
 
-TEST_F(DeviceTest, UserLimitRefusesWith15UntilALoginEnds) {
-    start(1, [](CameraConfig& c) { c.device.user_limit = 2; });
-    const int32_t first = login();
-    login();
-    int32_t third = -1;
-    EXPECT_EQ(try_login(&third), OVIX_ERR_USER_LIMIT);
-    EXPECT_EQ(Network_ClientLogout(first), OVIX_OK);
-    EXPECT_TRUE(eventually([&] { return camera().device_state().active_logins == 1; }));
-    EXPECT_EQ(try_login(&third), OVIX_OK);
-}
-
 TEST_F(DeviceTest, InjectedRefusalsComeOnTheirTurnThenLoginsSucceed) {
     start(1, [](CameraConfig& c) {
         c.device.faults.answers = {{"login", -1, OVIX_ERR_REFUSED_NOW, 1, 1, 0}, {"login", -1, OVIX_ERR_USER_UNKNOWN, 2, 1, 0},
@@ -105,13 +94,21 @@ TEST_F(DeviceTest, IdleConnectionsToOneCameraShutOutNeitherItNorTheOthers) {
     EXPECT_TRUE(eventually([&] { return fleet->device().open_connections() == 2; }));
 }
 
-TEST_F(DeviceTest, FleetWideLoginLimitRefusesWith15UntilALoginEnds) {
-    fleet = fleet_with_login_limit(2);
-    ASSERT_TRUE(fleet);
-    const int32_t first = login(1);
-    login(2);
-    int32_t third = -1;
-    EXPECT_EQ(try_login(&third, "", "Admin", 1), OVIX_ERR_USER_LIMIT);
-    EXPECT_EQ(Network_ClientLogout(first), OVIX_OK);
-    EXPECT_TRUE(eventually([&] { return try_login(&third, "", "Admin", 2) == OVIX_OK; }));
+// A camera's own limit and the fleet's, each refusing with 15 until a login ends.
+TEST_F(DeviceTest, LoginLimitsRefuseWith15UntilALoginEnds) {
+    for (const bool fleet_wide : {true, false}) {  // the fleet-wide one first: start() replaces it
+        if (fleet_wide) {
+            fleet = fleet_with_login_limit(2);
+            ASSERT_TRUE(fleet);
+        } else {
+            start(1, [](CameraConfig& c) { c.device.user_limit = 2; });
+        }
+        const size_t other = fleet_wide ? 2 : 1;
+        const int32_t first = login(1);
+        login(other);
+        int32_t third = -1;
+        EXPECT_EQ(try_login(&third, "", "Admin", 1), OVIX_ERR_USER_LIMIT) << fleet_wide;
+        EXPECT_EQ(Network_ClientLogout(first), OVIX_OK);
+        EXPECT_TRUE(eventually([&] { return try_login(&third, "", "Admin", other) == OVIX_OK; })) << fleet_wide;
+    }
 }
