@@ -29,7 +29,9 @@ void copy_cut(char (&field)[kDiscoveryTextSize], const std::string& text) {
     std::snprintf(field, sizeof field, "%s", text.c_str());
 }
 
-LoginRefusal refusal_of(int32_t result) {
+} // namespace
+
+LoginRefusal login_refusal(int32_t result) {
     switch (result) {
     case OVIX_ERR_USER_UNKNOWN:
     case OVIX_ERR_PASSWORD: return LoginRefusal::WrongUser;
@@ -38,8 +40,6 @@ LoginRefusal refusal_of(int32_t result) {
     default: return LoginRefusal::None;
     }
 }
-
-} // namespace
 
 StepOutcome outcome_of(int32_t sdk_result) {
     if (sdk_result == OVIX_OK) return StepOutcome::Done;
@@ -74,7 +74,7 @@ LoginResult OwnProtocolPort::login(const std::string& address) {
     if (result != OVIX_OK) handle = -1;
     device_handle = handle;
     m_dev_handle = handle;
-    return {result, refusal_of(result)};
+    return {result, login_refusal(result)};
 }
 
 void OwnProtocolPort::logout() {

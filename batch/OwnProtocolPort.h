@@ -75,5 +75,8 @@ private:
 // The settings record as the device takes it: an apply flag and a value per set field.
 ::customer_cfg settings_record(const DeviceSettings& settings);
 
+// Which SDK results refuse a login for good.
+LoginRefusal login_refusal(int32_t sdk_result);
+
 // The SDK's result as a step's outcome: its busy answer asks for the pass again.
 StepOutcome outcome_of(int32_t sdk_result);

@@ -97,69 +97,6 @@ TEST(JobSteps, LogoChunksAndARefusedChunkStillFinishes) {
     }
 }
 
-TEST(JobSteps, ABusyStepRepeatsThePassAndResendsTheSameSettings) {
-    // Camera 1 is busy on its first command, camera 2 on its first settings record.
-    JobLab lab(job_fleet(2, [](CameraConfig& c) {
-        const int32_t command = c.mac_address.back() == '1' ? OVIX_CMD_SHELL : OVIX_CMD_CUSTOMER_CFG;
-        c.device.faults.answers.push_back(answer("set_config", OVIX_ERR_BUSY, 1, 1, command));
-    }));
-    ASSERT_TRUE(lab.start());
-    TempFile logo(std::string(100, 'L'));
-    lab.inputs.logo = logo.path();
-    lab.inputs.command = "true";
-    lab.inputs.time_zone = 0;
-    lab.inputs.drift = true;  // every fill would give another time zone
-    JobSteps steps;
-    steps.change_logo = steps.send_command = steps.change_time_zone = 1;
-    // One camera at a time, so that the reads of the time zone are this camera's alone.
-    for (size_t n : {1, 0}) {
-        JobLaunch launch = lab.launch(steps);
-        launch.devices = {{lab.devices.find_mac(lab.fleet.camera_at(n).mac()), ""}};
-        ASSERT_TRUE(lab.run(launch));
-        if (n == 1) {
-            EXPECT_EQ(lab.inputs.time_zone_reads, 1) << "no second fill on the resumed pass";
-        }
-    }
-
-    const auto requests = [](const DeviceRecord& record, int32_t command) {
-        return std::count_if(record.commands.begin(), record.commands.end(),
-                             [&](const DeviceRecord::Request& r) { return r.command == command; });
-    };
-    const DeviceRecord busy_command = lab.fleet.camera_at(0).device_record();
-    EXPECT_EQ(busy_command.logins_accepted, 2u) << "a new login for the repeated pass";
-    EXPECT_EQ(busy_command.logo_uploads, 2u) << "the earlier step runs again";
-    EXPECT_EQ(requests(busy_command, OVIX_CMD_SHELL), 2);
-
-    const DeviceRecord busy_settings = lab.fleet.camera_at(1).device_record();
-    EXPECT_EQ(busy_settings.logins_accepted, 2u);
-    EXPECT_EQ(requests(busy_settings, OVIX_CMD_CUSTOMER_CFG), 2);
-    ASSERT_EQ(busy_settings.settings_records.size(), 1u) << "the camera keeps the record it applied";
-    EXPECT_EQ(word_at(busy_settings.settings_records[0], 4), -43200) << "the first pass's record, not filled anew";
-}
-
-TEST(JobSteps, RefusedLoginsEndTheWorkerAfterOneAttempt) {
-    const int32_t refusals[] = {OVIX_ERR_USER_UNKNOWN, OVIX_ERR_PASSWORD, OVIX_ERR_USER_LIMIT, OVIX_ERR_REFUSED_NOW};
-    const StatusCode expected[] = {ST_USER_NAME_NOT_EXIST, ST_USER_NAME_NOT_EXIST, ST_LOGIN_MAX_USER,
-                                   ST_UPGRADE_FAIL_RETRY_LATER};
-    JobLab lab(job_fleet(4, [&](CameraConfig& c) {
-        c.device.faults.answers.push_back(answer("login", refusals[c.mac_address.back() - '1'], 1, 100));
-    }));
-    ASSERT_TRUE(lab.start());
-    JobSteps steps;
-    steps.send_command = 1;
-    ASSERT_TRUE(lab.run(lab.launch(steps)));
-    for (size_t n = 0; n < 4; ++n) {
-        const int row = lab.devices.find_mac(lab.fleet.camera_at(n).mac());
-        const auto codes = lab.log.statuses(row);
-        EXPECT_TRUE(has(codes, expected[n])) << "refusal " << refusals[n];
-        EXPECT_EQ(has(codes, ST_COMMAND_SKIP), n < 2) << "only an unknown user marks the steps";
-        EXPECT_TRUE(has(codes, ST_COMMAND_FAIL)) << "the requested command was never sent";
-        EXPECT_EQ(codes.back(), expected[n]) << "the message says why";
-        EXPECT_EQ(lab.fleet.camera_at(n).device_record().logins_refused, 1u);
-        EXPECT_EQ(lab.log.end_reports(row), 1u);
-    }
-}
-
 TEST(JobSteps, FactoryAndPasswordResetsReachTheDevice) {
     JobLab lab(job_fleet(1));
     ASSERT_TRUE(lab.start());
