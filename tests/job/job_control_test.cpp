@@ -60,23 +60,6 @@ TEST(JobAddresses, AFixedAddressAloneNeverLogsIn) {
     EXPECT_EQ(lab.neighbours.flushes, 0);
 }
 
-TEST(JobLogin, AnUnreachableDeviceIsReportedOnlyAfterTheTenthPass) {
-    JobLab lab(job_fleet(1), 400);
-    ASSERT_TRUE(lab.start());
-    // Nothing listens there: every attempt is refused at once.
-    lab.devices.set_cell(0, COL_PORT, "1");
-    JobSteps steps;
-    steps.send_command = 1;
-    ASSERT_TRUE(lab.run(lab.launch(steps)));
-    const auto codes = lab.log.statuses(0);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), ST_COMMAND_SKIP), 10) << "marked after every pass";
-    const auto first_fail = std::find(codes.begin(), codes.end(), ST_LOGIN_FAIL);
-    EXPECT_EQ(std::count(codes.begin(), first_fail, ST_COMMAND_SKIP), 9) << "reported on the tenth pass only";
-    EXPECT_EQ(codes.end()[-2], ST_COMMAND_FAIL) << "the requested step never ran: failed, not 'not requested'";
-    EXPECT_EQ(codes.back(), ST_LOGIN_FAIL) << "the row's message says why";
-    EXPECT_EQ(lab.log.end_reports(0), 1u);
-}
-
 // Stopping at a random moment: every worker ends at once and reports its end exactly once,
 // whatever it was doing (transfer, reboot wait, barrier, reconnect).
 TEST(JobStop, AHundredWorkersStopAtAnyMoment) {
