@@ -41,16 +41,11 @@ TEST(JobSteps, SettingsRecordClockCommandAndUidForBothFamilies) {
         const bool family1 = lab.devices.is_type1(static_cast<size_t>(row));
         const DeviceRecord record = lab.camera_of(row).device_record();
         ASSERT_EQ(record.settings_records.size(), 1u);
+        // Field by field in the fake port's tests; here that the record reaches the camera whole.
         const auto& cfg = record.settings_records.front();
-        EXPECT_EQ(word_at(cfg, 0), 1);
         EXPECT_EQ(word_at(cfg, 4), 43200) << "index 24 is UTC+12";
-        EXPECT_EQ(word_at(cfg, 24), 1);
         EXPECT_EQ(word_at(cfg, 28), family1 ? 5 : 2);
-        EXPECT_EQ(word_at(cfg, 32), family1 ? 0 : 1);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(cfg.data() + 36)), family1 ? "" : "s3cret");
-        EXPECT_EQ(word_at(cfg, 100), family1 ? 0 : 1) << "the automatic channel is applied as 0";
-        EXPECT_EQ(word_at(cfg, 104), 0);
-        EXPECT_TRUE(std::all_of(cfg.begin() + 116, cfg.end(), [](uint8_t b) { return b == 0; }));
 
         ASSERT_EQ(record.clock_writes.size(), 1u);
         const auto& clock = record.clock_writes.front();
