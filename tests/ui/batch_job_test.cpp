@@ -153,14 +153,24 @@ TEST_F(BatchJobWindow, EachLaunchCheckRefusesWithItsMessageAndFocus) {
 }
 
 // "All job steps" shows the groups the shipped view hides and is kept for the next opening.
-TEST_F(BatchJobWindow, AllJobStepsShowsTheHiddenGroupsAndIsKept) {
-    open();
+// The view, and the window's own mapping of its boxes to a job's steps: a clock-and-settings
+// job started from the window's controls ends with both columns done.
+TEST_F(BatchJobWindow, AllJobStepsShowsTheHiddenGroupsRunsTheirJobAndIsKept) {
+    start_fleet(2);
     EXPECT_FALSE(ctl(TimeZoneSetButton)->isVisible()) << "the shipped view";
     QAction* all_steps = window->findChild<QToolButton*>("menu")->menu()->actions().at(0);
     all_steps->trigger();
     for (int id : {UserNameEdit, TimeZoneCombo, TimeSyncCheck, SyncButton, StartButton, UidEdit})
         EXPECT_TRUE(ctl(id)->isVisible()) << id;
     EXPECT_FALSE(ctl(Dns1Edit)->isVisible()) << "no step sends it";
+    tick_all();
+    ctl<QCheckBox>(TimeSyncCheck)->setChecked(true);
+    ctl<QCheckBox>(TimeZoneCheck)->setChecked(true);
+    ctl<QPushButton>(StartButton)->click();
+    ASSERT_TRUE(wait_job_end());
+    for (int row = 0; row < 2; ++row)
+        EXPECT_EQ(cell(row, COL_MARK_CLOCK) + cell(row, COL_MARK_SETTINGS) + cell(row, COL_MARK_UPGRADE),
+                  "\u221A\u221A\u2014") << row;
     window.reset();
     BatchWindowTest::SetUp();
     open();
