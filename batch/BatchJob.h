@@ -70,7 +70,6 @@ public:
     void stop();
     bool running() const { return m_running; }
     int worker_count() const { return m_thrd_cnt; }
-    const JobSteps& steps() const { return m_dostep; }
 
     // The worker: the whole job for one device. Argument (row << 16) | thread index.
     uint32_t ThreadFunc(uint32_t argument);

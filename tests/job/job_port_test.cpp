@@ -22,9 +22,7 @@ struct PortJob {
         Clock::set_speed(200);
         for (size_t n = 0; n < scripts.size(); ++n) {
             DEV_INFO record{};
-            const std::string mac = "00:11:22:33:44:" + std::to_string(10 + n), ip = "10.77.1." + std::to_string(n + 1);
-            std::snprintf(record.mac_address, sizeof record.mac_address, "%s", mac.c_str());
-            std::snprintf(record.ip_address, sizeof record.ip_address, "%s", ip.c_str());
+            std::snprintf(record.mac_address, sizeof record.mac_address, "00:11:22:33:44:%02d", static_cast<int>(n % 64));
             std::snprintf(record.software_ver, sizeof record.software_ver, "1.0.0");
             record.device_type = device_type;
             devices.update_dev_find_list(record, true, "");
