@@ -3,6 +3,7 @@
 #include "batch/OwnProtocolPort.h"
 
 #include "batch/DeviceTable.h"
+#include "devsdk/protocol/ClockRecord.h"
 #include "discovery/Discovery.h"
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
@@ -113,12 +114,7 @@ StepOutcome OwnProtocolPort::sync_clock() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    copy.year = local.tm_year + 1900;
-    copy.month = local.tm_mon + 1;
-    copy.day = local.tm_mday;
-    copy.hour = local.tm_hour;
-    copy.minute = local.tm_min;
-    copy.second = local.tm_sec;
+    set_clock_fields(copy, local);
     const int32_t written = Network_ClientSetDeviceConfig(device_handle, OVIX_CMD_SET_CLOCK, 0, &copy, sizeof copy);
     Clock::sleep_ms(kAfterClockWriteMs);
     return outcome_of(written);

@@ -1,6 +1,7 @@
 #include "sim/DeviceCommands.h"
 
 #include "devsdk/ovix_client.h"
+#include "devsdk/protocol/ClockRecord.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,12 +37,7 @@ Bytes clock_record(const DeviceState& state) {
     const time_t seconds = static_cast<time_t>(local_ms / 1000);
     std::tm fields{};
     gmtime_r(&seconds, &fields);
-    clock.year = fields.tm_year + 1900;
-    clock.month = fields.tm_mon + 1;
-    clock.day = fields.tm_mday;
-    clock.hour = fields.tm_hour;
-    clock.minute = fields.tm_min;
-    clock.second = fields.tm_sec;
+    set_clock_fields(clock, fields);
     return bytes_of(clock);
 }
 
