@@ -1,6 +1,7 @@
 #include "sim/DeviceService.h"
 
 #include "devsdk/protocol/Socket.h"
+#include "sim/CameraSide.h"
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
 #include "sim/DeviceSession.h"
@@ -389,7 +390,10 @@ void DeviceService::place_listener(size_t camera_index, bool coming_online) {
         close_listener(camera_index);
         end_sessions_of(camera_index);
     }
-    listener.fd = ovix::tcp_listen(current.ip_address, current.cmd_port, kBacklog);
+    {
+        const CameraSide side;
+        listener.fd = ovix::tcp_listen(current.ip_address, current.cmd_port, kBacklog);
+    }
     if (listener.fd < 0) {
         const std::string where = current.ip_address + ":" + std::to_string(current.cmd_port);
         if (listener.failed != where)

@@ -1,6 +1,7 @@
 #include "sim/UdpSocket.h"
 
 #include "foundation/Clock.h"
+#include "sim/CameraSide.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -50,7 +51,11 @@ UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
 bool UdpSocket::open(Endpoint local) {
     close();
     m_local = local;
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int fd = -1;
+    {
+        const CameraSide side;
+        fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    }
     if (fd < 0) {
         m_error = std::string("socket: ") + std::strerror(errno);
         return false;

@@ -1,5 +1,7 @@
 #include "support/LabSocket.h"
 
+#include "sim/CameraSide.h"
+
 #include "foundation/Clock.h"
 #include "support/DeviceRecord.h"
 
@@ -71,7 +73,20 @@ std::string Datagram::payload() const {
     return bytes.size() < kDiscoveryHeaderSize ? std::string() : std::string(bytes.begin() + kDiscoveryHeaderSize, bytes.end());
 }
 
-Socket::Socket(const std::string& ip, uint16_t port) : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+namespace {
+
+int open_socket(Side side) {
+    if (side == Side::tool) return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const CameraSide cameras;
+    return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+}
+
+} // namespace
+
+Socket::Socket(const std::string& ip, uint16_t port)
+    : Socket(ip, port, ip == kToolAddress || ip == "0.0.0.0" ? Side::tool : Side::camera) {}
+
+Socket::Socket(const std::string& ip, uint16_t port, Side side) : m_fd(open_socket(side)) {
     const int on = 1, buffer = 4 << 20;
     setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);

@@ -1,7 +1,8 @@
 #pragma once
 // Discovery datagrams on raw sockets inside the network lab (scripts/netlab.sh), where the tool
-// owns 10.77.0.1 and any 10.77.x.y can be bound: the tool's side, to test the simulated cameras
-// without the discovery engine, and a camera's side, to test the engine without them.
+// owns 10.77.0.1 and any other 10.77.x.y can be bound on the camera LAN: the tool's side, to
+// test the simulated cameras without the discovery engine, and a camera's side, to test the
+// engine without them.
 #include "discovery/DiscoveryHeader.h"
 #include "discovery/DiscoveryMessages.h"
 
@@ -47,11 +48,16 @@ struct Datagram {
     std::optional<DEV_INFO> device() const { return decode<MSG_DEV_INFO_REPLY, DEV_INFO>(); }
 };
 
+// Which host of the lab a socket belongs to: the tool's (10.77.0.1) or the camera LAN beyond it.
+enum class Side { tool, camera };
+
 // A UDP socket bound to ip:port (0: any port) that may broadcast and has room for a thousand
-// replies. Throws when it cannot be bound or a send fails.
+// replies. Throws when it cannot be bound or a send fails. Without a side, the tool's address
+// and the wildcard are the tool's, any other address is a host on the camera LAN.
 class Socket {
 public:
     Socket(const std::string& ip, uint16_t port);
+    Socket(const std::string& ip, uint16_t port, Side side);
     ~Socket();
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
@@ -91,7 +97,7 @@ private:
 // camera port (a socket bound to one address would not receive them).
 class FakeCamera {
 public:
-    explicit FakeCamera(const std::string& address) : m_listen("0.0.0.0", kDevicePort), m_send(address, 0) {}
+    explicit FakeCamera(const std::string& address) : m_listen("0.0.0.0", kDevicePort, Side::camera), m_send(address, 0) {}
 
     void send_raw(const Bytes& bytes, size_t size = SIZE_MAX, const std::string& to = kToolAddress) const {
         m_send.send(bytes, to, kToolPort, size);
