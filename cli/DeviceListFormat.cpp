@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -37,24 +38,93 @@ std::array<std::string, 12> cells(const DEV_INFO& d, bool board_hex) {
             std::to_string(d.device_type), text(d.subnet_mask), text(d.gateway), text(d.software_ver)};
 }
 
+// Keys stay in the documented column order.
+nlohmann::ordered_json json_object(const DEV_INFO& d) {
+    return {{"mac", text(d.mac_address)},
+            {"ip", text(d.ip_address)},
+            {"cmd_port", d.cmd_port},
+            {"media_port", d.media_port},
+            {"http_port", d.http_port},
+            {"phone_port", d.phone_port},
+            {"ipc_type", d.ipc_type},
+            {"board_type", d.board_type},
+            {"device_type", d.device_type},
+            {"subnet_mask", text(d.subnet_mask)},
+            {"gateway", text(d.gateway)},
+            {"software_ver", text(d.software_ver)}};
+}
+
 std::string to_json(const std::vector<DEV_INFO>& devices) {
     auto array = nlohmann::ordered_json::array();
-    for (const auto& d : devices) {
-        array.push_back({{"mac", text(d.mac_address)},
-                         {"ip", text(d.ip_address)},
-                         {"cmd_port", d.cmd_port},
-                         {"media_port", d.media_port},
-                         {"http_port", d.http_port},
-                         {"phone_port", d.phone_port},
-                         {"ipc_type", d.ipc_type},
-                         {"board_type", d.board_type},
-                         {"device_type", d.device_type},
-                         {"subnet_mask", text(d.subnet_mask)},
-                         {"gateway", text(d.gateway)},
-                         {"software_ver", text(d.software_ver)}});
-    }
-    // Keys stay in the documented column order.
+    for (const auto& d : devices) array.push_back(json_object(d));
     return json_document(array);
+}
+
+// A camera found by ONVIF alone has only these of our discovery's fields.
+DEV_INFO onvif_only_record(const CameraRow& row) {
+    DEV_INFO d{};
+    std::strncpy(d.mac_address, row.mac.c_str(), kDiscoveryTextSize - 1);
+    std::strncpy(d.ip_address, row.address.c_str(), kDiscoveryTextSize - 1);
+    std::strncpy(d.software_ver, row.firmware_version.c_str(), kDiscoveryTextSize - 1);
+    return d;
+}
+
+constexpr std::array<const char*, 5> kCameraColumns = {"protocol", "uuid", "model", "manufacturer", "xaddr"};
+
+std::array<std::string, 5> camera_cells(const CameraRow& row) {
+    return {protocol_name(row.protocol), row.uuid, row.model, row.manufacturer, row.xaddr};
+}
+
+// Our discovery's cells, blank but for MAC, address and version when it did not find the camera.
+std::vector<std::string> all_cells(const CameraRow& row, bool board_hex) {
+    const auto own = cells(row.own ? *row.own : onvif_only_record(row), board_hex);
+    std::vector<std::string> out(own.begin(), own.end());
+    if (!row.own) {
+        for (size_t i = 2; i + 1 < out.size(); ++i) out[i].clear();
+        out.back() = row.firmware_version;
+    }
+    return out;
+}
+
+std::string cameras_to_json(const std::vector<CameraRow>& rows) {
+    auto array = nlohmann::ordered_json::array();
+    for (const CameraRow& row : rows) {
+        nlohmann::ordered_json object = json_object(row.own ? *row.own : onvif_only_record(row));
+        if (!row.own) {
+            for (const char* key : {"cmd_port", "media_port", "http_port", "phone_port", "ipc_type", "board_type",
+                                    "device_type", "subnet_mask", "gateway"})
+                object[key] = nullptr;
+            object["software_ver"] = row.firmware_version;
+        }
+        const auto extra = camera_cells(row);
+        for (size_t i = 0; i < extra.size(); ++i) object[kCameraColumns[i]] = extra[i];
+        array.push_back(std::move(object));
+    }
+    return json_document(array);
+}
+
+std::string cameras_to_csv(const std::vector<CameraRow>& rows) {
+    std::vector<std::string> header(kColumns.begin(), kColumns.end());
+    header.insert(header.end(), kCameraColumns.begin(), kCameraColumns.end());
+    std::vector<std::vector<std::string>> lines;
+    for (const CameraRow& row : rows) {
+        auto line = all_cells(row, false);
+        const auto extra = camera_cells(row);
+        line.insert(line.end(), extra.begin(), extra.end());
+        lines.push_back(std::move(line));
+    }
+    return csv_document(header, lines, false);
+}
+
+std::string cameras_to_table(const std::vector<CameraRow>& rows) {
+    std::vector<std::vector<std::string>> lines{{kColumns.begin(), kColumns.end()}};
+    lines[0].insert(lines[0].end(), {"protocol", "model"});
+    for (const CameraRow& row : rows) {
+        auto line = all_cells(row, true);
+        line.insert(line.end(), {protocol_name(row.protocol), row.model});
+        lines.push_back(std::move(line));
+    }
+    return format_text_table(lines) + std::to_string(rows.size()) + (rows.size() == 1 ? " device\n" : " devices\n");
 }
 
 std::string to_csv(const std::vector<DEV_INFO>& devices) {
@@ -84,4 +154,13 @@ std::string format_device_list(const std::vector<DEV_INFO>& devices, DeviceListF
     case DeviceListFormat::Table: break;
     }
     return to_table(devices);
+}
+
+std::string format_camera_list(const std::vector<CameraRow>& cameras, DeviceListFormat format) {
+    switch (format) {
+    case DeviceListFormat::Json: return cameras_to_json(cameras);
+    case DeviceListFormat::Csv: return cameras_to_csv(cameras);
+    case DeviceListFormat::Table: break;
+    }
+    return cameras_to_table(cameras);
 }

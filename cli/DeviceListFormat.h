@@ -1,4 +1,5 @@
 #pragma once
+#include "batch/CameraList.h"
 #include "discovery/DiscoveryRecords.h"
 
 #include <string>
@@ -8,3 +9,8 @@
 enum class DeviceListFormat { Table, Json, Csv };
 
 std::string format_device_list(const std::vector<DEV_INFO>& devices, DeviceListFormat format);
+
+// The merged list (our discovery's and ONVIF's cameras): every column above, blank (null in
+// JSON) where a camera found by ONVIF alone has no such field, then protocol, uuid, model,
+// manufacturer and xaddr. The table adds only protocol and model.
+std::string format_camera_list(const std::vector<CameraRow>& cameras, DeviceListFormat format);

@@ -1,12 +1,11 @@
 #include "cli/RunChecks.h"
 
 #include "batch/LaunchPlan.h"
+#include "cli/LoginOptions.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -36,16 +35,6 @@ std::string check_command(const RunOptions& options) {
     if (is_disruptive_command(options.command) && others.any())
         return "--command: a command containing \"reboot\" or \"top\" runs only as the job's one step";
     return {};
-}
-
-// One trailing line break is the file's, not the password's.
-std::string read_password_file(const std::string& path, bool& ok) {
-    std::ifstream file(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    ok = file.good() || file.eof();
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    return text;
 }
 
 } // namespace
@@ -80,12 +69,7 @@ std::string check_run_options(RunOptions& options, const EnglishTexts& texts) {
             return "--language \"" + options.language + "\": expected 0 to 20 or a language name such as " +
                    texts.text("IDS_LANGUAGE_2");
     }
-    if (!options.password_file.empty()) {
-        bool ok = false;
-        options.password = read_password_file(options.password_file, ok);
-        if (!ok) return "--password-file \"" + options.password_file + "\": cannot be read";
-    } else if (const char* password = std::getenv("FLEETSET_PASSWORD")) {
-        options.password = password;
-    }
+    if (!resolve_login_password(options.password_file, options.password))
+        return "--password-file \"" + options.password_file + "\": cannot be read";
     return {};
 }

@@ -1,5 +1,7 @@
 #include "cli/RunOptions.h"
 
+#include "cli/LoginOptions.h"
+
 #include <CLI/CLI.hpp>
 
 #include <map>
@@ -68,18 +70,7 @@ void add_steps(CLI::App& cmd, RunOptions& o) {
 }
 
 void add_login(CLI::App& cmd, RunOptions& o) {
-    auto* login = "Login";
-    cmd.add_option("--user", o.user, "Login user name")->capture_default_str()->group(login);
-    cmd.add_option("--password-file", o.password_file,
-                   "Read the login password from this file (else FLEETSET_PASSWORD, else empty)")
-        ->check(CLI::ExistingFile)->group(login);
-    // Refused with a reason rather than as an unknown flag: a password in the arguments
-    // would be visible to every user of the machine.
-    cmd.add_option("--password", "Not accepted: use --password-file or FLEETSET_PASSWORD")
-        ->check(CLI::Validator(
-            [](std::string&) { return std::string("not taken on the command line: use --password-file or FLEETSET_PASSWORD"); },
-            ""))
-        ->group(login);
+    add_login_options(cmd, o.user, o.password_file);
 }
 
 void add_devices(CLI::App& cmd, RunOptions& o) {
