@@ -94,26 +94,6 @@ TEST_F(UpgradeJob, AFirmwareFileThatCannotBeReadIsInvalidAtOnce) {
     EXPECT_EQ(lab.camera_of(0).device_record().logins_accepted, 1u) << "no further pass";
 }
 
-TEST_F(UpgradeJob, ACameraThatNeverReturnsFailsAndOneThatStaysOnTheOldVersionToo) {
-    JobLab lab(job_fleet(2, [](CameraConfig& c) {
-        if (c.mac_address.back() == '1') c.device.faults.reboot_never_returns = true;
-        // Takes the file, reboots, and still runs its old version.
-        if (c.mac_address.back() == '2') c.device.faults.upgrade_install_fails = true;
-    }));
-    run(lab);
-    for (int row = 0; row < 2; ++row) {
-        const auto codes = lab.log.statuses(row);
-        EXPECT_TRUE(has(codes, ST_UPGRADE_FAIL)) << "row " << row;
-        EXPECT_NE(lab.devices.cell(static_cast<size_t>(row), COL_VERSION), "2.5.0");
-    }
-    const int old = lab.devices.find_mac(lab.fleet.camera_at(1).mac());
-    EXPECT_FALSE(has(lab.log.statuses(old), ST_UPGRADE_OK)) << "never the message of success";
-    EXPECT_TRUE(has(lab.log.statuses(old), ST_DISMATCH_UPGRADE_VERSION)) << "the row says why";
-    const int gone = lab.devices.find_mac(lab.fleet.camera_at(0).mac());
-    EXPECT_FALSE(has(lab.log.statuses(gone), ST_UPGRADE_OK));
-    EXPECT_TRUE(has(lab.log.statuses(gone), ST_SETTING_SKIP)) << "the steps after it are not requested";
-}
-
 TEST_F(UpgradeJob, FamilyOneSkipsTheRebootWaits) {
     JobLab lab(job_fleet(1, [](CameraConfig& c) { c.device_type = 19; }));
     run(lab);
