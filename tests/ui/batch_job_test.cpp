@@ -190,11 +190,10 @@ TEST_F(BatchJobWindow, ReportsSetMarksAndMessagesAndClearTheRow) {
     window->OnJobReport(REPORT_STATUS, pack_report(7, ST_UPGRADE_OK));  // no such row: nothing
 }
 
-TEST_F(BatchJobWindow, AFirmwareJobOnTwelveCamerasRunsToTheAllFinishedBox) {
-    support::Firmware firmware({2, 5, 0}, 256 * 1024);
-    start_fleet(12, [](CameraConfig& c) {
-        if (c.mac_address.back() == 'C') c.device_type = 19;  // one of family 1
-    });
+// The job's steps and marks per camera are the job tests'; here what the window does around it.
+TEST_F(BatchJobWindow, AFirmwareJobRunsToTheAllFinishedBox) {
+    support::Firmware firmware({2, 5, 0}, 64 * 1024);
+    start_fleet(3);
     tick_all();
     ctl<QLineEdit>(FirmwarePathEdit)->setText(QString::fromStdString(firmware.path()));
     ctl<QPushButton>(UpgradeButton)->click();
@@ -205,11 +204,8 @@ TEST_F(BatchJobWindow, AFirmwareJobOnTwelveCamerasRunsToTheAllFinishedBox) {
     EXPECT_TRUE(ctl(StopButton)->isEnabled());
     ASSERT_TRUE(wait_job_end());
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0], t("IDS_ALL_FINISH") + "\nt-job_counts 12 0");
-    for (int row = 0; row < 12; ++row) {
-        EXPECT_EQ(cell(row, COL_MARK_UPGRADE), "\u221A") << row;
-        EXPECT_EQ(cell(row, COL_VERSION), "2.5.0") << row;
-    }
+    EXPECT_EQ(notices[0], t("IDS_ALL_FINISH") + "\nt-job_counts 3 0");
+    EXPECT_EQ(cell(2, COL_MARK_UPGRADE), "\u221A");
     EXPECT_EQ(ctl<QProgressBar>(ProgressBar)->value(), 0) << "a finished job leaves the bar at 0";
     EXPECT_TRUE(ctl<QLabel>(DoneCounterLabel)->text().isEmpty());
     EXPECT_TRUE(ctl(UpgradeButton)->isEnabled());

@@ -34,18 +34,12 @@ using BatchWindow = BatchWindowTest;
 
 TEST_F(BatchWindow, StartStatesAfterOpening) {
     open();
-    const std::vector<int> shown = {DeviceList, DeviceTypeLabel, DeviceTypeCombo, RefreshButton, SelectAllButton,
-        InvertButton, UpgradeGroup, UpgradeFirmwareCheck, FirmwarePathEdit, FirmwareBrowseButton, UpgradeButton,
-        ProgressBar, SettingGroup, SetNetworkCheck, IpAddressLabel, SubmaskLabel, GatewayLabel, DhcpCheck,
-        FactoryResetButton, ResetPasswordButton};
-    const std::vector<int> disabled = {StopButton, NetworkSetButton, IpAddressEdit, SubmaskEdit, GatewayEdit};
-    const std::vector<int> hidden = {UserNameLabel, UserNameEdit, PasswordLabel, PasswordEdit, NetworkCardLabel,
-        NetworkCardCombo, AutoIpCheck, RangeFirstAddress, RangeLastAddress, AutoIpSetButton, ProgressLabel,
-        DoneCounterLabel, UpdateLogoCheck, LogoPathEdit, LogoBrowseButton, LogoUpgradeButton, TimeSyncCheck,
-        SyncButton, SendCommandCheck, CommandEdit, SendButton, StartButton, TimeZoneCheck, TimeZoneCombo,
-        TimeZoneSetButton, TimeFormatCombo, VideoStandardCombo, LanguageCombo, DefaultPasswordEdit,
-        MaxChannelCombo, DefaultChannelCombo, DefaultChannelSetButton, Dns1Label, Dns1Edit, Dns2Label, Dns2Edit,
-        UidCheck, UidEdit, UidSetButton, SpareRefreshButton, SpareLabel};
+    // One control of each group: the shipped view, not a copy of the layout.
+    const std::vector<int> shown = {DeviceList, DeviceTypeCombo, RefreshButton, SelectAllButton, InvertButton,
+        FirmwarePathEdit, UpgradeButton, ProgressBar, SetNetworkCheck, DhcpCheck, FactoryResetButton, ResetPasswordButton};
+    const std::vector<int> disabled = {StopButton, NetworkSetButton, IpAddressEdit, GatewayEdit};
+    const std::vector<int> hidden = {UserNameEdit, PasswordEdit, NetworkCardCombo, RangeFirstAddress, DoneCounterLabel,
+        LogoPathEdit, SyncButton, CommandEdit, StartButton, TimeZoneCombo, DefaultPasswordEdit, Dns1Edit, UidEdit, SpareLabel};
     for (int id : shown) EXPECT_TRUE(ctl(id)->isVisible() && ctl(id)->isEnabled()) << id;
     for (int id : disabled) EXPECT_TRUE(ctl(id)->isVisible() && !ctl(id)->isEnabled()) << id;
     for (int id : hidden) EXPECT_TRUE(ctl(id)->isHidden()) << id;
@@ -60,11 +54,8 @@ TEST_F(BatchWindow, TextsComeFromTheLanguageFile) {
     open();
     EXPECT_EQ(window->windowTitle(), QString::fromUtf8("批量 t-fleetset"));
     const std::vector<std::pair<int, const char*>> keyed = {
-        {DeviceTypeLabel, "IDS_DEVICE_TYPE"}, {SelectAllButton, "IDS_SELECT_ALL"}, {InvertButton, "IDS_SELECT_INVERT"},
-        {UpgradeGroup, "IDS_UPGRADE_FUNC"}, {UpgradeFirmwareCheck, "IDS_UPGRADE_VERSON"}, {StopButton, "IDS_STOP"},
-        {SettingGroup, "IDS_IP_CONFIG"}, {SetNetworkCheck, "IDS_SET_DEFAULT_IPC"}, {GatewayLabel, "IDS_IP_GATEWAY"},
-        {NetworkSetButton, "IDS_SET"}, {FactoryResetButton, "IDS_RESTORE_FACTORY_SETTINGS"},
-        {ResetPasswordButton, "IDS_RESET_PWD"}, {MaxChannelCheck, "IDS_MAX_CHANNEL_NUM"},
+        {DeviceTypeLabel, "IDS_DEVICE_TYPE"}, {UpgradeGroup, "IDS_UPGRADE_FUNC"}, {StopButton, "IDS_STOP"},
+        {SetNetworkCheck, "IDS_SET_DEFAULT_IPC"}, {MaxChannelCheck, "IDS_MAX_CHANNEL_NUM"},
     };
     for (const auto& [id, key] : keyed) EXPECT_EQ(caption(ctl(id)), t(key)) << "control " << id;
     EXPECT_EQ(caption(ctl(UidCheck)), "UID(tuya)");
