@@ -13,12 +13,11 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using ::testing::NiceMock;
 
 std::string key(const std::string& k) { return k; }
 
 struct Station : ::testing::Test {
-    NiceMock<MockStationSdk> sdk;
+    FakeStationSdk sdk;
     SessionInputs in;
 
     void SetUp() override {

@@ -21,12 +21,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QDialog>
-
 #include <QApplication>
 
 #include <chrono>
-#include <filesystem>
 #include <future>
 #include <thread>
 #include <fstream>
@@ -34,7 +31,6 @@
 
 using namespace ipctest_ids;
 using namespace ui_test;
-using ::testing::NiceMock;
 
 namespace {
 
@@ -104,7 +100,7 @@ protected:
     }
 
     support::TempDir dir;
-    NiceMock<MockStationSdk> sdk;
+    FakeStationSdk sdk;
     std::unique_ptr<CIpcTest> window;
     std::vector<Message> messages;
 };
@@ -201,7 +197,7 @@ TEST_F(StationWindow, PtzEdgesZoomCentreAndFullScreenRoundTrip) {
     EXPECT_FALSE(ctl(InfraredLampButton)->isEnabled());  // white-light camera
 }
 
-TEST_F(StationWindow, PassThenNgLeavesOneRecordAndAHostileMacWritesNothing) {
+TEST_F(StationWindow, PassThenNgLeavesOneRecordAndAHostileMacIsRefused) {
     EXPECT_FALSE(ctl(PassButton)->isEnabled()) << "nobody logged in";
     window->write_record(true);
     ASSERT_EQ(messages.size(), 1u);
@@ -218,12 +214,8 @@ TEST_F(StationWindow, PassThenNgLeavesOneRecordAndAHostileMacWritesNothing) {
 
     set_text(sdk.camera.info.mac, "../../escaped");
     ctl<QPushButton>(PassButton)->click();
+    // That a refused name writes nothing is the test record's own test.
     EXPECT_EQ(messages.back().text, t("IDS_MODULE_CREATE_FILE_FAILED"));
-    size_t files = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
-        files += entry.is_regular_file() && entry.path().extension() == ".txt" && entry.path().filename() != "send.txt" &&
-                 entry.path().filename() != "recv.txt";
-    EXPECT_EQ(files, 1u);
 }
 
 // An operator scans the QR code on screen onto the box: nothing of one camera may remain
@@ -328,7 +320,7 @@ TEST(StationLayout, CaptionsShowWholeAndPassAndNgStayReachableAtEverySize) {
     };
     const Screen screens[] = {{{1920, 1080}, true}, {{1366, 768}, true}, {{1024, 700}, false}};
     for (const char* file : {"lumora_en.ini", "lumora_zh_CN.ini"}) {
-        NiceMock<MockStationSdk> sdk;
+        FakeStationSdk sdk;
         CIpcTest window(nullptr, DiscoveryConfig{}, sdk);
         window.m_lang_ini = std::string(FLEETSET_SOURCE_DIR "/app/lang/") + file;
         window.show();

@@ -1,8 +1,6 @@
 #pragma once
 #include "station/StationSdk.h"
 
-#include <gmock/gmock.h>
-
 #include <cstring>
 #include <functional>
 #include <initializer_list>
@@ -10,18 +8,16 @@
 #include <string>
 #include <vector>
 
-// A camera behind the test station's SDK seam. MockStationSdk is a gmock mock whose default
-// actions answer from `camera` and record every call, in order, as one line in calls():
+// A camera behind the test station's SDK seam: answers from `camera` and records every call,
+// in order, as one line in calls():
 //   "stop_live 9", "logout 7", "login 10.0.0.5:6001 Admin tevoq", "get_config 7 1100",
 //   "capability 7", "start_live 7 ch0 stream2", "live 9 6 target", "device 7 100 0 1 1",
 //   "ldr 7 1042 2", "ircut 7 1", "ptz 7 0 1 2 0", "voice 7 1"
 // ("live" shows a FRAME_RATE argument's value, a ZOOM record as "zoom x y", "target" for
-// SET_TARGET, "-" otherwise).
-// Use it as NiceMock<MockStationSdk>; ON_CALL/EXPECT_CALL still override single calls, and
-// an override loses the recording of that call. calls() is safe from any thread, and
-// on_call, when set before the calls begin, sees each line just after it was recorded (on the
-// calling thread, no lock held), so a test can act at a chosen moment of a sequence.
-class MockStationSdk : public StationSdk {
+// SET_TARGET, "-" otherwise). calls() is safe from any thread, and on_call, when set before
+// the calls begin, sees each line just after it was recorded (on the calling thread, no lock
+// held), so a test can act at a chosen moment of a sequence.
+class FakeStationSdk : public StationSdk {
 public:
     struct Camera {
         int32_t login_result = OVIX_OK;
@@ -36,90 +32,61 @@ public:
     Camera camera;
     std::function<void(const std::string& line)> on_call;
 
-    MOCK_METHOD(int32_t, login, (int32_t&, const std::string&, int32_t, const std::string&, const std::string&),
-                (override));
-    MOCK_METHOD(int32_t, logout, (int32_t), (override));
-    MOCK_METHOD(int32_t, get_device_config, (int32_t, int32_t, void*, int32_t), (override));
-    MOCK_METHOD(int32_t, get_capability, (int32_t, ovix_capability&), (override));
-    MOCK_METHOD(int32_t, start_live, (int32_t&, int32_t, const ovix_live_preview&), (override));
-    MOCK_METHOD(int32_t, stop_live, (int32_t), (override));
-    MOCK_METHOD(int32_t, live_control, (int32_t, int32_t, void*), (override));
-    MOCK_METHOD(int32_t, device_control, (int32_t, int32_t, int32_t, int32_t, int32_t), (override));
-    MOCK_METHOD(int32_t, ldr_control, (int32_t, int32_t, int32_t), (override));
-    MOCK_METHOD(int32_t, ircut_control, (int32_t, int32_t), (override));
-    MOCK_METHOD(int32_t, ptz_control, (int32_t, int32_t, const ovix_ptz&), (override));
-    MOCK_METHOD(int32_t, play_voice_test, (int32_t, int32_t), (override));
-    MOCK_METHOD(int32_t, set_event_callback, (int32_t, ovix_event_callback, void*), (override));
-
-    MockStationSdk() {
-        using ::testing::_;
-        ON_CALL(*this, login(_, _, _, _, _))
-            .WillByDefault([this](int32_t& handle, const std::string& ip, int32_t port, const std::string& user,
-                                  const std::string& password) {
-                record("login " + ip + ":" + std::to_string(port) + " " + user + " " + password);
-                handle = camera.login_result == OVIX_OK ? camera.login_handle : -1;
-                return camera.login_result;
-            });
-        ON_CALL(*this, logout(_)).WillByDefault([this](int32_t h) { return record("logout", {h}); });
-        ON_CALL(*this, get_device_config(_, _, _, _))
-            .WillByDefault([this](int32_t h, int32_t command, void* buffer, int32_t length) {
-                record("get_config", {h, command});
-                if (h == -1) return int32_t{OVIX_ERR_BAD_HANDLE};  // as the library: nobody logged in
-                const void* from = command == OVIX_CMD_DEVICE_INFO ? static_cast<const void*>(&camera.info)
-                                   : command == OVIX_CMD_USB_INFO  ? static_cast<const void*>(&camera.usb)
-                                                                   : nullptr;
-                const size_t size = command == OVIX_CMD_DEVICE_INFO ? sizeof camera.info : sizeof camera.usb;
-                if (!from || static_cast<size_t>(length) != size) return int32_t{OVIX_ERR_BAD_ARGUMENT};
-                std::memcpy(buffer, from, size);
-                return int32_t{OVIX_OK};
-            });
-        ON_CALL(*this, get_capability(_, _)).WillByDefault([this](int32_t h, ovix_capability& out) {
-            out = camera.cap;
-            return record("capability", {h});
-        });
-        ON_CALL(*this, start_live(_, _, _))
-            .WillByDefault([this](int32_t& live, int32_t h, const ovix_live_preview& p) {
-                record("start_live " + std::to_string(h) + " ch" + std::to_string(p.channel) + " stream" +
-                       std::to_string(p.stream));
-                live = camera.live_result == OVIX_OK ? camera.live_handle : -1;
-                return camera.live_result;
-            });
-        ON_CALL(*this, stop_live(_)).WillByDefault([this](int32_t l) { return record("stop_live", {l}); });
-        ON_CALL(*this, live_control(_, _, _)).WillByDefault([this](int32_t l, int32_t command, void* argument) {
-            std::string what = "-";
-            if (argument && command == OVIX_LIVE_SET_TARGET) what = "target";
-            if (argument && command == OVIX_LIVE_FRAME_RATE) what = std::to_string(*static_cast<int32_t*>(argument));
-            if (argument && command == OVIX_LIVE_ZOOM) {
-                const auto* zoom = static_cast<const ovix_zoom*>(argument);
-                what = std::to_string(zoom->zoom) + " " + std::to_string(zoom->x) + " " + std::to_string(zoom->y);
-            }
-            record("live " + std::to_string(l) + " " + std::to_string(command) + " " + what);
-            return int32_t{OVIX_OK};
-        });
-        ON_CALL(*this, device_control(_, _, _, _, _))
-            .WillByDefault([this](int32_t h, int32_t c, int32_t ch, int32_t v1, int32_t v2) {
-                return record("device", {h, c, ch, v1, v2});
-            });
-        ON_CALL(*this, ldr_control(_, _, _)).WillByDefault([this](int32_t h, int32_t code, int32_t value) {
-            record("ldr", {h, code, value});
-            return camera.ldr_result;
-        });
-        ON_CALL(*this, ircut_control(_, _)).WillByDefault([this](int32_t h, int32_t open) {
-            return record("ircut", {h, open});
-        });
-        ON_CALL(*this, ptz_control(_, _, _)).WillByDefault([this](int32_t h, int32_t ch, const ovix_ptz& c) {
-            return record("ptz", {h, ch, c.action, c.direction, c.speed});
-        });
-        ON_CALL(*this, play_voice_test(_, _)).WillByDefault([this](int32_t h, int32_t v) {
-            return record("voice", {h, v});
-        });
-        // Kept, not recorded: drop() plays the camera ending the login.
-        ON_CALL(*this, set_event_callback(_, _, _))
-            .WillByDefault([this](int32_t h, ovix_event_callback callback, void* context) {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_event = {h, callback, context};
-                return int32_t{OVIX_OK};
-            });
+    int32_t login(int32_t& handle, const std::string& ip, int32_t port, const std::string& user,
+                  const std::string& password) override {
+        record("login " + ip + ":" + std::to_string(port) + " " + user + " " + password);
+        handle = camera.login_result == OVIX_OK ? camera.login_handle : -1;
+        return camera.login_result;
+    }
+    int32_t logout(int32_t h) override { return record("logout", {h}); }
+    int32_t get_device_config(int32_t h, int32_t command, void* buffer, int32_t length) override {
+        record("get_config", {h, command});
+        if (h == -1) return OVIX_ERR_BAD_HANDLE;  // as the library: nobody logged in
+        const void* from = command == OVIX_CMD_DEVICE_INFO ? static_cast<const void*>(&camera.info)
+                           : command == OVIX_CMD_USB_INFO  ? static_cast<const void*>(&camera.usb)
+                                                           : nullptr;
+        const size_t size = command == OVIX_CMD_DEVICE_INFO ? sizeof camera.info : sizeof camera.usb;
+        if (!from || static_cast<size_t>(length) != size) return OVIX_ERR_BAD_ARGUMENT;
+        std::memcpy(buffer, from, size);
+        return OVIX_OK;
+    }
+    int32_t get_capability(int32_t h, ovix_capability& out) override {
+        out = camera.cap;
+        return record("capability", {h});
+    }
+    int32_t start_live(int32_t& live, int32_t h, const ovix_live_preview& p) override {
+        record("start_live " + std::to_string(h) + " ch" + std::to_string(p.channel) + " stream" + std::to_string(p.stream));
+        live = camera.live_result == OVIX_OK ? camera.live_handle : -1;
+        return camera.live_result;
+    }
+    int32_t stop_live(int32_t l) override { return record("stop_live", {l}); }
+    int32_t live_control(int32_t l, int32_t command, void* argument) override {
+        std::string what = "-";
+        if (argument && command == OVIX_LIVE_SET_TARGET) what = "target";
+        if (argument && command == OVIX_LIVE_FRAME_RATE) what = std::to_string(*static_cast<int32_t*>(argument));
+        if (argument && command == OVIX_LIVE_ZOOM) {
+            const auto* zoom = static_cast<const ovix_zoom*>(argument);
+            what = std::to_string(zoom->zoom) + " " + std::to_string(zoom->x) + " " + std::to_string(zoom->y);
+        }
+        return record("live " + std::to_string(l) + " " + std::to_string(command) + " " + what);
+    }
+    int32_t device_control(int32_t h, int32_t c, int32_t ch, int32_t v1, int32_t v2) override {
+        return record("device", {h, c, ch, v1, v2});
+    }
+    int32_t ldr_control(int32_t h, int32_t code, int32_t value) override {
+        record("ldr", {h, code, value});
+        return camera.ldr_result;
+    }
+    int32_t ircut_control(int32_t h, int32_t open) override { return record("ircut", {h, open}); }
+    int32_t ptz_control(int32_t h, int32_t ch, const ovix_ptz& c) override {
+        return record("ptz", {h, ch, c.action, c.direction, c.speed});
+    }
+    int32_t play_voice_test(int32_t h, int32_t v) override { return record("voice", {h, v}); }
+    // Kept, not recorded: drop() plays the camera ending the login.
+    int32_t set_event_callback(int32_t h, ovix_event_callback callback, void* context) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_event = {h, callback, context};
+        return OVIX_OK;
     }
 
     // The camera closes the login, as the library reports it (on the caller's thread here).
