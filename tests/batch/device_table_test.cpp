@@ -28,45 +28,28 @@ std::vector<size_t> ticked(const DeviceTable& table) {
     return rows;
 }
 
-TEST(DeviceTable, FirstReportAddsRowAndLaterReportOfSameMacUpdatesIt) {
+std::string shown(const DeviceTable& table, size_t r) {
+    const auto row = *table.row(r);
+    return row.index + " " + row.mac + " " + row.ip + " " + row.port + " " + row.version + " " + row.bid;
+}
+
+TEST(DeviceTable, FirstReportAddsRowAndLaterReportsOfItsMacUpdateItElseAreIgnored) {
     DeviceTable table;
     auto first = table.update_dev_find_list(device("00:1A:2B:00:00:01", "10.77.1.1"), true, kNeedUpdate);
-    EXPECT_EQ(first.row, 0);
-    EXPECT_TRUE(first.inserted);
-    auto row = *table.row(0);
-    EXPECT_EQ(row.index, "01");
-    EXPECT_EQ(row.mac, "00:1A:2B:00:00:01");
-    EXPECT_EQ(row.ip, "10.77.1.1");
-    EXPECT_EQ(row.port, "6001");
-    EXPECT_EQ(row.version, "2.4.1");
-    EXPECT_EQ(row.bid, "0x3516");
+    EXPECT_TRUE(first.row == 0 && first.inserted);
+    EXPECT_EQ(shown(table, 0), "01 00:1A:2B:00:00:01 10.77.1.1 6001 2.4.1 0x3516");
 
     DEV_INFO moved = device("00:1A:2B:00:00:01", "10.77.2.9", 1, "3.0.0");
     moved.cmd_port = 6000;
     moved.board_type = 0x3559;
-    auto second = table.update_dev_find_list(moved, false, kNeedUpdate);
-    EXPECT_EQ(second.row, 0);
-    EXPECT_FALSE(second.inserted);
-    ASSERT_EQ(table.size(), 1u);
-    row = *table.row(0);
-    EXPECT_EQ(row.index, "01");
-    EXPECT_EQ(row.ip, "10.77.2.9");
-    EXPECT_EQ(row.port, "6000");
-    EXPECT_EQ(row.version, "3.0.0");
-    EXPECT_EQ(row.bid, "0x3559");
-}
-
-TEST(DeviceTable, MacFindsTheRowElseAChangeIsIgnored) {
-    DeviceTable table;
-    table.update_dev_find_list(device("00:1A:2B:00:00:01", "10.77.1.1"), true, kNeedUpdate);
+    // A new report for a listed MAC (one that crossed a refresh) updates it too.
+    for (const bool is_new : {false, true}) {
+        auto again = table.update_dev_find_list(moved, is_new, kNeedUpdate);
+        EXPECT_TRUE(again.row == 0 && !again.inserted);
+        EXPECT_EQ(shown(table, 0), "01 00:1A:2B:00:00:01 10.77.2.9 6000 3.0.0 0x3559");
+    }
     EXPECT_EQ(table.update_dev_find_list(device("00:1A:2B:00:00:02", "10.77.1.2"), false, kNeedUpdate).row, -1);
     EXPECT_EQ(table.size(), 1u);
-    // A new report for a listed MAC (one that crossed a refresh) is not listed twice.
-    auto again = table.update_dev_find_list(device("00:1A:2B:00:00:01", "10.77.1.7"), true, kNeedUpdate);
-    EXPECT_EQ(again.row, 0);
-    EXPECT_FALSE(again.inserted);
-    EXPECT_EQ(table.size(), 1u);
-    EXPECT_EQ(table.cell(0, COL_IP), "10.77.1.7");
 }
 
 TEST(DeviceTable, FamilyOneFollowsDeviceType) {
