@@ -11,6 +11,9 @@ protected:
 TEST_F(ClockSpeed, SpeedScalesRealDurationsNotTheConstants) {
     Clock::set_speed(40.0);
     EXPECT_EQ(Clock::real_ms(40000), 1000);  // the 40 s reboot wait lasts one real second
+    Clock::set_speed(0.0);  // non-positive speeds are ignored
+    Clock::set_speed(-2.0);
+    EXPECT_EQ(Clock::real_ms(40000), 1000);
     Clock::set_speed(1.0);
     EXPECT_EQ(Clock::real_ms(40000), 40000);
 }
@@ -28,11 +31,4 @@ TEST_F(ClockSpeed, NowStaysMonotonicAcrossSpeedChanges) {
     int64_t fast = Clock::now_ms();
     Clock::set_speed(1.0);
     EXPECT_GE(Clock::now_ms(), fast);
-}
-
-TEST_F(ClockSpeed, NonPositiveSpeedsAreIgnored) {
-    Clock::set_speed(3.0);
-    Clock::set_speed(0.0);
-    Clock::set_speed(-2.0);
-    EXPECT_EQ(Clock::speed(), 3.0);
 }
