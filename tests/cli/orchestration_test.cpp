@@ -1,6 +1,5 @@
 #include "cli/HistoryCommand.h"
 #include "cli/RetrySelection.h"
-#include "cli/RunSummary.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -75,19 +74,6 @@ TEST(HistorySince, TakesADateOrADateAndTimeInUtc) {
         {"2026-13-01", ""},
     };
     for (const Row& row : rows) EXPECT_EQ(history_since(row.given), row.normal) << row.given;
-}
-
-// Written whole by the one atomic writer, whose own test is the list export's.
-TEST(SummaryFile, CarriesTheCountsAndTheExitCode) {
-    RunSummary summary;
-    summary.devices = 3;
-    summary.done = 2;
-    summary.failed = 1;
-    summary.exit_code = 1;
-    const auto written = nlohmann::json::parse(summary_json(summary));
-    EXPECT_EQ(written["devices"], 3);
-    EXPECT_EQ(written["failed"], 1);
-    EXPECT_EQ(written["exit_code"], 1);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "cli/JobPlan.h"
 #include "cli/OptionStepInputs.h"
 #include "cli/RunCommand.h"
-#include "lang/LangTestFiles.h"
+#include "support/TempFile.h"
 
 #include <CLI/CLI.hpp>
 #include <gmock/gmock.h>
@@ -15,6 +15,7 @@
 #include <optional>
 
 using ::testing::HasSubstr;
+using support::TempDir;
 
 namespace {
 
