@@ -69,18 +69,6 @@ TEST(XmlPath, WriteCreatesMissingElementsOnceAndReplacesAttributes) {
                       "        <M a=\"2\" b=\"x&amp;y\" />\n    </Header>\n</Message>\n");
 }
 
-TEST(XmlPath, ExportNeedsRoomForTheNul) {
-    auto doc = open_doc(kProbeText);
-    std::string text(256, '\0');
-    ASSERT_EQ(xml_export_buffer(doc.get(), text.data(), text.size()), 0);
-    text.resize(text.find('\0'));
-    std::string out(text.size() + 1, '#');
-    EXPECT_EQ(xml_export_buffer(doc.get(), out.data(), text.size()), -1);
-    EXPECT_EQ(out, std::string(text.size() + 1, '#'));
-    EXPECT_EQ(xml_export_buffer(doc.get(), out.data(), text.size() + 1), 0);
-    EXPECT_EQ(out, text + '\0');
-}
-
 // That it reads like atoi within the view is the xml_path fuzz target's promise; whether the
 // number fitted is not.
 TEST(XmlPath, LeadingIntSaysWhenItClamped) {
