@@ -2,37 +2,21 @@
 // the client's own code, within its own time limits, and whether the login survives.
 #include "SdkTest.h"
 
-#include "devsdk/protocol/LoginProof.h"
 #include "devsdk/protocol/Socket.h"
+#include "support/RawClient.h"
 
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace ovix;
+using support::dribble;
+using support::frame_bytes;
 
 namespace {
 
-Bytes frame_bytes(uint16_t kind, uint32_t id, const Bytes& payload, uint32_t claimed_length) {
-    Bytes out(kFrameHeaderSize);
-    encode_frame_header({kind, id, claimed_length}, out.data());
-    out.insert(out.end(), payload.begin(), payload.end());
-    return out;
-}
-Bytes frame_bytes(Kind kind, uint32_t id, const Bytes& payload) {
-    return frame_bytes(static_cast<uint16_t>(kind), id, payload, static_cast<uint32_t>(payload.size()));
-}
 Bytes hello_frame(uint16_t major = kProtocolMajor) {
     return frame_bytes(Kind::Hello, 0, encode(Hello{major, kProtocolMinor, random_nonce()}));
 }
 Bytes result_frame(int32_t result) { return frame_bytes(Kind::Result, 1, encode_i32(result)); }
-
-// One byte at a time, `gap_ms` apart.
-void dribble(int fd, const Bytes& bytes, int64_t gap_ms) {
-    for (uint8_t byte : bytes) {
-        ::send(fd, &byte, 1, MSG_NOSIGNAL);
-        Clock::sleep_ms(gap_ms);
-    }
-}
 
 void await_login(DeviceConnection& c) {
     Frame frame;

@@ -3,46 +3,13 @@
 // Whole-program hostility (lying lengths, dribblers, floods) is the smoke tests'.
 #include "DeviceFixture.h"
 #include "devsdk/protocol/FirmwareHeader.h"
-#include "devsdk/protocol/FrameStream.h"
-#include "devsdk/protocol/LoginProof.h"
-#include "devsdk/protocol/Socket.h"
+#include "support/RawClient.h"
 
 using namespace device_test;
 using namespace ovix;
+using support::RawClient;
 
 namespace {
-
-constexpr int32_t kNoAnswer = -1000;
-
-// A bare connection to a camera that has read the hello.
-struct Wire {
-    explicit Wire(const CameraConfig& camera)
-        : stream(tcp_connect(camera.ip_address, camera.cmd_port, Clock::now_ms() + 5000, nullptr)) {
-        Frame frame;
-        if (stream.read(frame, Clock::now_ms() + 5000) == Io::Ok) decode(frame.payload, hello);
-    }
-    Answer ask(uint16_t kind, uint32_t id, const Bytes& payload) {
-        stream.write(kind, id, payload, {}, 5000);
-        for (Frame frame; stream.read(frame, Clock::now_ms() + 5000) == Io::Ok;) {
-            Answer a;
-            if (frame.kind == static_cast<uint16_t>(Kind::Result) && frame.id == id && decode(frame.payload, a)) return a;
-        }
-        return Answer{kNoAnswer, {}};
-    }
-    Bytes login(const std::string& password, uint16_t major = kProtocolMajor) const {
-        LoginRequest request{major, kProtocolMinor, "Admin", random_nonce(), {}};
-        request.proof = login_proof("Admin", password, hello.nonce, request.client_nonce);
-        return encode(request);
-    }
-    bool hung_up() {
-        Frame frame;
-        Io io = Io::Ok;
-        while ((io = stream.read(frame, Clock::now_ms() + 10000)) == Io::Ok) {}
-        return io == Io::Closed || io == Io::Failed;
-    }
-    FrameStream stream;
-    Hello hello;
-};
 
 uint16_t kind_of(Kind kind) { return static_cast<uint16_t>(kind); }
 
@@ -59,18 +26,18 @@ TEST_F(DeviceTest, EachRequestGetsItsAnswerAndRefusalsBeforeTheLoginHangUp) {
         const char* what;
         bool logged_in;
         uint16_t kind;
-        std::function<Bytes(const Wire&)> payload;
+        std::function<Bytes(const RawClient&)> payload;
         int32_t expected;
         bool hangs_up;  // with or without an answer where the row is before the login
     };
-    const auto bytes = [](Bytes b) { return [b](const Wire&) { return b; }; };
+    const auto bytes = [](Bytes b) { return [b](const RawClient&) { return b; }; };
     std::vector<Row> rows = {
-        {"login, other major version", false, kind_of(Kind::Login), [](const Wire& w) { return w.login("", kProtocolMajor + 1); },
+        {"login, other major version", false, kind_of(Kind::Login), [](const RawClient& w) { return w.login("", kProtocolMajor + 1); },
          OVIX_ERR_VERSION, true},
-        {"login, wrong password", false, kind_of(Kind::Login), [](const Wire& w) { return w.login("nope"); }, OVIX_ERR_PASSWORD, true},
+        {"login, wrong password", false, kind_of(Kind::Login), [](const RawClient& w) { return w.login("nope"); }, OVIX_ERR_PASSWORD, true},
         {"short record", true, kind_of(Kind::GetConfig), bytes({1, 2}), OVIX_ERR_BAD_REQUEST, false},
         {"ping", true, kind_of(Kind::Ping), bytes({}), OVIX_OK, false},
-        {"upgrade beyond any firmware size", true, kind_of(Kind::UpgradeStart), [](const Wire&) { return upgrade_start_beyond_any_size(); },
+        {"upgrade beyond any firmware size", true, kind_of(Kind::UpgradeStart), [](const RawClient&) { return upgrade_start_beyond_any_size(); },
          OVIX_ERR_UPGRADE_INVALID, false},
     };
     // Nothing but a login is taken first; a kind the camera never takes is refused after it.
@@ -82,14 +49,14 @@ TEST_F(DeviceTest, EachRequestGetsItsAnswerAndRefusalsBeforeTheLoginHangUp) {
         rows.push_back({"unknown kind", true, kind, bytes(Bytes(8, 0)), OVIX_ERR_UNSUPPORTED, false});
 
     for (const Row& row : rows) {
-        Wire wire(camera().current());
+        RawClient wire(ip(), 6001);
         ASSERT_EQ(wire.hello.major, kProtocolMajor);
         if (row.logged_in) {
-            ASSERT_EQ(wire.ask(kind_of(Kind::Login), 1, wire.login("")).result, OVIX_OK);
+            ASSERT_EQ(wire.log_in(), OVIX_OK);
         }
         const int32_t result = wire.ask(row.kind, 2, row.payload(wire)).result;
         // A request other than the login, before it, may get the hang-up alone.
-        const bool hang_up_will_do = row.hangs_up && row.kind != kind_of(Kind::Login) && result == kNoAnswer;
+        const bool hang_up_will_do = row.hangs_up && row.kind != kind_of(Kind::Login) && result == RawClient::kNoAnswer;
         EXPECT_TRUE(result == row.expected || hang_up_will_do) << row.what << " " << row.kind << ": " << result;
         if (row.hangs_up) {
             EXPECT_TRUE(wire.hung_up()) << row.what;
@@ -102,13 +69,12 @@ TEST_F(DeviceTest, EachRequestGetsItsAnswerAndRefusalsBeforeTheLoginHangUp) {
 
 TEST_F(DeviceTest, AnswersNeverExceedTheAskedLengthAndALogoutHangsUp) {
     start(1);
-    Wire wire(camera().current());
-    ASSERT_EQ(wire.ask(kind_of(Kind::Login), 1, wire.login("")).result, OVIX_OK);
+    RawClient wire(ip(), 6001);
+    ASSERT_EQ(wire.log_in(), OVIX_OK);
     const Answer info = wire.ask(kind_of(Kind::GetConfig), 2, encode(ConfigGet{OVIX_CMD_DEVICE_INFO, 0, 40}));
     EXPECT_EQ(info.result, OVIX_OK);
     ASSERT_EQ(info.data.size(), 40u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(info.data.data())), "IPC-3516");
-    wire.stream.write(Kind::Logout, 0, Bytes{}, 5000);
-    Frame frame;
-    EXPECT_EQ(wire.stream.read(frame, Clock::now_ms() + 5000), Io::Closed);
+    wire.send(support::frame_bytes(Kind::Logout, 0, {}));
+    EXPECT_TRUE(wire.hung_up());
 }
