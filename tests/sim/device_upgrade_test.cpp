@@ -28,38 +28,55 @@ Transfer follow(int32_t upgrade) {
 
 } // namespace
 
+// What the client finds in the file and what the camera finds in the header, each refused
+// before any image byte moves and leaving the login free for the next upgrade.
 TEST_F(DeviceTest, RefusalsComeBeforeAnyImageDataMoves) {
     start(1, [](CameraConfig& c) {
         c.software_ver = "2.4.1";
         c.device.faults.upgrade_stall_percent = 50;
     });
     const int32_t handle = login();
-    int32_t upgrade = 7;
     Firmware older({2, 3, 9}, 4096), other_board({2, 5, 0}, 4096, "0x3518"), good({2, 5, 0}, 256 * 1024), damaged({2, 5, 0}, 4096);
+    support::TempFile tiny;
+    std::ofstream(tiny.path(), std::ios::binary) << "short";
     {
         std::fstream file(damaged.path(), std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(100);
         file.put('X');
     }
-    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, damaged.path().c_str()), OVIX_ERR_UPGRADE_INVALID);
-    EXPECT_EQ(upgrade, -1);
-    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, other_board.path().c_str()), OVIX_ERR_UPGRADE_BOARD);
-    EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, older.path().c_str()), OVIX_ERR_UPGRADE_VERSION);
+    const struct {
+        const char* what;
+        std::string path;
+        int32_t expected;
+    } rows[] = {
+        {"shorter than a header", tiny.path(), OVIX_ERR_UPGRADE_INVALID},
+        {"no such file", "/nonexistent/fw.update", OVIX_ERR_FILE},
+        {"damaged header", damaged.path(), OVIX_ERR_UPGRADE_INVALID},
+        {"another board", other_board.path(), OVIX_ERR_UPGRADE_BOARD},
+        {"an older version", older.path(), OVIX_ERR_UPGRADE_VERSION},
+    };
+    for (const auto& row : rows) {
+        int32_t upgrade = 7;
+        EXPECT_EQ(Network_ClientStartUpgrade(&upgrade, handle, row.path.c_str()), row.expected) << row.what;
+        EXPECT_EQ(upgrade, -1) << row.what;
+    }
 
     // One upgrade at a time per camera, whichever login asks.
+    int32_t upgrade = -1, second = -1;
     ASSERT_EQ(Network_ClientStartUpgrade(&upgrade, handle, good.path().c_str()), OVIX_OK);
-    int32_t second = -1;
+    EXPECT_EQ(Network_ClientStartUpgrade(&second, handle, good.path().c_str()), OVIX_ERR_BUSY);
     EXPECT_EQ(Network_ClientStartUpgrade(&second, login(), good.path().c_str()), OVIX_ERR_BUSY);
     Network_ClientStopUpgrade(upgrade);
 
+    // The missing file and the login's own busy upgrade never reached the camera.
     const DeviceRecord record = camera().device_record();
-    ASSERT_EQ(record.upgrades.size(), 5u);
-    for (size_t i : {0u, 1u, 2u, 4u}) {
+    ASSERT_EQ(record.upgrades.size(), 6u);
+    for (size_t i : {0u, 1u, 2u, 3u, 5u}) {
         EXPECT_EQ(record.upgrades[i].outcome, "refused") << i;
         EXPECT_EQ(record.upgrades[i].image_bytes, 0u) << i;
     }
-    EXPECT_EQ(record.upgrades[2].version, "2.3.9");
-    EXPECT_EQ(record.upgrades[4].start_result, OVIX_ERR_BUSY);
+    EXPECT_EQ(record.upgrades[3].version, "2.3.9");
+    EXPECT_EQ(record.upgrades[5].start_result, OVIX_ERR_BUSY);
     EXPECT_EQ(camera().current().software_ver, "2.4.1");
 }
 
@@ -78,7 +95,6 @@ TEST_F(DeviceTest, SixteenMegabyteUpgradeRebootsDroppingEveryLogin) {
     ASSERT_EQ(transfer.result, OVIX_OK);
     EXPECT_EQ(transfer.percent, 100);
     EXPECT_GT(transfer.seen.size(), 2u) << "progress shows on the way";
-    EXPECT_EQ(Network_ClientStopUpgrade(upgrade), OVIX_OK);
 
     // The 30 s of silence pass ten times faster.
     Clock::set_speed(10);
@@ -89,6 +105,11 @@ TEST_F(DeviceTest, SixteenMegabyteUpgradeRebootsDroppingEveryLogin) {
     EXPECT_EQ(try_login(&refused), OVIX_ERR_CONNECT) << "a rebooting camera takes no connection";
     ASSERT_TRUE(eventually([&] { return camera().online(); }));
     Clock::set_speed(1);
+    int32_t percent = 0;
+    EXPECT_EQ(Network_ClientGetUpgradeStatus(upgrade, &percent), OVIX_OK) << "the reboot's drop is no failure";
+    EXPECT_EQ(percent, 100);
+    EXPECT_EQ(Network_ClientStopUpgrade(upgrade), OVIX_OK);
+    EXPECT_EQ(Network_ClientStopUpgrade(upgrade), OVIX_ERR_BAD_HANDLE);
 
     // Where DHCP put it and the version it then reports: the announcement test below.
     const DeviceRecord record = camera().device_record();
