@@ -1,4 +1,6 @@
 #pragma once
+#include "sim/onvif/OnvifSide.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -119,6 +121,7 @@ struct DeviceSide {
     std::string dhcp_address;     // where DHCP puts the camera; empty: the fleet's pool
     VersionPolicy version_policy = VersionPolicy::NotOlder;
     SdkFaults faults;
+    OnvifSide onvif;              // the protocols it speaks, and its ONVIF side
 
     bool operator==(const DeviceSide&) const = default;
 };

@@ -67,6 +67,16 @@ struct DeviceRecord {
     uint64_t reboots = 0;
     uint64_t factory_resets = 0;
     uint64_t password_resets = 0;
+
+    // The ONVIF side's calls: the operation, the arguments that matter ("10.77.5.5/16",
+    // "user Admin", a time set) and the HTTP status of the answer.
+    struct OnvifCall {
+        std::string operation;
+        std::string detail;
+        int http_status = 200;
+    };
+    uint64_t onvif_requests = 0;
+    std::deque<OnvifCall> onvif_calls;
 };
 
 template <class T>

@@ -69,6 +69,10 @@ json record_json(const DeviceRecord& r) {
     out["reboots"] = r.reboots;
     out["factory_resets"] = r.factory_resets;
     out["password_resets"] = r.password_resets;
+    out["onvif_requests"] = r.onvif_requests;
+    out["onvif"] = list(r.onvif_calls, [](const auto& c) {
+        return json{{"operation", c.operation}, {"detail", c.detail}, {"http_status", c.http_status}};
+    });
     return out;
 }
 

@@ -385,6 +385,10 @@ void DeviceService::place_listener(size_t camera_index, bool coming_online) {
         return;
     }
     const CameraConfig current = camera.current();
+    if (!speaks_own(current.device.onvif.protocols)) {
+        close_listener(camera_index);  // ONVIF only: no command port
+        return;
+    }
     if (listener.fd >= 0 && listener.ip == current.ip_address && listener.port == current.cmd_port) return;
     if (listener.fd >= 0) {
         close_listener(camera_index);

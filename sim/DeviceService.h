@@ -39,6 +39,8 @@ public:
     void stop() override;
 
     size_t open_connections() const;
+    // The camera's one reboot, for its other protocols: down after delay_ms, back after its reboot time.
+    void restart(size_t camera_index, int64_t delay_ms) { restart_later(camera_index, delay_ms); }
 
     static constexpr size_t kWaitingPerCamera = 8;
     static constexpr size_t kWaitingInFleet = 512;

@@ -24,6 +24,11 @@ constexpr uint64_t kWakeTag = UINT64_MAX;
 constexpr int kSharedReceiveBuffer = 1 << 20;  // a burst of sweeps from several tools
 constexpr int kDatagramsPerWakeup = 64;         // then give the other sockets a turn
 
+// Rebooting, or a camera that speaks ONVIF only: it hears nothing of this protocol.
+bool hears_own_protocol(const SimCamera& camera) {
+    return camera.online() && speaks_own(camera.current().device.onvif.protocols);
+}
+
 std::string text_of(const char (&field)[kDiscoveryTextSize]) {
     return std::string(field, strnlen(field, kDiscoveryTextSize));
 }
@@ -223,7 +228,7 @@ void DiscoveryResponder::handle_device_info_request(std::string_view payload, co
     size_t answering = 0;
     for (size_t i = first; i < last; ++i) {
         SimCamera& camera = *m_cameras[i];
-        if (!camera.online()) continue;  // rebooting: hears nothing
+        if (!hears_own_protocol(camera)) continue;
         camera.record_request(seen);
         camera.remember_tool(tool);
         const DiscoveryFaults faults = camera.current().faults;
@@ -254,7 +259,7 @@ void DiscoveryResponder::handle_change_request(std::string_view payload, const E
     const size_t last = source == kSharedSource ? m_cameras.size() : source + 1;
     for (size_t i = first; i < last; ++i) {
         SimCamera& camera = *m_cameras[i];
-        if (!camera.online()) continue;
+        if (!hears_own_protocol(camera)) continue;
         seen.for_me = camera.mac() == dev_mac;
         camera.record_request(seen);
         if (!seen.for_me) continue;
@@ -298,7 +303,7 @@ void DiscoveryResponder::announce_returns() {
     const int64_t now = Clock::now_ms();
     for (size_t i : back) {
         const CameraConfig current = m_cameras[i]->current();
-        if (!current.device.announce_after_reboot || current.faults.silent) continue;
+        if (!current.device.announce_after_reboot || current.faults.silent || !speaks_own(current.device.onvif.protocols)) continue;
         // Whatever the reply mode: the camera knows no tool that is sure to be listening.
         m_scheduler.add(now + std::max(0, current.faults.reply_delay_ms), i, broadcast_destination());
         if (m_config.log_traffic)

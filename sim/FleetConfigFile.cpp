@@ -3,6 +3,7 @@
 #include "discovery/DiscoveryRecords.h"
 #include "sim/FleetGenerator.h"
 #include "sim/Ipv4.h"
+#include "sim/onvif/OnvifConfigJson.h"
 
 #include <nlohmann/json.hpp>
 
@@ -265,7 +266,7 @@ VersionPolicy read_version_policy(const json& value, const Place& place) {
 constexpr const char* kDeviceKeys[] = {
     "users", "admin_password", "user_limit", "board_name", "board_id", "hardware_version", "serial", "pid",
     "cloud_uid", "qr_text", "tf_card", "capability", "settings", "clock_profile", "frame_rate", "reboot_ms", "announce_after_reboot",
-    "dhcp_address", "version_policy", "sdk_faults"};
+    "dhcp_address", "version_policy", "sdk_faults", "protocols", "onvif"};
 
 void read_device_keys(const json& object, const Place& place, DeviceSide& device) {
     for (const auto& item : object.items()) {
@@ -291,6 +292,8 @@ void read_device_keys(const json& object, const Place& place, DeviceSide& device
         else if (key == "dhcp_address") device.dhcp_address = read_address(value, here);
         else if (key == "version_policy") device.version_policy = read_version_policy(value, here);
         else if (key == "sdk_faults") device.faults = read_sdk_faults(value, here, device.faults);
+        else if (key == "protocols") device.onvif.protocols = read_protocols(value, here.origin + ": " + here.path);
+        else if (key == "onvif") read_onvif_side(value, here.origin + ": " + here.path, device.onvif);
     }
     // After "users", whatever the order of the keys: it sets the first account's password.
     if (object.contains("admin_password")) {

@@ -84,6 +84,9 @@ void apply_demo_mix(std::vector<CameraConfig>& cameras) {
             camera.phone_port = 7003;
             camera.http_port = 8080;
         }
+        // Every third camera speaks ONVIF as well, and every sixth ONVIF alone.
+        if (i % 3 == 1) camera.device.onvif.protocols = CameraProtocols::Both;
+        if (i % 6 == 2) camera.device.onvif.protocols = CameraProtocols::Onvif;
         if (i == 3) camera.faults.reply_delay_ms = 800;
         if (i == 5) camera.software_ver.clear();
     }

@@ -21,7 +21,8 @@ std::vector<CameraConfig> generate_cameras(size_t count, const std::vector<Camer
 // Gives a generated fleet variety for demonstrations, by position: device types 1, 2, 19,
 // 200, 201, 233 in turn; three board types and four firmware versions in turn; every fifth
 // camera on other ports; the fourth camera answers 800 ms late and the sixth has an empty
-// version (the tool must ignore it).
+// version (the tool must ignore it). The second, fifth, eighth ... speak ONVIF too, the third,
+// ninth, fifteenth ... ONVIF only.
 void apply_demo_mix(std::vector<CameraConfig>& cameras);
 
 // Gives generated cameras the device SDK faults of a soak test, chosen per camera by a

@@ -107,6 +107,7 @@ DeviceRecord SimCamera::device_record() const {
 void SimCamera::update(const std::function<void(CameraView&)>& change) {
     bool moved = false;
     bool back = false;
+    bool down = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const bool was_online = m_device.online;
@@ -115,7 +116,9 @@ void SimCamera::update(const std::function<void(CameraView&)>& change) {
         if (view.network_changed) ++m_generation;
         moved = view.network_changed;
         back = !was_online && m_device.online;
+        down = was_online && !m_device.online;
     }
+    if (down) notify(m_offline_observers);
     // The address first: whoever hears of the return finds the camera where it now is.
     if (moved) notify(m_network_observers);
     if (back) notify(m_online_observers);
@@ -129,6 +132,11 @@ void SimCamera::add_network_observer(Observer observer) {
 void SimCamera::add_online_observer(Observer observer) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_online_observers.push_back(std::move(observer));
+}
+
+void SimCamera::add_offline_observer(Observer observer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_offline_observers.push_back(std::move(observer));
 }
 
 void SimCamera::notify(const std::vector<Observer>& list) {

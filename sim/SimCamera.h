@@ -67,6 +67,9 @@ public:
     // reboot, with its new address and version already in place. Register before the
     // services start.
     void add_online_observer(Observer observer);
+    // Called, outside the camera's lock, when an update turns the camera off for a reboot
+    // (the ONVIF side says Bye). Register before the services start.
+    void add_offline_observer(Observer observer);
 
 private:
     void notify(const std::vector<Observer>& list);
@@ -82,6 +85,7 @@ private:
     DeviceRecord m_record;
     std::vector<Observer> m_network_observers;
     std::vector<Observer> m_online_observers;
+    std::vector<Observer> m_offline_observers;
 };
 
 // The device side with the identity texts that the configuration leaves empty derived from

@@ -4,6 +4,7 @@
 #include "sim/FileLimit.h"
 #include "sim/NetLab.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 SimFleet::SimFleet(const FleetConfig& config) : m_config(config) {
@@ -18,6 +19,18 @@ SimFleet::SimFleet(const FleetConfig& config) : m_config(config) {
     auto device = std::make_unique<DeviceService>(config, cameras());
     m_device = device.get();
     m_services.push_back(std::move(device));
+    // The ONVIF side only where a camera speaks it: port 3702 and the HTTP ports stay free otherwise.
+    const bool any_onvif = std::any_of(config.cameras.begin(), config.cameras.end(),
+                                       [](const CameraConfig& c) { return speaks_onvif(c.device.onvif.protocols); });
+    if (any_onvif) {
+        auto wsd = std::make_unique<WsDiscoveryResponder>(config, cameras());
+        m_wsd = wsd.get();
+        m_services.push_back(std::move(wsd));
+        DeviceService* own = m_device;
+        auto onvif = std::make_unique<OnvifDeviceService>(config, cameras(), [own](size_t i, int64_t delay) { own->restart(i, delay); });
+        m_onvif = onvif.get();
+        m_services.push_back(std::move(onvif));
+    }
 }
 
 SimFleet::~SimFleet() { stop(); }

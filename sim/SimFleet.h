@@ -4,6 +4,8 @@
 #include "sim/DiscoveryResponder.h"
 #include "sim/SimCamera.h"
 #include "sim/SimService.h"
+#include "sim/onvif/OnvifDeviceService.h"
+#include "sim/onvif/WsDiscoveryResponder.h"
 
 #include <memory>
 #include <string>
@@ -43,6 +45,9 @@ public:
 
     DiscoveryResponder& discovery() { return *m_discovery; }
     DeviceService& device() { return *m_device; }
+    // Null when no camera speaks ONVIF.
+    WsDiscoveryResponder* ws_discovery() { return m_wsd; }
+    OnvifDeviceService* onvif() { return m_onvif; }
 
 private:
     FleetConfig m_config;
@@ -50,6 +55,8 @@ private:
     std::unordered_map<std::string, SimCamera*> m_by_mac;
     DiscoveryResponder* m_discovery = nullptr;  // owned by m_services
     DeviceService* m_device = nullptr;          // owned by m_services
+    WsDiscoveryResponder* m_wsd = nullptr;      // owned by m_services
+    OnvifDeviceService* m_onvif = nullptr;      // owned by m_services
     std::vector<std::unique_ptr<SimService>> m_services;
     bool m_running = false;
 };

@@ -8,9 +8,11 @@
 #include "sim/FleetConfigFile.h"
 #include "sim/FleetGenerator.h"
 #include "sim/SimFleet.h"
+#include "sim/onvif/OnvifConfigJson.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -35,6 +37,8 @@ struct Options {
     std::string admin_password;
     int reboot_ms = 0;
     std::string record_file;
+    bool onvif = false;
+    std::string protocols;
 };
 
 struct FirmwareOptions {
@@ -100,7 +104,8 @@ int make_firmware(const FirmwareOptions& options) {
 }
 
 FleetConfig fleet_from(const Options& options, const CLI::App& app) {
-    FleetPlan plan = options.config_file.empty() ? FleetPlan{} : load_fleet_plan(options.config_file);
+    FleetPlan plan;
+    if (!options.config_file.empty()) plan = load_fleet_plan(options.config_file);
     // Flags given on the command line override the file.
     if (app.count("--count")) plan.generate = options.count;
     if (app.count("--demo-mix")) plan.demo_mix = true;
@@ -110,6 +115,9 @@ FleetConfig fleet_from(const Options& options, const CLI::App& app) {
     if (app.count("--device-port")) plan.fleet.device_port = options.device_port;
     if (app.count("--tool-port")) plan.fleet.tool_port = options.tool_port;
     plan.fleet.log_traffic = options.verbose;
+    // Before the mix, which gives some generated cameras other protocols.
+    if (app.count("--onvif")) plan.device_defaults.onvif.protocols = CameraProtocols::Onvif;
+    if (app.count("--protocols")) plan.device_defaults.onvif.protocols = read_protocols(options.protocols, "--protocols");
     FleetConfig fleet = build_fleet(plan);
     for (CameraConfig& camera : fleet.cameras) {
         if (app.count("--admin-password")) {
@@ -128,6 +136,10 @@ std::string describe(const FleetConfig& fleet) {
         text += "broadcast to " + fleet.broadcast_address + ":" + std::to_string(fleet.tool_port);
     else
         text += "unicast to the requesting tool";
+    const auto onvif = std::count_if(fleet.cameras.begin(), fleet.cameras.end(),
+                                     [](const CameraConfig& c) { return speaks_onvif(c.device.onvif.protocols); });
+    if (onvif > 0)
+        text += "; " + std::to_string(onvif) + " of them speak ONVIF: WS-Discovery on UDP 3702, device service at http://<address>/onvif/device_service";
     return text;
 }
 
@@ -142,7 +154,10 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(size_t{1}, max_generated_cameras()));
     app.add_option("--reply", options.reply, "How cameras answer: broadcast (default) or unicast")
         ->check(CLI::IsMember({"broadcast", "unicast"}));
-    app.add_flag("--demo-mix", options.demo_mix, "Give the generated cameras varied types, versions and ports");
+    app.add_flag("--demo-mix", options.demo_mix, "Give the generated cameras varied types, versions, ports and protocols");
+    app.add_flag("--onvif", options.onvif, "The generated cameras speak ONVIF only");
+    app.add_option("--protocols", options.protocols, "What the generated cameras speak: own (default), onvif or both")
+        ->check(CLI::IsMember({"own", "onvif", "both"}));
     app.add_option("--fault-mix", options.fault_mix_seed, "Give the generated cameras a soak test's device SDK faults, chosen by this seed");
     app.add_option("--spread", options.spread_ms, "Spread the fleet's answers to one request over this many ms")->check(CLI::Range(0, 600000));
     app.add_option("--device-port", options.device_port, "UDP port the cameras listen on")->check(CLI::Range(1, 65535));

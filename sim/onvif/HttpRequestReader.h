@@ -1,0 +1,53 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// One HTTP/1.1 request at a time from a connected socket, within bounds: the request line
+// and headers together at most kMaxHeadBytes, a body only by Content-Length (no chunks: a
+// SOAP client and a firmware upload both know their length). Every read waits at most
+// kReadTimeoutMs system ms of Clock, so a silent client gives its worker back.
+struct HttpHead {
+    std::string method;
+    std::string target;
+    bool http11 = true;
+    std::string content_type;
+    std::string authorization;
+    bool has_length = false;
+    uint64_t content_length = 0;
+    bool close = false;       // Connection: close, or HTTP/1.0 without keep-alive
+    bool chunked = false;
+    bool expect_continue = false;
+};
+
+class HttpRequestReader {
+public:
+    static constexpr size_t kMaxHeadBytes = 16 * 1024;
+    static constexpr int64_t kReadTimeoutMs = 10000;
+
+    enum class Status { ok, closed, bad, too_large };
+
+    explicit HttpRequestReader(int fd) : m_fd(fd) {}
+
+    // closed: the peer ended (or went silent) before a request began; bad: unreadable or
+    // over kMaxHeadBytes (answer 400).
+    Status read_head(HttpHead& out);
+    // Exactly `length` bytes into out; false when the peer ended or went silent.
+    bool read_body(uint64_t length, std::string& out);
+    // Up to `max` of the next body bytes (what is buffered first); false on end or silence.
+    bool read_some(size_t max, std::string& out);
+    // Bytes already read beyond the current request (a pipelined next one).
+    bool has_buffered() const { return !m_buffer.empty(); }
+
+private:
+    bool fill();
+
+    int m_fd;
+    std::string m_buffer;
+};
+
+// Writes one whole response; false when the peer is gone.
+bool write_http_response(int fd, int status, std::string_view content_type, std::string_view body, bool keep_alive,
+                         std::string_view extra_headers = {});
+const char* http_reason(int status);
