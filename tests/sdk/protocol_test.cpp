@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -31,21 +30,15 @@ void expect_prefixes_refused(const T& message) {
 
 } // namespace
 
-TEST(ProtocolFrame, HeaderRoundTripAndLimits) {
+// Header and payload round trips, and which lengths end a stream, are the messages and
+// frames fuzz targets' promises; the bytes on the wire are not.
+TEST(ProtocolFrame, HeaderStartsWithOVAndTakesTheLargestPayload) {
     uint8_t raw[kFrameHeaderSize];
     encode_frame_header({static_cast<uint16_t>(Kind::UpgradeData), 0x01020304, kMaxPayload}, raw);
     EXPECT_EQ(raw[0], 'O');
     EXPECT_EQ(raw[1], 'V');
     FrameHeader back;
-    ASSERT_EQ(decode_frame_header(raw, back), HeaderCheck::Ok);
-    EXPECT_EQ(back.kind, static_cast<uint16_t>(Kind::UpgradeData));
-    EXPECT_EQ(back.id, 0x01020304u);
-    EXPECT_EQ(back.length, kMaxPayload);
-
-    encode_frame_header({1, 1, kMaxPayload + 1}, raw);
-    EXPECT_EQ(decode_frame_header(raw, back), HeaderCheck::TooLong);
-    raw[0] = 'X';
-    EXPECT_EQ(decode_frame_header(raw, back), HeaderCheck::BadMagic);
+    EXPECT_EQ(decode_frame_header(raw, back), HeaderCheck::Ok);
 }
 
 TEST(ProtocolMessages, ShortPayloadsAreRefusedLongerOnesAccepted) {
@@ -83,24 +76,10 @@ TEST(ProtocolLogin, ProofDependsOnEveryInput) {
     EXPECT_NE(device, random_nonce());
 }
 
-TEST(ProtocolVideo, PicturesSurviveBothCodecsAndComeOutOpaque) {
-    const uint16_t w = 33, h = 7;
-    std::vector<uint32_t> pixels(size_t{w} * h);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = (i / 5) % 3 == 0 ? 0x00102030u : 0x00A0B0C0u + (i % 2);
-    for (uint16_t codec : {kCodecRaw32, kCodecRle32}) {
-        Bytes data = codec == kCodecRaw32 ? encode_raw32(pixels.data(), w, h) : encode_rle32(pixels.data(), w, h);
-        std::vector<uint32_t> out(pixels.size());
-        ASSERT_TRUE(decode_picture(codec, data, w, h, out.data())) << codec;
-        for (size_t i = 0; i < pixels.size(); ++i) ASSERT_EQ(out[i], pixels[i] | 0xFF000000u) << i;
-    }
-    // One colour compresses to a single run.
-    std::vector<uint32_t> flat(size_t{w} * h, 0x123456);
-    EXPECT_EQ(encode_rle32(flat.data(), w, h).size(), 6u);
-}
-
-TEST(ProtocolVideo, BrokenPicturesAreRefusedWithoutOverrun) {
+TEST(ProtocolVideo, OneColourIsOneRunAndBrokenPicturesAreRefused) {
     const uint16_t w = 4, h = 2;
-    std::vector<uint32_t> out(size_t{w} * h);
+    std::vector<uint32_t> out(size_t{w} * h, 0x123456);
+    EXPECT_EQ(encode_rle32(out.data(), w, h).size(), 6u);
     Bytes run_too_long;
     ByteWriter(run_too_long).u16(9);
     ByteWriter(run_too_long).u32(1);
@@ -121,38 +100,19 @@ TEST(ProtocolVideo, BrokenPicturesAreRefusedWithoutOverrun) {
     EXPECT_FALSE(decode_picture(kCodecRle32, {}, kMaxVideoWidth + 1, 1, out.data()));
 }
 
-TEST(ProtocolAudio, SamplesRoundTripAndLyingHeadersAreRefused) {
+// Channels and the sample bytes that fit them are the messages fuzz target's promise.
+TEST(ProtocolAudio, HeadersOfNoRateOrFormatWeKnowAreRefused) {
     const auto frame = [](const AudioFrameHeader& header, size_t sample_bytes) {
         Bytes payload = encode(header);
-        for (size_t i = 0; i < sample_bytes; ++i) payload.push_back(static_cast<uint8_t>(i));
+        payload.resize(payload.size() + sample_bytes);
         return payload;
     };
-    const AudioFrameHeader stereo{7, 9, 123456789012, 8000, 2, kAudioS16le};
-    const Bytes good = frame(stereo, 8);
-    ASSERT_EQ(good.size(), kAudioFrameHeaderSize + 8);
     AudioFrameHeader back;
     ByteView samples;
-    ASSERT_TRUE(decode(good, back, samples));
-    EXPECT_EQ(encode(back), encode(stereo));
-    EXPECT_EQ(Bytes(samples.begin(), samples.end()), Bytes(good.begin() + kAudioFrameHeaderSize, good.end()));
-
-    const struct {
-        const char* what;
-        Bytes payload;
-    } refused[] = {
-        {"short header", Bytes(good.begin(), good.begin() + kAudioFrameHeaderSize - 1)},
-        {"no samples", frame(stereo, 0)},
-        {"half a sample", frame(stereo, 7)},
-        {"half a stereo frame", frame(stereo, 6)},
-        {"more than the limit", frame(stereo, kMaxAudioBytes + 4)},
-        {"no channels", frame({7, 9, 0, 8000, 0, kAudioS16le}, 8)},
-        {"too many channels", frame({7, 9, 0, 8000, kMaxAudioChannels + 1, kAudioS16le}, 2 * (kMaxAudioChannels + 1))},
-        {"rate 0", frame({7, 9, 0, 0, 1, kAudioS16le}, 8)},
-        {"rate too high", frame({7, 9, 0, kMaxAudioSampleRate + 1, 1, kAudioS16le}, 8)},
-        {"unknown format", frame({7, 9, 0, 8000, 1, 2}, 8)},
-    };
-    for (const auto& c : refused) EXPECT_FALSE(decode(c.payload, back, samples)) << c.what;
-    EXPECT_TRUE(decode(frame(stereo, kMaxAudioBytes), back, samples)) << "the limit itself";
+    EXPECT_TRUE(decode(frame({7, 9, 0, 8000, 2, kAudioS16le}, kMaxAudioBytes), back, samples)) << "the limit itself";
+    EXPECT_FALSE(decode(frame({7, 9, 0, 0, 1, kAudioS16le}, 8), back, samples)) << "rate 0";
+    EXPECT_FALSE(decode(frame({7, 9, 0, kMaxAudioSampleRate + 1, 1, kAudioS16le}, 8), back, samples)) << "rate too high";
+    EXPECT_FALSE(decode(frame({7, 9, 0, 8000, 1, 2}, 8), back, samples)) << "unknown format";
 }
 
 class ProtocolStream : public ::testing::Test {
