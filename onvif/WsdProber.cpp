@@ -199,8 +199,9 @@ void WsdProber::receive() {
     while (!m_stop) {
         // No timeout: stop() wakes the poll through the eventfd.
         if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+        // A pending socket error is read (and so cleared) too, or poll would report it forever.
         for (const pollfd& p : fds)
-            if ((p.revents & POLLIN) && p.fd != m_wake) read_datagram(p.fd);
+            if ((p.revents & (POLLIN | POLLERR)) && p.fd != m_wake) read_datagram(p.fd);
     }
 }
 
