@@ -65,7 +65,6 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    pid_t pid() const { return m_pid; }
     std::string output_path() const { return m_directory + "/" + m_output; }
     std::string errors_path() const { return m_directory + "/" + m_errors; }
     std::string output() const { return read(output_path()); }

@@ -75,11 +75,6 @@ void FakeDevice::close_all() {
     for (auto& p : m_peers) p->close();
 }
 
-void FakeDevice::reset_all() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    for (auto& p : m_peers) p->reset();
-}
-
 void FakeDevice::accept_loop() {
     while (!m_stop) {
         int fd = tcp_accept(m_listen_fd, Clock::now_ms() + kSliceMs);
@@ -118,7 +113,6 @@ void FakeDevice::serve(std::shared_ptr<Peer> peer) {
         if (!logged_in) {
             if (!handle_login(*peer, frame, nonce)) break;
             logged_in = true;
-            ++m_logins;
             ++m_active_logins;
             continue;
         }

@@ -42,12 +42,10 @@ public:
     void push_all(ovix::Kind kind, const ovix::Bytes& payload);
     void send_raw_all(const ovix::Bytes& bytes);
     void close_all();
-    void reset_all();
 
     // What arrived: requests by kind (upgrade data only counted).
     std::vector<ovix::Frame> received(ovix::Kind kind);
     uint64_t upgrade_bytes() const { return m_upgrade_bytes; }
-    int logins() const { return m_logins; }
     int open_connections();
 
 private:
@@ -72,7 +70,6 @@ private:
     std::vector<ovix::Frame> m_received;
 
     std::atomic<int32_t> m_login_result{0};
-    std::atomic<int> m_logins{0};
     std::atomic<int> m_active_logins{0};
     std::atomic<uint64_t> m_upgrade_bytes{0};
 };

@@ -28,10 +28,6 @@ public:
             [&](const std::string& l) { return l.find(text) != std::string::npos; }));
     }
     bool contains(const std::string& text) const { return count(text) > 0; }
-    void clear() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines.clear();
-    }
 
 private:
     mutable std::mutex m_mutex;
