@@ -9,8 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -73,9 +71,7 @@ TEST(ListExport, FileIsReplacedWholeAndAMissingDirectoryIsReported) {
     const std::string path = dir.write("report.csv", "old report");
     std::string error;
     ASSERT_TRUE(write_file_atomically(path, "new report\r\n", &error)) << error;
-    std::stringstream written;
-    written << std::ifstream(path, std::ios::binary).rdbuf();
-    EXPECT_EQ(written.str(), "new report\r\n");
+    EXPECT_EQ(support::file_text(path), "new report\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temporary left
 
     EXPECT_FALSE(write_file_atomically(dir.path() + "/missing/report.csv", "x", &error));

@@ -6,9 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -50,9 +48,7 @@ TEST(TestRecord, LaterVerdictReplacesTheFileNamedAfterTheMac) {
         ASSERT_EQ(write_test_record(records, camera("AA:BB:CC:DD:EE:FF"), pass), TestRecordResult::Written);
     ASSERT_EQ(write_test_record(records, camera(""), true), TestRecordResult::Written);
     EXPECT_EQ(tree(records), (std::set<std::string>{"AA-BB-CC-DD-EE-FF.txt", ".txt"}));
-    std::stringstream text;
-    text << std::ifstream(records + "/AA-BB-CC-DD-EE-FF.txt", std::ios::binary).rdbuf();
-    EXPECT_EQ(text.str(), format_test_record(camera("AA:BB:CC:DD:EE:FF"), false));
+    EXPECT_EQ(support::file_text(records + "/AA-BB-CC-DD-EE-FF.txt"), format_test_record(camera("AA:BB:CC:DD:EE:FF"), false));
 }
 
 // Which MACs name a file is the record_name fuzz target's promise; here that a refused one

@@ -1,13 +1,12 @@
 #include "foundation/IniFile.h"
 #include "foundation/LangTable.h"
+#include "support/TempFile.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -33,9 +32,7 @@ std::set<std::string> keys_used_by_windows() {
         for (const auto& entry : std::filesystem::recursive_directory_iterator(kSourceDir + area)) {
             std::string ext = entry.path().extension().string();
             if (ext != ".cpp" && ext != ".h") continue;
-            std::stringstream text;
-            text << std::ifstream(entry.path()).rdbuf();
-            std::string s = text.str();
+            const std::string s = support::file_text(entry.path().string());
             for (std::sregex_iterator m(s.begin(), s.end(), literal), end; m != end; ++m) keys.insert((*m)[1]);
         }
     }

@@ -7,10 +7,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 
 namespace support {
+
+// The whole content of a file, empty when it cannot be read.
+inline std::string file_text(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
 
 // A file under /tmp, removed with the object.
 class TempFile {
