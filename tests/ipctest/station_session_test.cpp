@@ -24,15 +24,7 @@ struct Station : ::testing::Test {
         in.ip = "10.0.0.5";
         in.device_version = "1.2.3";
         in.expected_version = "1.2.3";
-        auto& cam = sdk.camera;
-        cam.cap.lamp_type = 2;
-        cam.cap.microphone = 1;
-        cam.cap.ptz = 1;
-        std::strcpy(cam.info.cloud_uid, "UID-0001");
-        std::strcpy(cam.info.pid, "PID-7");
-        std::strcpy(cam.info.qr_text, "something else");
-        cam.usb.disk_cnt = 1;
-        std::strcpy(cam.usb.description, "TF 32G");
+        std::strcpy(sdk.camera.info.qr_text, "something else");
     }
     SessionOutcome open(int32_t old_login = -1, int32_t old_live = -1) {
         return open_test_session(sdk, in, old_login, old_live, key);

@@ -19,7 +19,21 @@
 // held), so a test can act at a chosen moment of a sequence.
 class FakeStationSdk : public StationSdk {
 public:
+    // By default a white-light camera with microphone, PTZ, a card, a cloud UID and a PID.
     struct Camera {
+        Camera() {
+            std::strcpy(info.mac, "AA:BB:CC:DD:EE:01");
+            std::strcpy(info.board_name, "IPC-T");
+            std::strcpy(info.software_version, "1.2.3");
+            std::strcpy(info.cloud_uid, "UID-0001");
+            std::strcpy(info.pid, "PID-7");
+            info.board_id = 0x1a2b;
+            usb.disk_cnt = 1;
+            std::strcpy(usb.description, "TF 32G");
+            cap.lamp_type = 2;
+            cap.microphone = 1;
+            cap.ptz = 1;
+        }
         int32_t login_result = OVIX_OK;
         int32_t login_handle = 7;
         int32_t live_result = OVIX_OK;
