@@ -67,10 +67,8 @@ TEST(RunReport, JsonGivesEachDeviceItsStepsCodesAndEnd) {
     const auto json = nlohmann::json::parse(format_run_report(reports, ReportFormat::Json));
     ASSERT_EQ(json.size(), 2u);
     const auto& ok = json[0];
-    std::vector<std::string> keys;
-    for (const auto& item : ok.items()) keys.push_back(item.key());
-    EXPECT_THAT(keys, ::testing::IsSupersetOf({"mac", "ip_before", "ip_after", "version_before", "version_after", "steps",
-                                               "message", "status_codes", "seconds"}));
+    EXPECT_EQ(ok["mac"], "00:1A:2B:00:00:01");
+    EXPECT_TRUE(ok.contains("seconds"));
     EXPECT_EQ(ok["ip_before"], "10.77.1.1");
     EXPECT_EQ(ok["ip_after"], "10.77.9.1");
     EXPECT_EQ(ok["version_before"], "2.4.1");
