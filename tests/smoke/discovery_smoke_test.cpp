@@ -14,7 +14,6 @@
 #include <nlohmann/json.hpp>
 
 #include <arpa/inet.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <csignal>
@@ -25,7 +24,6 @@
 #include <memory>
 #include <optional>
 #include <set>
-#include <tuple>
 
 using lab::Bytes;
 using support::ChildProcess;
@@ -50,13 +48,10 @@ std::set<std::string> genuine_macs() {
     return macs;
 }
 
-// A reply as a camera writes it, with the given values put in as raw bytes, nothing escaped;
-// `before` goes ahead of the message (a DTD, an opening of nested elements).
-std::string reply_text(const std::string& mac, const std::string& cmd_port = "6001", const std::string& media_port = "6002",
-                       const std::string& version = "2.4.1", const std::string& before = "") {
-    return before + "<Message Version=\"1\"><Header><MSG_DEV_INFO_REPLY mac_address=\"" + mac +
-           "\" ip_address=\"10.77.100.50\" cmd_port=\"" + cmd_port + "\" media_port=\"" + media_port +
-           "\" http_port=\"80\" phone_port=\"6003\" ipc_type=\"1\" board_type=\"13590\" device_type=\"1\" "
+// A reply as a camera writes it, with the given values put in as raw bytes, nothing escaped.
+std::string reply_text(const std::string& mac, const std::string& version = "2.4.1") {
+    return "<Message Version=\"1\"><Header><MSG_DEV_INFO_REPLY mac_address=\"" + mac +
+           "\" ip_address=\"10.77.100.50\" cmd_port=\"6001\" media_port=\"6002\" http_port=\"80\" phone_port=\"6003\" ipc_type=\"1\" board_type=\"13590\" device_type=\"1\" "
            "subnet_mask=\"255.255.0.0\" gateway=\"10.77.0.254\" software_ver=\"" + version + "\" /></Header></Message>\n";
 }
 
@@ -81,14 +76,6 @@ std::string repeat(const std::string& text, size_t times) {
     std::string out;
     for (size_t i = 0; i < times; ++i) out += text;
     return out;
-}
-
-// A billion-laughs DTD whose top entity would expand to 10^7 bytes.
-std::string entity_bomb() {
-    std::string dtd = "<!DOCTYPE m [<!ENTITY e0 \"laugh\">";
-    for (int i = 1; i <= 7; ++i)
-        dtd += "<!ENTITY e" + std::to_string(i) + " \"" + repeat("&e" + std::to_string(i - 1) + ";", 10) + "\">";
-    return dtd + "]>";
 }
 
 // Everything the header and the XML allow to go wrong, around a message (`command`, `body`)
@@ -122,39 +109,16 @@ private:
     std::vector<std::unique_ptr<lab::Socket>> m_sockets;
 };
 
-// The "mac = " lines added to a trace file since the last look, followed across a rotation.
-class TraceTail {
-public:
-    explicit TraceTail(std::string path) : m_path(std::move(path)) {}
-
-    size_t new_lines() {
-        struct stat now {};
-        if (stat(m_path.c_str(), &now) != 0) return 0;
-        size_t lines = 0;
-        if (m_inode != 0 && now.st_ino != m_inode) {  // rotated: the rest of the old file now has the other name
-            lines += count_from(m_path + ".1", m_offset);
-            m_offset = 0;
-        }
-        m_inode = now.st_ino;
-        lines += count_from(m_path, m_offset);
-        return lines;
+// The entries the tool traced to recv.txt in `directory`, the rolled-over file included (it
+// rolls over at most once in a run here).
+size_t traced_entries(const std::string& directory) {
+    size_t lines = 0;
+    for (const char* name : {"/recv.txt.1", "/recv.txt"}) {
+        std::ifstream file(directory + name);
+        for (std::string line; std::getline(file, line);) lines += line.rfind("mac = ", 0) == 0;
     }
-
-private:
-    size_t count_from(const std::string& path, size_t& offset) {
-        std::ifstream file(path, std::ios::binary);
-        file.seekg(static_cast<std::streamoff>(offset));
-        size_t lines = 0;
-        for (std::string line; std::getline(file, line) && !file.eof();) {
-            offset += line.size() + 1;
-            lines += line.rfind("mac = ", 0) == 0;
-        }
-        return lines;
-    }
-    std::string m_path;
-    ino_t m_inode = 0;
-    size_t m_offset = 0;
-};
+    return lines;
+}
 
 std::string read_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -172,19 +136,19 @@ bool printable_lines(const std::string& text) {
 class DiscoverRun {
 public:
     DiscoverRun(const std::string& directory, const char* format)
-        : m_directory(directory), m_recv(directory + "/recv.txt") {
+        : m_directory(directory) {
         std::filesystem::create_directories(directory);
         lab::FakeCamera sweep_listener("10.77.99.1");
         m_cli = std::make_unique<ChildProcess>(program("FLEETSET_SMOKE_CLI", FLEETSET_CLI_PATH),
                                                std::vector<std::string>{"discover", "--seconds", "3600", "--format", format},
                                                directory);
         m_heard_sweep = sweep_listener.receive(kCmdRequestDeviceInfo).has_value();
-        m_fleet_in = m_heard_sweep && eventually([&] { return (m_lines += m_recv.new_lines()) >= kFleet; });
+        m_fleet_in = m_heard_sweep && eventually([&] { return entries() >= kFleet; });
     }
 
     bool ready() const { return m_heard_sweep && m_fleet_in; }
     // Entries added to the table since the start, as the trace file tells.
-    size_t entries() { return m_lines += m_recv.new_lines(); }
+    size_t entries() const { return traced_entries(m_directory); }
     // Waits until `count` entries are in, calling `again` whenever none came since the last
     // look (a flood can overrun the socket, which then loses datagrams as any would).
     bool await_entries(size_t count, const std::function<void()>& again = {}) {
@@ -209,8 +173,6 @@ public:
 
 private:
     std::string m_directory;
-    TraceTail m_recv;
-    size_t m_lines = 0;
     std::unique_ptr<ChildProcess> m_cli;
     bool m_heard_sweep = false;
     bool m_fleet_in = false;
@@ -267,41 +229,19 @@ protected:
     int m_sims = 0;
 };
 
-TEST_F(DiscoverySmoke, BrokenDatagramsAreDroppedByTheTool) {
-    ASSERT_NO_FATAL_FAILURE(start_fleet());
-    DiscoverRun run(work.path() + "/broken", "json");
-    ASSERT_TRUE(run.ready());
-    const Senders sender(1);
-    const auto to_tool = [&](const Bytes& bytes) { sender.send(0, bytes, lab::kToolAddress, lab::kToolPort); };
-    for (const Bytes& d : broken_datagrams(kCmdDevInfoReply, reply_text("BROKEN:HEADER"))) to_tool(d);
-    // Replies as the decoder reads them, whatever surrounds them (numbers out of their field
-    // are the codec's table); entities are never expanded.
-    Bytes trailing = reply("TRAILING:IGNORED");
-    const Bytes junk = reply("NOT:IN:THE:PAYLOAD");
-    trailing.insert(trailing.end(), junk.begin() + kDiscoveryHeaderSize, junk.end());
-    to_tool(trailing);
-    to_tool(reply("NOT:WELL:FORMED", "6001", "6002", "2.4.1", "<<</>&&"));
-    to_tool(reply("NESTED:DEEP", "6001", "6002", "2.4.1", repeat("<a>", 400)));
-    to_tool(reply("&e7;", "6001", "6002", "2.4.1", entity_bomb()));
-    to_tool(reply("LAST:ONE"));
-    ASSERT_TRUE(run.await_entries(kFleet + 5u));
-
-    ASSERT_EQ(run.finish(), 0);
-    std::set<std::string> expected = genuine_macs();
-    expected.insert({"TRAILING:IGNORED", "NOT:WELL:FORMED", "NESTED:DEEP", "&e7;", "LAST:ONE"});
-    EXPECT_EQ(listed_macs(run.output()), expected);
-    EXPECT_TRUE(fleet_answers());
-}
-
-TEST_F(DiscoverySmoke, ControlCharactersInRepliesReachNoTerminalAndForgeNoTraceLine) {
+// How each broken datagram decodes is the codec's table and the discovery_reply fuzz
+// target's, how each control character is shown the printable-text table's; here that after
+// them the tool still lists the whole fleet and neither its table nor its trace is forged.
+TEST_F(DiscoverySmoke, HostileRepliesLeaveTheListingWholeAndPrintable) {
     ASSERT_NO_FATAL_FAILURE(start_fleet());
     DiscoverRun run(work.path() + "/texts", "table");
     ASSERT_TRUE(run.ready());
     const Senders sender(1);
-    // How each is shown is the printable-text table's; here that the table and the trace use it.
+    for (const Bytes& d : broken_datagrams(kCmdDevInfoReply, reply_text("BROKEN:HEADER")))
+        sender.send(0, d, lab::kToolAddress, lab::kToolPort);
     const std::vector<Bytes> texts = {
         reply("\x1b]0;owned\x07"), reply("AA\nmac = forged, ip = 6.6.6.6"), reply("\r\x1b[2J\x1b[H"),
-        reply("\xc2\x9b" "31m\x9b" "2J"), reply(std::string("NUL\0HIDDEN", 10)), reply("RED:VERSION", "6001", "6002", "\x1b[31mred\n")};
+        reply("\xc2\x9b" "31m\x9b" "2J"), reply(std::string("NUL\0HIDDEN", 10)), reply("RED:VERSION", "\x1b[31mred\n")};
     for (const Bytes& d : texts) sender.send(0, d, lab::kToolAddress, lab::kToolPort);
     ASSERT_TRUE(run.await_entries(kFleet + texts.size()));
 
@@ -314,15 +254,8 @@ TEST_F(DiscoverySmoke, ControlCharactersInRepliesReachNoTerminalAndForgeNoTraceL
 
     const std::string recv = run.trace("recv.txt");
     EXPECT_TRUE(printable_lines(recv)) << recv;
-    size_t entries = 0;
-    for (size_t at = 0; at < recv.size();) {
-        const size_t end = recv.find('\n', at);
-        const std::string line = recv.substr(at, end - at);
-        EXPECT_TRUE(line.empty() || line.rfind("mac = ", 0) == 0) << line;
-        entries += !line.empty();
-        at = end == std::string::npos ? recv.size() : end + 1;
-    }
-    EXPECT_EQ(entries, kFleet + texts.size());
+    EXPECT_EQ(run.entries(), kFleet + texts.size()) << "one line for each, none forged: " << recv;
+    EXPECT_TRUE(fleet_answers());
 }
 
 // The probe that found the unbounded table: tens of thousands of made-up MACs from a
@@ -369,19 +302,12 @@ TEST_F(DiscoverySmoke, TheSimulatorGoesOnAnsweringThroughHostileRequests) {
     const long memory_before = m_sim->peak_memory_kb();
     const Senders senders(kSenders);
     const std::string server = "server_ip=\"10.77.0.1\" server_port=\"12000\" connection_type=\"2\"";
+    // How each request decodes and which a camera answers is the simulator's request table and
+    // the sim_discovery fuzz target's; here a group of them, broadcast and to one camera.
     std::vector<Bytes> hostile = broken_datagrams(kCmdRequestDeviceInfo, request_text(server));
-    for (const std::string& attributes :
-         {std::string("server_ip=\"") + std::string(1500, '9') + "\"", std::string("server_port=\"99999999999999999999\""),
-          std::string("server_port=\"65537\" server_ip=\"10.77.0.1\""), std::string("server_ip=\"\x1b]0;\n../\"")})
-        hostile.push_back(lab::datagram(kCmdRequestDeviceInfo, request_text(attributes)));
-    hostile.push_back(lab::datagram(kCmdRequestDeviceInfo, entity_bomb() + request_text("server_ip=\"&e7;\"")));
-    hostile.push_back(lab::datagram(kCmdRequestDeviceInfo, repeat("<a>", 400) + request_text(server)));
-    // Change requests for no camera of the fleet, with every field out of shape.
-    for (const std::string& mac : {std::string(1500, 'M'), std::string("\x1b]0;\n../../etc"), std::string("FF:FF:FF:FF:FF:FF")})
-        hostile.push_back(lab::datagram(kCmdNetworkInfoRequest,
-                                        request_text("dev_mac=\"" + mac + "\" new_dev_ip=\"300.1.2.3\" new_dev_cmdport=\"99999999999\" "
-                                                     "new_dev_mediaport=\"-1\" new_dev_submask=\"" + std::string(200, '2') + "\"",
-                                                     "MSG_NETWORK_INFO_REQUEST")));
+    for (Bytes& d : broken_datagrams(kCmdNetworkInfoRequest, request_text("dev_mac=\"FF:FF:FF:FF:FF:FF\" new_dev_ip=\"300.1.2.3\"",
+                                                                           "MSG_NETWORK_INFO_REQUEST")))
+        hostile.push_back(std::move(d));
     for (const Bytes& d : hostile) {
         senders.send(0, d, lab::kBroadcast, lab::kDevicePort);
         senders.send(1, d, "10.77.1.1", lab::kDevicePort);
