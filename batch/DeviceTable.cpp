@@ -35,6 +35,8 @@ std::string DeviceRow::cell(int column) const {
     case COL_VERSION: return version;
     case COL_BID: return bid;
     case COL_MESSAGE: return message;
+    case COL_PROTOCOL: return protocol_name(protocol);
+    case COL_MODEL: return model;
     default:
         if (column >= COL_MARK_IP && column <= COL_MARK_SETTINGS) return marks[static_cast<size_t>(column - COL_MARK_IP)];
         return {};
@@ -68,7 +70,7 @@ int DeviceTable::new_row_locked(const std::string& mac, const Forgotten& forgott
         fresh.index = index_text(m_rows.size());
         fresh.mac = mac;
         m_rows.push_back(std::move(fresh));
-        m_row_of_mac.emplace(mac, m_rows.size() - 1);
+        if (!mac.empty()) m_row_of_mac.emplace(mac, m_rows.size() - 1);
         return static_cast<int>(m_rows.size() - 1);
     }
     // Round the table from where the last search stopped, so that a flood does not ask
@@ -79,11 +81,12 @@ int DeviceTable::new_row_locked(const std::string& mac, const Forgotten& forgott
         if (row.checked || !forgotten(row.mac)) continue;
         m_next_replace = at + 1;
         m_row_of_mac.erase(row.mac);
+        if (!row.uuid.empty()) m_row_of_uuid.erase(row.uuid);
         DeviceRow fresh;
         fresh.index = row.index;
         fresh.mac = mac;
         row = std::move(fresh);
-        m_row_of_mac.emplace(mac, at);
+        if (!mac.empty()) m_row_of_mac.emplace(mac, at);
         return static_cast<int>(at);
     }
     DEBUG_LOCATION("DeviceTable", "DeviceTable::update_dev_find_list");
@@ -101,6 +104,7 @@ DeviceTable::Update DeviceTable::update_dev_find_list(const DEV_INFO& record, bo
     std::lock_guard<std::mutex> lock(m_mutex);
     Update update;
     update.row = find_mac_locked(mac);
+    if (update.row < 0 && is_new) update.row = onvif_row_locked(text_of(record.ip_address), mac);
     if (update.row < 0) {
         if (!is_new) return update;
         const size_t before = m_rows.size();
@@ -109,6 +113,10 @@ DeviceTable::Update DeviceTable::update_dev_find_list(const DEV_INFO& record, bo
         update.inserted = m_rows.size() > before;
     }
     DeviceRow& row = m_rows[static_cast<size_t>(update.row)];
+    if (row.protocol == CameraProtocol::onvif) {
+        row.protocol = CameraProtocol::both;
+        if (row.mac.empty() && !mac.empty()) m_row_of_mac.emplace(row.mac = mac, static_cast<size_t>(update.row));
+    }
     row.ip = text_of(record.ip_address);
     row.port = std::to_string(record.cmd_port);
     row.version = text_of(record.software_ver);
@@ -152,19 +160,19 @@ bool DeviceTable::checked(size_t row) const {
 
 bool DeviceTable::set_checked(size_t row, bool checked) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (row >= m_rows.size()) return false;
+    if (row >= m_rows.size() || (checked && m_rows[row].protocol == CameraProtocol::onvif)) return false;
     m_rows[row].checked = checked;
     return true;
 }
 
 void DeviceTable::select_all() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (DeviceRow& row : m_rows) row.checked = true;
+    for (DeviceRow& row : m_rows) row.checked = row.protocol != CameraProtocol::onvif;
 }
 
 void DeviceTable::invert() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (DeviceRow& row : m_rows) row.checked = !row.checked;
+    for (DeviceRow& row : m_rows) row.checked = !row.checked && row.protocol != CameraProtocol::onvif;
 }
 
 size_t DeviceTable::count_checked() const {
@@ -193,5 +201,66 @@ void DeviceTable::clear() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rows.clear();
     m_row_of_mac.clear();
+    m_row_of_uuid.clear();
     m_next_replace = 0;
+}
+
+int DeviceTable::onvif_row_locked(const std::string& ip, const std::string& mac) const {
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const DeviceRow& row = m_rows[i];
+        if (row.protocol == CameraProtocol::onvif && !ip.empty() && row.ip == ip && (row.mac.empty() || row.mac == mac))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+DeviceTable::Update DeviceTable::update_onvif_row(const CameraRow& camera, const std::string& unread_text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Update update;
+    if (camera.protocol == CameraProtocol::own) return update;
+    if (camera.protocol == CameraProtocol::both) {
+        if (camera.own) update.row = find_mac_locked(text_of(camera.own->mac_address));
+    } else if (auto it = m_row_of_uuid.find(camera.uuid); it != m_row_of_uuid.end()) {
+        update.row = static_cast<int>(it->second);
+    } else {
+        const size_t before = m_rows.size();
+        update.row = new_row_locked(camera.mac, {});
+        update.inserted = m_rows.size() > before;
+    }
+    if (update.row < 0) return update;
+    const auto at = static_cast<size_t>(update.row);
+    DeviceRow& row = m_rows[at];
+    if (const auto old = m_row_of_uuid.find(row.uuid); old != m_row_of_uuid.end() && old->second == at)
+        m_row_of_uuid.erase(old);
+    row.uuid = camera.uuid;
+    m_row_of_uuid[row.uuid] = at;
+    row.model = camera.manufacturer.empty() ? camera.model : camera.manufacturer + " " + camera.model;
+    if (camera.protocol == CameraProtocol::both) {
+        row.protocol = CameraProtocol::both;
+        return update;
+    }
+    row.protocol = CameraProtocol::onvif;
+    row.checked = false;
+    row.ip = camera.address;
+    row.version = unread_text.empty() ? camera.firmware_version : unread_text;
+    // A MAC that a login read becomes the row's identity, unless another row has it already.
+    if (row.mac.empty() && !camera.mac.empty() && find_mac_locked(camera.mac) < 0)
+        m_row_of_mac.emplace(row.mac = camera.mac, at);
+    return update;
+}
+
+std::vector<DEV_INFO> DeviceTable::own_records() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<DEV_INFO> records;
+    const auto copy = [](char (&field)[kDiscoveryTextSize], const std::string& value) {
+        std::snprintf(field, kDiscoveryTextSize, "%s", value.c_str());
+    };
+    for (const DeviceRow& row : m_rows) {
+        if (row.protocol == CameraProtocol::onvif) continue;
+        DEV_INFO& record = records.emplace_back();
+        copy(record.mac_address, row.mac);
+        copy(record.ip_address, row.ip);
+        copy(record.software_ver, row.version);
+    }
+    return records;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "batch/CameraList.h"
 #include "discovery/DiscoveryRecords.h"
 
 #include <array>
@@ -24,6 +25,10 @@
 // grow for as long as they send. A new device that finds the table full takes the row of an
 // unticked device that discovery has since forgotten (made-up devices are what it forgets
 // first); without one it is not listed.
+//
+// ONVIF cameras are a second source merged into the same rows (see CameraList.h): a camera
+// that answers both protocols is one row. A row found by ONVIF alone cannot be ticked, as no
+// job step speaks ONVIF yet; our discovery finding it later takes that row over.
 
 enum DeviceColumn : int {
     COL_INDEX = 0,
@@ -39,8 +44,11 @@ enum DeviceColumn : int {
     COL_MARK_CLOCK = 10,
     COL_MARK_SETTINGS = 11,
     COL_MESSAGE = 12,
+    COL_PROTOCOL = 13,      // the list's own columns after the job's: who found the camera,
+    COL_MODEL = 14,         // and what ONVIF said it is
 };
-constexpr int kDeviceColumns = 13;
+constexpr int kDeviceColumns = 13;  // the columns of a job's rows, exported first
+constexpr int kListColumns = 15;
 constexpr int kMarkColumns = 6;
 
 // Device family 1: device types 2, 19, and 200 and above.
@@ -59,8 +67,11 @@ struct DeviceRow {
     std::string message;  // column 12
     bool checked = false;
     bool is_type1 = false;
+    CameraProtocol protocol = CameraProtocol::own;
+    std::string model{};  // "manufacturer model", as ONVIF tells it
+    std::string uuid{};   // the ONVIF endpoint, "" for our protocol only
 
-    // The text of a column; empty outside 0..12.
+    // The text of a column; empty outside 0..14. The protocol reads "own", "onvif" or "both".
     std::string cell(int column) const;
     bool set_cell(int column, std::string text);
 };
@@ -90,12 +101,21 @@ public:
     std::optional<DeviceRow> row(size_t index) const;
     std::vector<DeviceRow> rows() const;
     std::string cell(size_t row, int column) const;  // empty outside the table
+    // An ONVIF camera's row, from merge_cameras: a camera both protocols found goes into the
+    // row of its MAC; one found by ONVIF alone is kept by its endpoint, a new one at the end.
+    // `unread_text` stands in for the version of a camera not read (empty once read). Rows of
+    // our protocol only are ignored.
+    Update update_onvif_row(const CameraRow& camera, const std::string& unread_text);
+    // Our discovery's rows as the records merge_cameras takes (MAC, address and version).
+    std::vector<DEV_INFO> own_records() const;
+
     // Writes columns 2 to 12; the index and the MAC are the row's identity and stay.
     bool set_cell(size_t row, int column, std::string text);
 
     bool checked(size_t row) const;
+    // False for a row outside the table, and for ticking a row found by ONVIF alone.
     bool set_checked(size_t row, bool checked);
-    void select_all();
+    void select_all();  // both leave the rows found by ONVIF alone unticked
     void invert();
     size_t count_checked() const;
     bool is_type1(size_t row) const;
@@ -105,6 +125,8 @@ public:
 
 private:
     int find_mac_locked(std::string_view mac) const;
+    // The ONVIF-only row that a newly found device of ours at this address and MAC is.
+    int onvif_row_locked(const std::string& ip, const std::string& mac) const;
 
     // A row for a new device at the end, or in place of a forgotten one; -1 when full.
     int new_row_locked(const std::string& mac, const Forgotten& forgotten);
@@ -112,6 +134,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<DeviceRow> m_rows;
     std::unordered_map<std::string, size_t> m_row_of_mac;
+    std::unordered_map<std::string, size_t> m_row_of_uuid;  // ONVIF endpoints
     size_t m_row_limit = kDefaultRowLimit;
     size_t m_next_replace = 0;  // where the search for a forgotten row goes on
 };

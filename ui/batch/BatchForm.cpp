@@ -177,7 +177,7 @@ void BatchForm::create(DeviceListModel* model) {
     devlist->horizontalHeader()->setHighlightSections(false);
     devlist->horizontalHeader()->setStretchLastSection(true);
     devlist->horizontalHeader()->setMinimumSectionSize(16);  // the mark columns are narrow
-    for (int c = 0; c < kDeviceColumns; ++c)
+    for (int c = 0; c < kListColumns; ++c)
         devlist->setColumnWidth(c, DeviceListModel::kColumnWidths[c]);
     // The index column also holds the check box, and must fit four-digit indexes beside it.
     devlist->setColumnWidth(COL_INDEX, DeviceListModel::kColumnWidths[COL_INDEX] + 22);

@@ -12,16 +12,22 @@ void DeviceListModel::set_message_header(const QString& text) {
 
 int DeviceListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_shown; }
 
-int DeviceListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kDeviceColumns; }
+int DeviceListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kListColumns; }
 
 QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_shown) return {};
     const auto row = static_cast<size_t>(index.row());
     switch (role) {
     case Qt::DisplayRole:
+        if (index.column() == COL_PROTOCOL) {
+            const std::string name = m_table.cell(row, COL_PROTOCOL);
+            for (auto protocol : {CameraProtocol::own, CameraProtocol::onvif, CameraProtocol::both})
+                if (name == protocol_name(protocol)) return m_protocols.value(static_cast<int>(protocol));
+        }
         return QString::fromStdString(m_table.cell(row, index.column()));
     case Qt::CheckStateRole:
-        if (index.column() == COL_INDEX) return m_table.checked(row) ? Qt::Checked : Qt::Unchecked;
+        // A camera found by ONVIF alone has no box: no job can work on it.
+        if (index.column() == COL_INDEX && !onvif_only(row)) return m_table.checked(row) ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() == COL_PORT) return int(Qt::AlignCenter);
@@ -43,7 +49,7 @@ bool DeviceListModel::setData(const QModelIndex& index, const QVariant& value, i
 Qt::ItemFlags DeviceListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == COL_INDEX) f |= Qt::ItemIsUserCheckable;
+    if (index.column() == COL_INDEX && !onvif_only(static_cast<size_t>(index.row()))) f |= Qt::ItemIsUserCheckable;
     return f;
 }
 
@@ -52,6 +58,20 @@ void DeviceListModel::set_step_headers(const QStringList& names, const QString& 
         if (!names[i].isEmpty()) m_step_headers[i] = names[i];
     m_marks_tip = marks_tip;
     emit headerDataChanged(Qt::Horizontal, COL_MARK_IP, COL_MESSAGE - 1);
+}
+
+void DeviceListModel::set_camera_texts(const QString& protocol_header, const QString& model_header,
+                                       const QStringList& protocols) {
+    if (!protocol_header.isEmpty()) m_camera_headers[0] = protocol_header;
+    if (!model_header.isEmpty()) m_camera_headers[1] = model_header;
+    for (int i = 0; i < protocols.size() && i < m_protocols.size(); ++i)
+        if (!protocols[i].isEmpty()) m_protocols[i] = protocols[i];
+    emit headerDataChanged(Qt::Horizontal, COL_PROTOCOL, COL_MODEL);
+    if (m_shown > 0) emit dataChanged(index(0, COL_PROTOCOL), index(m_shown - 1, COL_PROTOCOL));
+}
+
+bool DeviceListModel::onvif_only(size_t row) const {
+    return m_table.cell(row, COL_PROTOCOL) == protocol_name(CameraProtocol::onvif);
 }
 
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -65,6 +85,7 @@ QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, i
     if (step) return m_step_headers.value(section - COL_MARK_IP);
     if (section >= 0 && section < COL_MARK_IP) return QString::fromLatin1(fixed[section]);
     if (section == COL_MESSAGE) return m_message_header;
+    if (section == COL_PROTOCOL || section == COL_MODEL) return m_camera_headers.value(section - COL_PROTOCOL);
     return {};
 }
 
@@ -79,7 +100,7 @@ void DeviceListModel::rows_written(int first, int last) {
     // Rows that were shown before and changed; new rows were painted on insertion.
     if (first >= 0 && first < shown_before) {
         const int until = std::min(last < 0 ? first : last, shown_before - 1);
-        emit dataChanged(index(first, 0), index(until, kDeviceColumns - 1));
+        emit dataChanged(index(first, 0), index(until, kListColumns - 1));
     }
 }
 

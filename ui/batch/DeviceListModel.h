@@ -17,6 +17,9 @@ public:
     // Names of the six step columns (address, upgrade, logo, command, clock, settings) and
     // the marks' meaning, shown as the step headers' tooltip. An empty name keeps the English one.
     void set_step_headers(const QStringList& names, const QString& marks_tip);
+    // The protocol and model columns' headers, and the protocol's names (own, ONVIF, both).
+    // An empty text keeps the English one.
+    void set_camera_texts(const QString& protocol_header, const QString& model_header, const QStringList& protocols);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -33,12 +36,16 @@ public:
     // Writes one cell and repaints it.
     void set_cell(int row, int column, const QString& text);
 
-    static constexpr int kColumnWidths[kDeviceColumns] = {50, 180, 150, 50, 150, 80, 64, 64, 64, 72, 56, 64, 250};
+    static constexpr int kColumnWidths[kListColumns] = {50, 180, 150, 50, 150, 80, 64, 64, 64, 72, 56, 64, 250, 80, 200};
 
 private:
+    bool onvif_only(size_t row) const;
+
     DeviceTable& m_table;
     int m_shown = 0;
     QString m_message_header;
     QStringList m_step_headers{"Address", "Upgrade", "Logo", "Command", "Clock", "Settings"};
     QString m_marks_tip;
+    QStringList m_camera_headers{"Protocol", "Model"};
+    QStringList m_protocols{"own", "ONVIF", "both"};  // in the order of CameraProtocol
 };

@@ -17,10 +17,13 @@
 #include <cerrno>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace {
 
 const QString kAllStepsName = QStringLiteral("all_steps");
+const QString kOnvifUserName = QStringLiteral("onvif_user");
+const QString kOnvifPasswordName = QStringLiteral("onvif_pass");
 
 constexpr const char* kFile = "fleetsetDlg";
 
@@ -125,9 +128,11 @@ int SettingsStore::save_cfg_param(const SettingsValues& values) {
     }
     const bool keychain = passwords_in_keychain();
     QSettings file(m_path, QSettings::IniFormat);
-    const QVariant all_steps = file.value(kAllStepsName);
+    std::vector<std::pair<QString, QVariant>> beside;  // kept by their own calls
+    for (const QString& name : {kAllStepsName, kOnvifUserName, kOnvifPasswordName})
+        if (const QVariant value = file.value(name); value.isValid()) beside.emplace_back(name, value);
     file.clear();  // only this save's values remain, whatever an older file held
-    if (all_steps.isValid()) file.setValue(kAllStepsName, all_steps);
+    for (const auto& [name, value] : beside) file.setValue(name, value);
     for (const SettingsValue& value : kSettingsValues) {
         const QString name = QString::fromLatin1(value.name);
         const QString text = text_of(values, name);
@@ -171,6 +176,31 @@ int SettingsStore::save_all_steps(bool on) {
     if (!make_private_file()) return 1;
     QSettings file(m_path, QSettings::IniFormat);
     file.setValue(kAllStepsName, on ? QStringLiteral("1") : QStringLiteral("0"));
+    file.sync();
+    return file.status() == QSettings::NoError ? 0 : 1;
+}
+
+void SettingsStore::load_onvif_login(QString& user, QString& password) {
+    user.clear();
+    password.clear();
+    if (!QFileInfo(m_path).isFile() || !is_settings_file(m_path)) return;
+    const QSettings file(m_path, QSettings::IniFormat);
+    user = file_text(file, kOnvifUserName).value_or(QString());
+    std::optional<QString> secret;
+    if (passwords_in_keychain()) secret = m_secrets->read(kOnvifPasswordName);
+    if (!secret) secret = file_text(file, kOnvifPasswordName);
+    password = secret.value_or(QString());
+}
+
+int SettingsStore::save_onvif_login(const QString& user, const QString& password) {
+    if (!make_private_file()) return 1;
+    const bool keychain = passwords_in_keychain();
+    QSettings file(m_path, QSettings::IniFormat);
+    file.setValue(kOnvifUserName, user.isNull() ? QString(QLatin1String("")) : user);
+    if (keychain && m_secrets->write(kOnvifPasswordName, password))
+        file.remove(kOnvifPasswordName);  // one kept in the file before a keychain was there goes
+    else
+        file.setValue(kOnvifPasswordName, password.isNull() ? QString(QLatin1String("")) : password);
     file.sync();
     return file.status() == QSettings::NoError ? 0 : 1;
 }

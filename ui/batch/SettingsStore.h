@@ -78,6 +78,11 @@ public:
     bool load_all_steps();
     int save_all_steps(bool on);
 
+    // The login for the ONVIF cameras, kept beside the values (a save of the values keeps it),
+    // its password where the other passwords go. Empty texts when never saved.
+    void load_onvif_login(QString& user, QString& password);
+    int save_onvif_login(const QString& user, const QString& password);
+
     const QString& path() const { return m_path; }
 
 private:

@@ -84,12 +84,17 @@ void open_notice(QWidget* parent, const QString& text, const QString& caption, Q
 
 const char* const CfleetsetDlg::kAboutEntryText = "关于 fleetset(&A)...";
 
-CfleetsetDlg::CfleetsetDlg(QWidget* parent, DiscoveryConfig discovery_config)
+CfleetsetDlg::CfleetsetDlg(QWidget* parent, DiscoveryConfig discovery_config, OnvifSearchConfig onvif_config)
     : QDialog(parent),
       m_reports([this](ReportChannel::Task task) { queue_report(std::move(task)); },
                 [this](ReportKind kind, uint32_t payload) { OnJobReport(kind, payload); }),
       m_inbox([this] { QMetaObject::invokeMethod(this, [this] { drain_discovery_inbox(); }, Qt::QueuedConnection); }),
       m_discovery(std::move(discovery_config)),
+      m_onvif([this](std::vector<onvif::OnvifCamera> cameras) {
+                  QMetaObject::invokeMethod(this, [this, found = std::move(cameras)] { show_onvif_cameras(found); },
+                                            Qt::QueuedConnection);
+              },
+              std::move(onvif_config)),
       m_confirm(ask_ok_cancel),
       m_refusal(show_refusal),
       m_notice(open_notice),
@@ -155,6 +160,7 @@ void CfleetsetDlg::connect_controls() {
     connect(m_form->devlist, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu(this);
         menu.addAction(lang("IDS_EXPORT"), this, [this] { export_list(); });
+        menu.addAction(lang("IDS_ONVIF_LOGIN_ENTRY"), this, [this] { ask_onvif_login(); });
         menu.exec(m_form->devlist->viewport()->mapToGlobal(at));
     });
 }
@@ -163,7 +169,7 @@ void CfleetsetDlg::export_list() {
     const QString path = m_choose_save_file(this, QStringLiteral("CSV (*.csv);;JSON (*.json)"), QStringLiteral("csv"));
     if (path.isEmpty()) return;
     std::vector<std::string> headers;
-    for (int c = 0; c < kDeviceColumns; ++c)
+    for (int c = 0; c < kListColumns; ++c)
         headers.push_back(m_list_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().toStdString());
     const auto format = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive) ? ListExportFormat::Json
                                                                                       : ListExportFormat::Csv;
@@ -239,6 +245,8 @@ void CfleetsetDlg::on_init_dialog() {
                             "IDS_COL_SETTINGS"})
         steps << lang(key);
     m_list_model->set_step_headers(steps, lang("IDS_MARKS_TIP"));
+    m_list_model->set_camera_texts(lang("IDS_COL_PROTOCOL"), lang("IDS_COL_MODEL"),
+                                   {lang("IDS_PROTOCOL_OWN"), lang("IDS_PROTOCOL_ONVIF"), lang("IDS_PROTOCOL_BOTH")});
     if (job_running()) {
         // Reopened after Escape while the job went on: its workers still read these inputs,
         // so they stay as they were.
@@ -291,11 +299,13 @@ void CfleetsetDlg::start_discovery() {
     // The callback goes in first, so that no reply to the start sweep is lost.
     m_discovery.SetDiscoveryCB(&CfleetsetDlg::on_device_found, this);
     m_discovery.StartDiscovery(kDiscoveryInterval);
+    start_onvif_search();
 }
 
 void CfleetsetDlg::stop_discovery() {
-    // Joins the merge thread; its callback only queues a copy, so it never waits for us.
+    // Joins the merge thread and the ONVIF search; both only queue, so they never wait for us.
     if (m_discovery.IsRunning()) m_discovery.StopDiscovery();
+    m_onvif.stop();
 }
 
 void CfleetsetDlg::check_firewall() {
@@ -383,6 +393,7 @@ void CfleetsetDlg::refresh_list() {
     const std::string address = m_form->netcard_combo->currentText().toStdString();
     m_inbox.discard();
     m_list_model->clear();
+    m_onvif.refresh();
     // The sweep pauses between its requests: it runs beside the window, and a refresh
     // asked for while one is under way waits for it.
     join_refresh();

@@ -4,6 +4,7 @@
 #include "batch/DiscoveryInbox.h"
 #include "batch/JobInputs.h"
 #include "batch/NeighbourCache.h"
+#include "batch/OnvifSearch.h"
 #include "batch/ReportChannel.h"
 #include "discovery/Discovery.h"
 #include "ui/batch/WindowStepInputs.h"
@@ -52,7 +53,8 @@ public:
     // real check; a window without one checks nothing.
     using FirewallCheck = std::function<void(const std::function<void(const std::string&)>& message)>;
 
-    explicit CfleetsetDlg(QWidget* parent = nullptr, DiscoveryConfig discovery_config = {});
+    explicit CfleetsetDlg(QWidget* parent = nullptr, DiscoveryConfig discovery_config = {},
+                          OnvifSearchConfig onvif_config = {});
     ~CfleetsetDlg() override;
 
     // The control with a numeric id, or null.
@@ -66,6 +68,13 @@ public:
     DeviceTable::Forgotten forgotten_by_discovery();
     // The discovery callback: hands a copy of the record to the window thread. Returns 0.
     static uint32_t on_device_found(const DEV_INFO* record, uint32_t is_new, void* context);
+    // The ONVIF cameras as the search last heard and read them, merged into the list: one row
+    // per camera, a camera our discovery found too goes into its row (window thread).
+    void show_onvif_cameras(const std::vector<onvif::OnvifCamera>& cameras);
+    // "Log in to ONVIF cameras": the dialog opens without a modal loop; after OK the login is
+    // kept and the cameras are read with it, off the window thread.
+    void ask_onvif_login();
+    void set_onvif_login(const QString& user, const QString& password);
     // Empties the list and searches again from the address in the network-card box; the
     // sweep runs beside the window.
     void refresh_list();
@@ -148,6 +157,9 @@ private:
     void join_refresh();
     void check_firewall();
     void drain_discovery_inbox();
+    void start_onvif_search();
+    // What an ONVIF camera's version cell says until it is read; empty once read.
+    std::string unread_text(onvif::Reading reading) const;
     void queue_report(ReportChannel::Task task);
     void drain_reports();
     void show_status(int row, uint32_t code);
@@ -180,6 +192,9 @@ private:
     CDiscovery m_discovery;
     NeighbourCacheRef m_neighbours;
     BatchJob m_job{m_discovery, m_devices, m_step_inputs, m_reports, m_neighbours};
+    // Reports by a queued call only; stopped (joined) with discovery.
+    OnvifSearch m_onvif;
+    bool m_onvif_login_loaded = false;
     bool m_sdk_ready = false;
     // Where the display stands: launched (the job's start report not yet shown), running,
     // or idle; reports of a stopped job that are still on their way change nothing.

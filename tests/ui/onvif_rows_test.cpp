@@ -1,0 +1,134 @@
+// ONVIF cameras in the batch window's list beside our own: one row per camera, who found it,
+// what stands in for a version not read, and the login they are read with.
+#include "UiTest.h"
+#include "support/DeviceRecord.h"
+#include "support/FakeSecrets.h"
+#include "ui/batch/DeviceListModel.h"
+#include "ui/batch/OnvifLoginDialog.h"
+
+#include <QFile>
+#include <QLineEdit>
+
+using namespace ui_test;
+
+namespace {
+
+const std::string kEnglish = FLEETSET_UI_TEST_DIR "/../../app/lang/lumora_en.ini";
+
+onvif::OnvifCamera onvif_camera(const std::string& uuid, const std::string& ip, const std::string& mac,
+                                onvif::Reading reading = onvif::Reading::no_credentials) {
+    onvif::OnvifCamera camera;
+    camera.uuid = "urn:uuid:" + uuid;
+    camera.xaddrs = {"http://" + ip + "/onvif/device_service"};
+    camera.source_address = ip;
+    camera.mac = mac;
+    camera.reading = reading;
+    if (reading == onvif::Reading::ok) camera.information = {"Acme", "IPC-9", "5.1.0", "", ""};
+    return camera;
+}
+
+class OnvifRows : public BatchWindowTest {
+protected:
+    void SetUp() override {
+        BatchWindowTest::SetUp();
+        window->m_lang_ini = kEnglish;
+        window->set_settings_store(std::make_unique<SettingsStore>(
+            settings_path(), std::make_unique<support::FakeSecrets>(true, keychain)));
+    }
+    QString shown(int row, int column) { return window->list_model()->index(row, column).data().toString(); }
+    int rows() { return window->list_model()->rowCount(); }
+    void own(const std::string& mac, const std::string& ip) {
+        window->update_dev_find_list(make_device_record(mac, ip, "2.4.1"), 1);
+    }
+
+    std::map<QString, QString> keychain;
+};
+
+TEST_F(OnvifRows, MixedFleetListsEachCameraOnceWithWhoFoundIt) {
+    open();  // the texts of the language file; the lab has no camera to add rows
+    own("00:1A:2B:00:00:01", "10.77.1.1");
+    own("00:1A:2B:00:00:02", "10.77.1.2");
+    const std::vector<onvif::OnvifCamera> heard = {
+        onvif_camera("same-mac", "10.77.9.9", "00:1A:2B:00:00:01"),     // our camera, moved address
+        onvif_camera("same-address", "10.77.1.2", ""),                  // ours, MAC not told
+        onvif_camera("not-read", "10.77.1.3", ""),
+        onvif_camera("refused", "10.77.1.4", "", onvif::Reading::refused),
+        onvif_camera("read", "10.77.1.5", "00:1A:2B:00:00:05", onvif::Reading::ok),
+    };
+    window->show_onvif_cameras(heard);
+    window->show_onvif_cameras(heard);  // heard again: nothing listed twice
+
+    struct Row {
+        QString mac, ip, version, protocol, model;
+    };
+    const std::vector<Row> expected = {
+        {"00:1A:2B:00:00:01", "10.77.1.1", "2.4.1", "both", ""},
+        {"00:1A:2B:00:00:02", "10.77.1.2", "2.4.1", "both", ""},
+        {"", "10.77.1.3", "(log in)", "ONVIF", ""},
+        {"", "10.77.1.4", "(login refused)", "ONVIF", ""},
+        {"00:1A:2B:00:00:05", "10.77.1.5", "5.1.0", "ONVIF", "Acme IPC-9"},
+    };
+    ASSERT_EQ(rows(), static_cast<int>(expected.size()));
+    for (int r = 0; r < rows(); ++r) {
+        const Row& want = expected[static_cast<size_t>(r)];
+        EXPECT_EQ(shown(r, COL_MAC), want.mac) << r;
+        EXPECT_EQ(shown(r, COL_IP), want.ip) << r;
+        EXPECT_EQ(shown(r, COL_VERSION), want.version) << r;
+        EXPECT_EQ(shown(r, COL_PROTOCOL), want.protocol) << r;
+        EXPECT_EQ(shown(r, COL_MODEL), want.model) << r;
+    }
+    EXPECT_EQ(window->list_model()->headerData(COL_PROTOCOL, Qt::Horizontal, Qt::DisplayRole).toString(), "Protocol");
+    EXPECT_EQ(window->list_model()->headerData(COL_MESSAGE, Qt::Horizontal, Qt::DisplayRole).toString(), "Message")
+        << "the job's columns keep their places";
+}
+
+// No job step speaks ONVIF: a camera found by ONVIF alone is never ticked, by hand or by the
+// buttons, until our discovery finds it too and its row becomes both.
+TEST_F(OnvifRows, OnlyCamerasOurDiscoveryFoundAreTicked) {
+    own("00:1A:2B:00:00:01", "10.77.1.1");
+    window->show_onvif_cameras({onvif_camera("later-ours", "10.77.1.7", "")});
+    ASSERT_EQ(rows(), 2);
+    auto* model = window->list_model();
+    EXPECT_FALSE(model->setData(model->index(1, COL_INDEX), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_FALSE(model->flags(model->index(1, COL_INDEX)).testFlag(Qt::ItemIsUserCheckable));
+    window->select_all();
+    EXPECT_EQ(window->count_checked(), 1);
+    window->select_invert();
+    EXPECT_EQ(window->count_checked(), 0);
+
+    own("00:1A:2B:00:00:07", "10.77.1.7");
+    ASSERT_EQ(rows(), 2) << "our discovery takes the ONVIF row over";
+    EXPECT_EQ(shown(1, COL_PROTOCOL), "both");
+    EXPECT_EQ(shown(1, COL_MAC), "00:1A:2B:00:00:07");
+    window->select_all();
+    EXPECT_EQ(window->count_checked(), 2);
+}
+
+TEST_F(OnvifRows, LoginIsKeptWithItsPasswordInTheSecretStore) {
+    window->ask_onvif_login();
+    auto* dialog = window->findChild<OnvifLoginDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    dialog->user_edit()->setText("operator");
+    dialog->password_edit()->setText("s3cret-onvif");
+    dialog->accept();
+    settle();
+    EXPECT_EQ(keychain[QStringLiteral("onvif_pass")], "s3cret-onvif");
+
+    window->save_cfg_param();  // the window's other inputs, saved at a launch, keep the login
+    QFile file(settings_path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("onvif_user=operator")) << text.constData();
+    EXPECT_FALSE(text.contains("s3cret-onvif")) << "a password never goes into the file";
+
+    window->ask_onvif_login();
+    settle();
+    OnvifLoginDialog* again = nullptr;
+    for (auto* d : window->findChildren<OnvifLoginDialog*>())
+        if (d != dialog && d->isVisible()) again = d;
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->user(), "operator");
+    EXPECT_EQ(again->password(), "s3cret-onvif");
+}
+
+} // namespace

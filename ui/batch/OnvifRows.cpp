@@ -1,0 +1,77 @@
+// The batch window's second source: the ONVIF cameras merged into the device list, and the
+// login they are read with.
+#include "ui/batch/fleetsetDlg.h"
+
+#include "batch/CameraList.h"
+#include "foundation/LangTable.h"
+#include "ui/batch/DeviceListModel.h"
+#include "ui/batch/OnvifLoginDialog.h"
+#include "ui/batch/SettingsStore.h"
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+onvif::CameraLogin camera_login(const QString& user, const QString& password) {
+    // Without a user name there is nothing to log in with: the rows ask for a login.
+    return {!user.isEmpty(), user.toStdString(), password.toStdString()};
+}
+
+} // namespace
+
+void CfleetsetDlg::start_onvif_search() {
+    if (!m_onvif_login_loaded) {
+        m_onvif_login_loaded = true;
+        QString user;
+        QString password;
+        settings().load_onvif_login(user, password);
+        m_onvif.log_in(camera_login(user, password));
+    }
+    m_onvif.start();
+}
+
+std::string CfleetsetDlg::unread_text(onvif::Reading reading) const {
+    const char* key = nullptr;
+    switch (reading) {
+    case onvif::Reading::ok: return {};
+    case onvif::Reading::no_credentials: key = "IDS_ONVIF_LOG_IN"; break;
+    case onvif::Reading::refused: key = "IDS_ONVIF_REFUSED"; break;
+    case onvif::Reading::unreachable: key = "IDS_ONVIF_NO_ANSWER"; break;
+    case onvif::Reading::not_tried:
+    case onvif::Reading::failed: key = "IDS_ONVIF_NOT_READ"; break;
+    }
+    const std::string text = get_lang_string(m_lang_ini, key);
+    return text.empty() ? missing_version_text(reading) : text;
+}
+
+void CfleetsetDlg::show_onvif_cameras(const std::vector<onvif::OnvifCamera>& cameras) {
+    std::map<std::string, onvif::Reading> readings;
+    for (const onvif::OnvifCamera& camera : cameras) readings[camera.uuid] = camera.reading;
+    int first = -1;
+    int last = -1;
+    for (const CameraRow& camera : merge_cameras(m_devices.own_records(), cameras)) {
+        if (camera.protocol == CameraProtocol::own) continue;
+        const auto update = m_devices.update_onvif_row(camera, unread_text(readings[camera.uuid]));
+        if (update.row < 0 || update.inserted) continue;
+        first = first < 0 ? update.row : std::min(first, update.row);
+        last = std::max(last, update.row);
+    }
+    m_list_model->rows_written(first, last);
+}
+
+void CfleetsetDlg::ask_onvif_login() {
+    QString user;
+    QString password;
+    settings().load_onvif_login(user, password);
+    auto* dialog = new OnvifLoginDialog(this, [this](const char* key) { return lang(key); }, user, password);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] { set_onvif_login(dialog->user(), dialog->password()); });
+    dialog->open();
+}
+
+void CfleetsetDlg::set_onvif_login(const QString& user, const QString& password) {
+    settings().save_onvif_login(user, password);
+    m_onvif_login_loaded = true;
+    m_onvif.log_in(camera_login(user, password));
+}
