@@ -18,8 +18,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <fstream>
-#include <sstream>
 
 using namespace batch_ids;
 using namespace ui_test;
@@ -278,11 +276,9 @@ TEST_F(BatchJobWindow, ExportWritesEveryColumnWithMarksAndMessages) {
         const QString path = QString::fromStdString(dir.path()) + name;
         window->set_choose_save_file([&](QWidget*, const QString&, const QString&) { return path; });
         window->export_list();
-        std::ifstream in(path.toStdString());
-        std::stringstream text;
-        text << in.rdbuf();
-        EXPECT_NE(text.str().find(cell(1, COL_MAC)), std::string::npos) << name;
-        EXPECT_NE(text.str().find(t("IDS_UPGRADE_OK").toStdString()), std::string::npos) << name;
+        const std::string text = support::file_text(path.toStdString());
+        EXPECT_NE(text.find(cell(1, COL_MAC)), std::string::npos) << name;
+        EXPECT_NE(text.find(t("IDS_UPGRADE_OK").toStdString()), std::string::npos) << name;
     }
     EXPECT_TRUE(refusals.empty());
 }
