@@ -20,6 +20,7 @@ build=${1:-build/default}
 benchmarks=(
   "sdk_upgrade_bench|no|$build/bench/sdk_upgrade_bench"
   "discovery_bench|lab|$build/bench/discovery_bench"
+  "onvif_discovery_bench|lab|$build/bench/onvif_discovery_bench"
   "job_bench|lab|$build/bench/job_bench"
   "cli_job_bench|lab|bench/cli_job_bench.sh"
   "window_bench|lab|$build/bench/window_bench"
