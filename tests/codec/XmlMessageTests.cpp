@@ -1,25 +1,11 @@
 #include "discovery/XmlMessage.h"
-#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 namespace {
-
-// Collects what the XML path functions print while it lives.
-class TraceCapture {
-public:
-    TraceCapture() : m_stream(open_memstream(&m_data, &m_size)) { xml_set_trace(m_stream); }
-    ~TraceCapture() { xml_set_trace(nullptr); std::fclose(m_stream); std::free(m_data); }
-    std::string text() { std::fflush(m_stream); return std::string(m_data, m_size); }
-private:
-    char* m_data = nullptr;
-    size_t m_size = 0;
-    FILE* m_stream;
-};
 
 using Doc = std::unique_ptr<TiXmlDocument, int (*)(TiXmlDocument*)>;
 Doc open_doc(const char* text = nullptr) { return Doc(xml_file_open(text), xml_file_close); }
@@ -44,23 +30,17 @@ TEST(XmlPath, PathsOfTenLevelsAreRefusedNineWork) {
     const char* nine = "a.b.c.d.e.f.g.h.i";
     const char* ten = "a.b.c.d.e.f.g.h.i.j";
     auto doc = open_doc();
-    TraceCapture trace;
     char out[16];
     EXPECT_EQ(xml_file_write_new(doc.get(), "v", nine, true, "x"), 0);
     EXPECT_EQ(xml_file_read(doc.get(), out, sizeof out, nine, true, "x"), 0);
     EXPECT_STREQ(out, "v");
     EXPECT_EQ(xml_file_write_new(doc.get(), "v", ten, true, "x"), -1);
     EXPECT_EQ(xml_file_read(doc.get(), out, sizeof out, ten, true, "x"), -1);
-    const std::string printed = trace.text();
-    EXPECT_NE(printed.find("xml_file_write_new: node level too deep, path = a.b.c.d.e.f.g.h.i.j\n"), std::string::npos);
-    EXPECT_NE(printed.find("xml_file_read: node level too deep, path = a.b.c.d.e.f.g.h.i.j\n"), std::string::npos);
 }
 
 TEST(XmlPath, WriteCreatesMissingElementsOnceAndReplacesAttributes) {
     auto doc = open_doc();
-    TraceCapture trace;
     EXPECT_EQ(xml_file_write_new(doc.get(), "1", "Message.Header.M", true, "a"), 0);
-    EXPECT_EQ(trace.text(), "create a new node named [Message]\nnew node name Header\nnew node name M\n");
     EXPECT_EQ(xml_file_write_new(doc.get(), "2", "Message.Header.M", true, "a"), 0);
     EXPECT_EQ(xml_file_write_new(doc.get(), "x&y", "Message.Header.M", true, "b"), 0);
     char out[256];
@@ -84,16 +64,12 @@ TEST(XmlPath, LeadingIntSaysWhenItClamped) {
 
 TEST(XmlMessageOps, EveryOperationNeedsAnOpenDocument) {
     Probe probe;
-    LogCapture log;
     int32_t value = 5;
     char text[8] = "keep";
     EXPECT_EQ(probe.write_version(), 1u);
-    EXPECT_TRUE(log.lines().empty());
     EXPECT_EQ(probe.write_int("Probe", "a", 1) + probe.write_string("Probe", "a", "x") +
                   probe.read_int("Probe", "a", &value) + probe.read_string("Probe", "a", text, sizeof text) +
                   probe.export_xmlbuffer(text, sizeof text), 5u);
-    EXPECT_EQ(log.count("xml object not opened\n"), 5u);
-    EXPECT_TRUE(log.contains("[XmlMessage : IXmlMessage::write_int] "));
     EXPECT_EQ(value, 5);
     EXPECT_STREQ(text, "keep");
 
@@ -103,23 +79,15 @@ TEST(XmlMessageOps, EveryOperationNeedsAnOpenDocument) {
     EXPECT_TRUE(probe.opened());
 }
 
+// The diagnostic lines each operation writes are no promise.
 TEST(XmlMessageOps, ReadIntTakesTheLeadingNumberAndTreatsMissingAsZero) {
-    struct Case { const char* field; int32_t value; const char* result_line; };
-    const Case cases[] = {{"port", 42, "xml transfer 42\n"}, {"spaced", -7, "xml transfer -7\n"},
-                          {"word", 0, "xml transfer 0\n"}, {"missing", 0, "the length is 0 \n"}};
-    for (const auto& c : cases) {
+    const std::pair<const char*, int32_t> cases[] = {{"port", 42}, {"spaced", -7}, {"word", 0}, {"missing", 0}};
+    for (const auto& [field, expected] : cases) {
         Probe probe;
         probe.open_xml(kProbeText);
-        LogCapture log;
         int32_t value = 99;
-        EXPECT_EQ(probe.read_int("Probe", c.field, &value), 0u) << c.field;
-        EXPECT_EQ(value, c.value) << c.field;
-        const auto lines = log.lines();
-        ASSERT_EQ(lines.size(), 6u) << c.field;
-        EXPECT_EQ(lines[1], std::string("filed_name == ") + c.field + " ");
-        EXPECT_EQ(lines[3], lines[1]);
-        EXPECT_EQ(lines[4].rfind("[XmlMessage : IXmlMessage::read_int] ", 0), 0u);
-        EXPECT_EQ(lines[5], c.result_line);
+        EXPECT_EQ(probe.read_int("Probe", field, &value), 0u) << field;
+        EXPECT_EQ(value, expected) << field;
     }
 }
 
