@@ -1,5 +1,6 @@
 // The batch window's kept inputs: what comes back at the next start, what never reaches the
 // file, and that the file stays private and whole.
+#include "support/FakeSecrets.h"
 #include "support/LogCapture.h"
 #include "support/TempFile.h"
 #include "ui/batch/KeychainSecretStore.h"
@@ -13,18 +14,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// A keychain whose entries outlive the store, as the desktop's do.
-struct FakeSecrets : SecretStore {
-    FakeSecrets(bool is_up, std::map<QString, QString>& entries) : up(is_up), kept(entries) {}
-    bool available() override { return up; }
-    std::optional<QString> read(const QString& name) override {
-        return kept.count(name) ? std::optional<QString>(kept[name]) : std::nullopt;
-    }
-    bool write(const QString& name, const QString& value) override { return kept[name] = value, true; }
-    bool up;
-    std::map<QString, QString>& kept;
-};
 
 QByteArray bytes_of(const QString& path) {
     QFile file(path);
@@ -50,7 +39,7 @@ class SettingsStoreTest : public ::testing::Test {
 protected:
     QString file_path() const { return QString::fromStdString(dir.path()) + QStringLiteral("/fleetsync.ini"); }
     SettingsStore store(bool keychain_up, QString path = {}) {
-        return SettingsStore(path.isEmpty() ? file_path() : path, std::make_unique<FakeSecrets>(keychain_up, keychain));
+        return SettingsStore(path.isEmpty() ? file_path() : path, std::make_unique<support::FakeSecrets>(keychain_up, keychain));
     }
     support::TempDir dir;
     std::map<QString, QString> keychain;
