@@ -31,7 +31,8 @@ TEST_F(FleetTest, ChangedCameraAnswersFromItsNewAddressWithItsNewSettings) {
         EXPECT_FALSE(camera(n).activity().requests.at(0).for_me);
     }
 
-    // From now on the camera is found at its new address, and only there.
+    // From now on the camera is found at its new address, and only there; a request to an
+    // address no camera holds reaches none.
     tool.request_devices(12000, "10.77.1.2");
     tool.request_devices(12000, "10.77.9.9");
     const auto direct = tool.receive();
