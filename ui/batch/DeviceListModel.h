@@ -36,7 +36,7 @@ public:
     // Writes one cell and repaints it.
     void set_cell(int row, int column, const QString& text);
 
-    static constexpr int kColumnWidths[kListColumns] = {50, 180, 150, 50, 150, 80, 64, 64, 64, 72, 56, 64, 250, 80, 200};
+    static constexpr int kColumnWidths[kListColumns] = {50, 140, 115, 50, 115, 70, 64, 64, 64, 72, 56, 64, 200, 70, 150};
 
 private:
     bool onvif_only(size_t row) const;
