@@ -11,6 +11,7 @@
 #include "sim/DeviceSession.h"
 #include "sim/SimCamera.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/RawClient.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -47,13 +48,6 @@ CameraConfig camera_config() {
     config.device.users = {{kUser, kPassword}, {"installer", "1234"}};
     config.device.version_policy = VersionPolicy::Any;
     return config;
-}
-
-Bytes frame_bytes(Kind kind, uint32_t id, const Bytes& payload) {
-    Bytes out(kFrameHeaderSize);
-    encode_frame_header({static_cast<uint16_t>(kind), id, static_cast<uint32_t>(payload.size())}, out.data());
-    out.insert(out.end(), payload.begin(), payload.end());
-    return out;
 }
 
 // Walks the client's bytes as frames and gives each upgrade start's header a valid digest.
@@ -118,7 +112,7 @@ Bytes converse(int fd, bool log_in, const Bytes& input) {
             if (log_in) {
                 LoginRequest login{kProtocolMajor, kProtocolMinor, kUser, random_nonce(), {}};
                 login.proof = login_proof(kUser, kPassword, hello.nonce, login.client_nonce);
-                to_send = frame_bytes(Kind::Login, 1, encode(login));
+                to_send = support::frame_bytes(Kind::Login, 1, encode(login));
             }
             to_send.insert(to_send.end(), input.begin(), input.end());
             greeted = true;
