@@ -44,14 +44,6 @@ struct Raw : support::RawClient {
     explicit Raw(int camera) : RawClient(camera_ip(camera), 6001) {}
 };
 
-// One line of /proc/<pid>/status as a number ("VmRSS" in KiB, "Threads").
-long process_status(pid_t pid, const std::string& field) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field + ":", 0) == 0) return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    return -1;
-}
-
 class DeviceSmoke : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -62,9 +54,11 @@ protected:
                                                ChildProcess::Environment{{"FLEETSET_TIME_SPEED", kSimSpeed}});
         ASSERT_TRUE(eventually([&] { return m_sim->output().find(" cameras answering") != std::string::npos || !m_sim->running(); }));
         ASSERT_TRUE(m_sim->running()) << m_sim->errors();
-        m_threads = process_status(m_sim->pid(), "Threads");  // before any connection
+        std::ifstream("/proc/thread-self/children") >> m_sim_pid;  // the one child, started above
+        m_threads = sim_status("Threads");  // before any connection
+        ASSERT_GT(m_threads, 0) << "no status of process " << m_sim_pid;
         ASSERT_TRUE(served(1));
-        m_memory_kb = process_status(m_sim->pid(), "VmRSS");
+        m_memory_kb = sim_status("VmRSS");
     }
     void TearDown() override {
         Network_ClientUnInit();
@@ -73,6 +67,13 @@ protected:
         EXPECT_EQ(m_sim->wait(), 0) << m_sim->errors();
     }
 
+    // One line of the simulator's /proc status as a number ("VmRSS" in KiB, "Threads").
+    long sim_status(const std::string& field) const {
+        std::ifstream status("/proc/" + std::to_string(m_sim_pid) + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind(field + ":", 0) == 0) return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+        return -1;
+    }
     // A genuine login on camera n is served: the device information names the camera.
     bool served(int n) {
         int32_t handle = -1;
@@ -88,9 +89,9 @@ protected:
     void expect_unharmed(int attacked) {
         EXPECT_TRUE(served(attacked));
         EXPECT_TRUE(served(attacked % kCameras + 1));
-        EXPECT_TRUE(eventually([&] { return process_status(m_sim->pid(), "Threads") <= m_threads; }))
-            << process_status(m_sim->pid(), "Threads") << " threads, " << m_threads << " before";
-        const long grown_kb = process_status(m_sim->pid(), "VmRSS") - m_memory_kb;
+        EXPECT_TRUE(eventually([&] { return sim_status("Threads") <= m_threads; }))
+            << sim_status("Threads") << " threads, " << m_threads << " before";
+        const long grown_kb = sim_status("VmRSS") - m_memory_kb;
         RecordProperty("sim_memory_growth_kb", std::to_string(grown_kb));
         EXPECT_LT(grown_kb, kMemoryGrowthLimitKb);
     }
@@ -106,6 +107,7 @@ protected:
 
     support::TempDir work{"fleetset-device-smoke"};
     std::unique_ptr<ChildProcess> m_sim;
+    pid_t m_sim_pid = -1;
     long m_threads = 0;
     long m_memory_kb = 0;
 };
@@ -159,9 +161,9 @@ TEST_F(DeviceSmoke, HundredsOfIdleConnectionsShutOutNobody) {
     for (int n = 1; n <= kCameras; ++n) EXPECT_TRUE(served(n)) << n;
     // A few waiting connections per camera; those pushed out end soon after.
     const long bound = m_threads + 4 * 8;
-    EXPECT_TRUE(eventually([&] { return process_status(m_sim->pid(), "Threads") <= bound; }))
-        << process_status(m_sim->pid(), "Threads") << " threads with idle connections, bound " << bound;
-    RecordProperty("sim_threads_with_idle_connections", std::to_string(process_status(m_sim->pid(), "Threads")));
+    EXPECT_TRUE(eventually([&] { return sim_status("Threads") <= bound; }))
+        << sim_status("Threads") << " threads with idle connections, bound " << bound;
+    RecordProperty("sim_threads_with_idle_connections", std::to_string(sim_status("Threads")));
     for (int fd : idle) ::close(fd);
     expect_unharmed(1);
 }
