@@ -28,22 +28,18 @@ Transfer follow(int32_t upgrade) {
 
 } // namespace
 
-// What the client finds in the file and what the camera finds in the header, each refused
-// before any image byte moves and leaving the login free for the next upgrade.
+// What the client finds in the file and what the camera's policy refuses, each before any
+// image byte moves and leaving the login free for the next upgrade; which headers a camera
+// refuses (damage, board, size) is the firmware header's table.
 TEST_F(DeviceTest, RefusalsComeBeforeAnyImageDataMoves) {
     start(1, [](CameraConfig& c) {
         c.software_ver = "2.4.1";
         c.device.faults.upgrade_stall_percent = 50;
     });
     const int32_t handle = login();
-    Firmware older({2, 3, 9}, 4096), other_board({2, 5, 0}, 4096, "0x3518"), good({2, 5, 0}, 256 * 1024), damaged({2, 5, 0}, 4096);
+    Firmware older({2, 3, 9}, 4096), good({2, 5, 0}, 256 * 1024);
     support::TempFile tiny;
     std::ofstream(tiny.path(), std::ios::binary) << "short";
-    {
-        std::fstream file(damaged.path(), std::ios::in | std::ios::out | std::ios::binary);
-        file.seekp(100);
-        file.put('X');
-    }
     const struct {
         const char* what;
         std::string path;
@@ -51,8 +47,6 @@ TEST_F(DeviceTest, RefusalsComeBeforeAnyImageDataMoves) {
     } rows[] = {
         {"shorter than a header", tiny.path(), OVIX_ERR_UPGRADE_INVALID},
         {"no such file", "/nonexistent/fw.update", OVIX_ERR_FILE},
-        {"damaged header", damaged.path(), OVIX_ERR_UPGRADE_INVALID},
-        {"another board", other_board.path(), OVIX_ERR_UPGRADE_BOARD},
         {"an older version", older.path(), OVIX_ERR_UPGRADE_VERSION},
     };
     for (const auto& row : rows) {
@@ -70,13 +64,13 @@ TEST_F(DeviceTest, RefusalsComeBeforeAnyImageDataMoves) {
 
     // The missing file and the login's own busy upgrade never reached the camera.
     const DeviceRecord record = camera().device_record();
-    ASSERT_EQ(record.upgrades.size(), 6u);
-    for (size_t i : {0u, 1u, 2u, 3u, 5u}) {
+    ASSERT_EQ(record.upgrades.size(), 4u);
+    for (size_t i : {0u, 1u, 3u}) {
         EXPECT_EQ(record.upgrades[i].outcome, "refused") << i;
         EXPECT_EQ(record.upgrades[i].image_bytes, 0u) << i;
     }
-    EXPECT_EQ(record.upgrades[3].version, "2.3.9");
-    EXPECT_EQ(record.upgrades[5].start_result, OVIX_ERR_BUSY);
+    EXPECT_EQ(record.upgrades[1].version, "2.3.9");
+    EXPECT_EQ(record.upgrades[3].start_result, OVIX_ERR_BUSY);
     EXPECT_EQ(camera().current().software_ver, "2.4.1");
 }
 
