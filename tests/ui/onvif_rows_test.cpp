@@ -1,6 +1,7 @@
 // ONVIF cameras in the batch window's list beside our own: one row per camera, who found it,
 // what stands in for a version not read, and the login they are read with.
 #include "UiTest.h"
+#include "batch/ListExport.h"
 #include "support/DeviceRecord.h"
 #include "support/FakeSecrets.h"
 #include "ui/batch/DeviceListModel.h"
@@ -80,6 +81,17 @@ TEST_F(OnvifRows, MixedFleetListsEachCameraOnceWithWhoFoundIt) {
     EXPECT_EQ(window->list_model()->headerData(COL_PROTOCOL, Qt::Horizontal, Qt::DisplayRole).toString(), "Protocol");
     EXPECT_EQ(window->list_model()->headerData(COL_MESSAGE, Qt::Horizontal, Qt::DisplayRole).toString(), "Message")
         << "the job's columns keep their places";
+
+    // The export keeps the job's 13 columns first; only a list with ONVIF cameras adds more.
+    const auto first_line = [](const std::vector<DeviceRow>& listed) {
+        const std::string csv = export_device_list(listed, {}, ListExportFormat::Csv);
+        return std::count(csv.begin(), csv.begin() + static_cast<long>(csv.find('\r')), ',');
+    };
+    const std::vector<DeviceRow> listed = window->devices().rows();
+    EXPECT_EQ(first_line(listed), kListColumns);
+    DeviceRow ours = listed[0];
+    ours.protocol = CameraProtocol::own;
+    EXPECT_EQ(first_line({ours}), kDeviceColumns) << "a list of our cameras only exports as before";
 }
 
 // No job step speaks ONVIF: a camera found by ONVIF alone is never ticked, by hand or by the
