@@ -170,6 +170,7 @@ TEST_F(ClientHostile, ADeviceBreakingTheRulesAfterTheLoginFailsTheRequestOrDrops
              });
          },
          clock, OVIX_ERR_DISCONNECTED, OVIX_DROP_NETWORK},
+        {"closes the connection (a reboot)", [](FakeDevice& d) { d.close_all(); }, nullptr, OVIX_OK, OVIX_DROP_CLOSED},
         {"falls silent", [&](FakeDevice& d) { d.on(Kind::Ping, unanswered); }, nullptr, OVIX_OK, OVIX_DROP_SILENT},
         {"an answer that stops half-way, then silence",
          [&](FakeDevice& d) {
@@ -220,6 +221,7 @@ TEST_F(ClientHostile, ADeviceBreakingTheRulesAfterTheLoginFailsTheRequestOrDrops
         ASSERT_TRUE(eventually([&] { return events.count() == 1; })) << row.what;
         EXPECT_EQ(events.at(0).main, OVIX_EVENT_LOGIN_DROPPED) << row.what;
         EXPECT_EQ(events.at(0).sub, row.dropped) << row.what;
+        EXPECT_EQ(events.at(0).login_handle, handle) << row.what;
         EXPECT_EQ(Network_ClientDeviceControl(handle, OVIX_CTRL_LAMP, 0, 1, 1), OVIX_ERR_DISCONNECTED) << row.what;
         EXPECT_EQ(Network_ClientLogout(handle), OVIX_OK) << row.what;
         EXPECT_EQ(events.count(), 1u) << row.what << ": the logout reports no second drop";

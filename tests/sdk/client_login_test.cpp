@@ -1,7 +1,5 @@
 #include "SdkTest.h"
 
-#include <cstring>
-
 using namespace ovix;
 
 using ClientLogin = SdkTest;
@@ -78,28 +76,17 @@ TEST_F(ClientLogin, InitIsCountedAndTheLastUnInitClosesEverything) {
     EXPECT_EQ(Network_ClientDeviceControl(handle, OVIX_CTRL_LAMP, 0, 1, 1), OVIX_ERR_BAD_HANDLE);
 }
 
-TEST_F(ClientLogin, DroppedConnectionReportsLoginDroppedButLogoutDoesNot) {
-    int32_t first = login();
-    int32_t second = login();
+// Why a login drops and what it reports is the hostile-device table's; a login logged out
+// before hears nothing of it.
+TEST_F(ClientLogin, ALoginLoggedOutHearsNothingOfALaterDrop) {
+    const int32_t first = login(), second = login();
     EventLog first_events, second_events;
     ASSERT_EQ(Network_ClientSetEventCB(first, EventLog::callback, &first_events), OVIX_OK);
     ASSERT_EQ(Network_ClientSetEventCB(second, EventLog::callback, &second_events), OVIX_OK);
-
-    Network_ClientLogout(second);
-    device.close_all();  // the reboot
+    EXPECT_EQ(Network_ClientLogout(second), OVIX_OK);
+    device.close_all();
     ASSERT_TRUE(eventually([&] { return first_events.count() == 1; }));
-    ovix_event event = first_events.at(0);
-    EXPECT_EQ(event.main, OVIX_EVENT_LOGIN_DROPPED);
-    EXPECT_EQ(event.login_handle, first);
-    EXPECT_EQ(event.sub, OVIX_DROP_CLOSED);
-    uint32_t second_word;
-    std::memcpy(&second_word, reinterpret_cast<const uint8_t*>(&event) + 4, 4);
-    EXPECT_EQ(second_word, 0x10001u);
-
     EXPECT_EQ(second_events.count(), 0u);
-    EXPECT_EQ(Network_ClientDeviceControl(first, OVIX_CTRL_LAMP, 0, 1, 1), OVIX_ERR_DISCONNECTED);
-    EXPECT_EQ(Network_ClientLogout(first), OVIX_OK);
-    EXPECT_EQ(first_events.count(), 1u);
 }
 
 TEST_F(ClientLogin, DeviceEventsReachTheCallbackWithTheirCodes) {
