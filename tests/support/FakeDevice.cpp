@@ -6,9 +6,6 @@
 #include "devsdk/protocol/Socket.h"
 #include "foundation/Clock.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace ovix;
@@ -21,7 +18,6 @@ FakeDevice::FakeDevice() {
     crypto_ready();
     m_listen_fd = tcp_listen("127.0.0.1", 0, 256);
     m_port = local_port(m_listen_fd);
-    add_user("Admin", "tevoq");
     m_acceptor = std::thread(&FakeDevice::accept_loop, this);
 }
 
@@ -36,11 +32,6 @@ FakeDevice::~FakeDevice() {
     }
     for (auto& t : threads) t.join();
     ::close(m_listen_fd);
-}
-
-void FakeDevice::add_user(const std::string& user, const std::string& password) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_users[user] = password;
 }
 
 void FakeDevice::on(Kind kind, Handler handler) {
@@ -87,15 +78,13 @@ void FakeDevice::accept_loop() {
 }
 
 bool FakeDevice::handle_login(Peer& peer, const Frame& frame, const Nonce& nonce) {
-    int32_t result = m_login_result;
-    if (result == OVIX_OK) {
+    const int32_t result = verify_login(frame, nonce, [](std::string_view user) -> std::optional<std::string> {
+        if (user == "Admin") return "tevoq";  // the one user
+        return std::nullopt;
+    });
+    if (result != OVIX_ERR_BAD_REQUEST) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        result = verify_login(frame, nonce, [this](std::string_view user) -> std::optional<std::string> {
-            auto it = m_users.find(std::string(user));
-            if (it == m_users.end()) return std::nullopt;
-            return it->second;
-        });
-        if (result != OVIX_ERR_BAD_REQUEST) m_received.push_back(frame);
+        m_received.push_back(frame);
     }
     peer.answer(frame, result);
     return result == OVIX_OK;
@@ -126,7 +115,7 @@ void FakeDevice::handle(Peer& peer, const Frame& frame) {
     Handler handler;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (frame.kind != static_cast<uint16_t>(Kind::UpgradeData)) m_received.push_back(frame);
+        m_received.push_back(frame);
         auto it = m_handlers.find(frame.kind);
         if (it != m_handlers.end()) handler = it->second;
     }
@@ -159,31 +148,7 @@ void FakeDevice::default_answer(Peer& peer, const Frame& frame) {
     case Kind::LiveStart:
         peer.answer(frame, OVIX_OK, encode_u32(7));
         return;
-    case Kind::UpgradeStart:
-        upgrade_start(peer, frame);
-        return;
-    case Kind::UpgradeData:
-        upgrade_data(peer, frame);
-        return;
-    case Kind::UpgradeAbort:
-        peer.abort();
-        return;
     default:
         if (frame.id != 0) peer.answer(frame, OVIX_OK);
     }
-}
-
-void FakeDevice::upgrade_start(Peer& peer, const Frame& frame) {
-    UpgradeStart start;
-    FirmwareInfo info;
-    int32_t result = decode(frame.payload, start) ? check_upgrade_start(start, kBoard, info) : OVIX_ERR_BAD_REQUEST;
-    if (result == OVIX_OK) peer.begin(info);
-    peer.answer(frame, result);
-}
-
-void FakeDevice::upgrade_data(Peer& peer, const Frame& frame) {
-    m_upgrade_bytes += frame.payload.size();
-    UpgradeProgress progress;
-    // Every chunk is reported, more often than a camera does, so that tests see each step.
-    if (peer.take(frame.payload, progress) || peer.upgrading) peer.push(Kind::UpgradeProgress, encode(progress));
 }

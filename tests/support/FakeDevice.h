@@ -34,8 +34,6 @@ public:
     ~FakeDevice();
 
     uint16_t port() const { return m_port; }
-    void add_user(const std::string& user, const std::string& password);
-    void set_login_result(int32_t result) { m_login_result = result; }  // 0: check user and password
     void on(ovix::Kind kind, Handler handler);
 
     // Every connection at once.
@@ -43,9 +41,8 @@ public:
     void send_raw_all(const ovix::Bytes& bytes);
     void close_all();
 
-    // What arrived: requests by kind (upgrade data only counted).
+    // What arrived: requests by kind.
     std::vector<ovix::Frame> received(ovix::Kind kind);
-    uint64_t upgrade_bytes() const { return m_upgrade_bytes; }
     int open_connections();
 
 private:
@@ -54,8 +51,6 @@ private:
     bool handle_login(Peer& peer, const ovix::Frame& frame, const ovix::Nonce& nonce);
     void handle(Peer& peer, const ovix::Frame& frame);
     void default_answer(Peer& peer, const ovix::Frame& frame);
-    void upgrade_start(Peer& peer, const ovix::Frame& frame);
-    void upgrade_data(Peer& peer, const ovix::Frame& frame);
 
     int m_listen_fd = -1;
     uint16_t m_port = 0;
@@ -65,11 +60,8 @@ private:
     std::mutex m_mutex;
     std::vector<std::shared_ptr<Peer>> m_peers;
     std::vector<std::thread> m_threads;
-    std::map<std::string, std::string> m_users;
     std::map<uint16_t, Handler> m_handlers;
     std::vector<ovix::Frame> m_received;
 
-    std::atomic<int32_t> m_login_result{0};
     std::atomic<int> m_active_logins{0};
-    std::atomic<uint64_t> m_upgrade_bytes{0};
 };
