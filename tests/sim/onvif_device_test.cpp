@@ -86,8 +86,11 @@ TEST_F(OnvifDeviceTest, EachCallChangesTheCamerasOneState) {
     }
     // The moved camera answers at its new address, on its own protocol's port too.
     onvif::DeviceInformation info;
-    EXPECT_TRUE(onvif::DeviceClient("http://10.77.5.5/onvif/device_service", "Admin", "").get_device_information(info).ok());
+    EXPECT_TRUE(eventually([&] {
+        return onvif::DeviceClient("http://10.77.5.5/onvif/device_service", "Admin", "").get_device_information(info).ok();
+    }));
     EXPECT_TRUE(client(3, "n3w")->get_device_information(info).ok()) << "the new password is the camera's one Admin password";
+    EXPECT_FALSE(client(3, "")->get_device_information(info).ok());
 }
 
 TEST_F(OnvifDeviceTest, RebootAndFactoryDefaultAreTheCamerasOneReboot) {
