@@ -54,12 +54,6 @@ nlohmann::ordered_json json_object(const DEV_INFO& d) {
             {"software_ver", text(d.software_ver)}};
 }
 
-std::string to_json(const std::vector<DEV_INFO>& devices) {
-    auto array = nlohmann::ordered_json::array();
-    for (const auto& d : devices) array.push_back(json_object(d));
-    return json_document(array);
-}
-
 // A camera found by ONVIF alone has only these of our discovery's fields.
 DEV_INFO onvif_only_record(const CameraRow& row) {
     DEV_INFO d{};
@@ -127,34 +121,7 @@ std::string cameras_to_table(const std::vector<CameraRow>& rows) {
     return format_text_table(lines) + std::to_string(rows.size()) + (rows.size() == 1 ? " device\n" : " devices\n");
 }
 
-std::string to_csv(const std::vector<DEV_INFO>& devices) {
-    std::vector<std::vector<std::string>> rows;
-    for (const auto& d : devices) {
-        const auto row = cells(d, false);
-        rows.emplace_back(row.begin(), row.end());
-    }
-    return csv_document({kColumns.begin(), kColumns.end()}, rows, false);
-}
-
-std::string to_table(const std::vector<DEV_INFO>& devices) {
-    std::vector<std::vector<std::string>> rows{{kColumns.begin(), kColumns.end()}};
-    for (const auto& d : devices) {
-        const auto row = cells(d, true);
-        rows.emplace_back(row.begin(), row.end());
-    }
-    return format_text_table(rows) + std::to_string(devices.size()) + (devices.size() == 1 ? " device\n" : " devices\n");
-}
-
 } // namespace
-
-std::string format_device_list(const std::vector<DEV_INFO>& devices, DeviceListFormat format) {
-    switch (format) {
-    case DeviceListFormat::Json: return to_json(devices);
-    case DeviceListFormat::Csv: return to_csv(devices);
-    case DeviceListFormat::Table: break;
-    }
-    return to_table(devices);
-}
 
 std::string format_camera_list(const std::vector<CameraRow>& cameras, DeviceListFormat format) {
     switch (format) {
