@@ -110,16 +110,28 @@ TEST_F(OnvifDeviceTest, RebootAndFactoryDefaultAreTheCamerasOneReboot) {
 
 TEST_F(OnvifDeviceTest, AnAddressChangeThatNeedsARebootWaitsForIt) {
     Clock::set_speed(20);
-    start(1, [](CameraConfig& c) { c.device.onvif.faults.reboot_after_network = true; });
-    onvif::SoapReply reply;
-    ASSERT_TRUE(client()->call({"SetNetworkInterfaces", "<tds:SetNetworkInterfaces><tds:InterfaceToken>eth0</tds:InterfaceToken>"
-                                "<tds:NetworkInterface><tt:IPv4><tt:Manual><tt:Address>10.77.6.6</tt:Address><tt:PrefixLength>16"
-                                "</tt:PrefixLength></tt:Manual></tt:IPv4></tds:NetworkInterface></tds:SetNetworkInterfaces>"}, reply).ok());
-    EXPECT_EQ(onvif::child_text(reply.body(), onvif::ns::kDevice, "RebootNeeded"), "true");
-    EXPECT_EQ(camera().current().ip_address, "10.77.1.1");
-    ASSERT_TRUE(client()->call({"SystemReboot", "<tds:SystemReboot/>"}, reply).ok());
-    ASSERT_TRUE(back_online(1, 1));
-    EXPECT_EQ(camera().current().ip_address, "10.77.6.6");
+    start(2, [](CameraConfig& c) {
+        c.device.onvif.faults.reboot_after_network = c.mac_address.back() == '1';
+        c.device.dhcp_address = "10.77.9.9";
+    });
+    // Camera 1 takes a manual address at its next start (a fault), camera 2 DHCP (always).
+    const char* const settings[] = {"<tt:Manual><tt:Address>10.77.6.6</tt:Address><tt:PrefixLength>16</tt:PrefixLength></tt:Manual>",
+                                    "<tt:DHCP>true</tt:DHCP>"};
+    for (size_t n = 1; n <= 2; ++n) {
+        onvif::SoapReply reply;
+        ASSERT_TRUE(client(n)->call({"SetNetworkInterfaces", std::string("<tds:SetNetworkInterfaces><tds:InterfaceToken>eth0</tds:InterfaceToken>"
+                                                                         "<tds:NetworkInterface><tt:IPv4>") + settings[n - 1] +
+                                                                 "</tt:IPv4></tds:NetworkInterface></tds:SetNetworkInterfaces>"}, reply).ok());
+        EXPECT_EQ(onvif::child_text(reply.body(), onvif::ns::kDevice, "RebootNeeded"), "true");
+        EXPECT_EQ(camera(n).current().ip_address, "10.77.1." + std::to_string(n));
+        ASSERT_TRUE(client(n)->call({"SystemReboot", "<tds:SystemReboot/>"}, reply).ok());
+        ASSERT_TRUE(back_online(n, 1));
+    }
+    EXPECT_EQ(camera(1).current().ip_address, "10.77.6.6");
+    std::vector<onvif::NetworkInterface> nics;
+    ASSERT_TRUE(eventually([&] { return client(2)->get_network_interfaces(nics).ok(); }));
+    EXPECT_TRUE(nics.at(0).dhcp);
+    EXPECT_EQ(nics.at(0).current_address(), (onvif::Ipv4Address{"10.77.9.9", 16}));
 }
 
 TEST_F(OnvifDeviceTest, UnknownCallsBusyCamerasAndOnvifOnlyCameras) {
