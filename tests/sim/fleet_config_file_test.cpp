@@ -71,30 +71,22 @@ TEST(FleetConfigFile, ReadsTheDeviceSideWithFleetDefaultsOverriddenKnobByKnob) {
     EXPECT_EQ(fleet.dhcp_pool_start, "10.77.210.1");
     EXPECT_EQ(fleet.max_connections, 50);
     ASSERT_EQ(fleet.cameras.size(), 2u);
-    const DeviceSide& listed = fleet.cameras[0].device;
-    EXPECT_EQ(listed.users, (std::vector<CameraUser>{{"Admin", ""}, {"operator", "x"}})) << "its own users, Admin first";
-    EXPECT_EQ(listed.user_limit, 3);
-    EXPECT_EQ(listed.board_id, 0x1A2B);
-    EXPECT_FALSE(listed.tf_card.present);
-    EXPECT_EQ(listed.capability.ptz, 0);
-    EXPECT_EQ(listed.capability.lamp_type, -1);
-    EXPECT_EQ(listed.capability.microphone, 1);
-    EXPECT_EQ(listed.settings.time_zone, -3600);
-    EXPECT_TRUE(listed.settings.dhcp);
-    EXPECT_EQ(listed.version_policy, VersionPolicy::Any);
-    EXPECT_EQ(listed.faults.upgrade_drop_percent, -1);
-    EXPECT_EQ(listed.faults.link_bytes_per_second, 8192);
-    EXPECT_TRUE(listed.faults.reboot_never_returns);
-    EXPECT_TRUE(listed.announce_after_reboot);
-    EXPECT_EQ(listed.frame_rate, 60);
-    ASSERT_EQ(listed.faults.answers.size(), 1u);
-    EXPECT_EQ(listed.faults.answers[0], (SdkFaultRule{"set_config", 1060, 17, 2, 1, 0}));
-    const DeviceSide& generated = fleet.cameras[1].device;
-    EXPECT_EQ(generated.users, (std::vector<CameraUser>{{"Admin", "tevoq"}}));
-    EXPECT_EQ(generated.faults.upgrade_drop_percent, 40);
-    EXPECT_EQ(generated.reboot_ms, 30000);
-    EXPECT_FALSE(generated.announce_after_reboot);
-    EXPECT_EQ(generated.frame_rate, 25);
+    // Its own users, Admin first; every other knob of its own over the fleet's.
+    DeviceSide listed;
+    listed.users = {{"Admin", ""}, {"operator", "x"}};
+    listed.user_limit = 3, listed.board_id = 0x1A2B, listed.cloud_uid = "U1", listed.tf_card.present = false;
+    listed.capability.ptz = 0, listed.capability.lamp_type = -1;
+    listed.settings.time_zone = -3600, listed.settings.dhcp = true;
+    listed.reboot_ms = 500, listed.announce_after_reboot = true, listed.version_policy = VersionPolicy::Any;
+    listed.frame_rate = 60;
+    listed.faults.upgrade_drop_percent = -1, listed.faults.link_bytes_per_second = 8192;
+    listed.faults.reboot_never_returns = true, listed.faults.answers = {{"set_config", 1060, 17, 2, 1, 0}};
+    EXPECT_EQ(fleet.cameras[0].device, listed);
+    DeviceSide generated;  // the fleet's knobs
+    generated.users = {{"Admin", "tevoq"}};
+    generated.user_limit = 3, generated.announce_after_reboot = false, generated.frame_rate = 25;
+    generated.faults.upgrade_drop_percent = 40, generated.faults.link_bytes_per_second = 8192;
+    EXPECT_EQ(fleet.cameras[1].device, generated);
 }
 
 TEST(FleetConfigFile, ErrorsNameThePlaceAndTheFault) {
