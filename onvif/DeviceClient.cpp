@@ -4,6 +4,7 @@
 #include "onvif/Namespaces.h"
 #include "onvif/UsernameToken.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace onvif {
@@ -74,7 +75,7 @@ Result DeviceClient::exchange(const Request& request, SoapReply& reply) {
         std::string authorization, security;
         if (m_challenge) {
             m_login = Login::digest;
-            authorization = authorization_header(*m_challenge, {m_user, m_password, "POST", m_path, m_cnonce, ++m_nc});
+            authorization = digest_authorization(m_path);
         } else if (!m_user.empty()) {
             UsernameToken token;
             if (!make_username_token(m_user, m_password, static_cast<int64_t>(std::time(nullptr)) + m_clock_offset, token))
@@ -86,21 +87,27 @@ Result DeviceClient::exchange(const Request& request, SoapReply& reply) {
         Result result = post(request, std::move(authorization), std::move(security), reply, response);
         if (response.status != 401) return result;
 
-        std::vector<DigestChallenge> challenges;
-        for (const std::string& header : response.www_authenticate) parse_challenges(header, challenges);
-        const DigestChallenge* chosen = preferred_challenge(challenges);
         // A fresh challenge after our digest means the credentials were wrong, unless it says
         // only the nonce was stale.
-        if (!chosen || m_user.empty() || (m_challenge && !chosen->stale)) {
-            if (!chosen && result.text.empty())
-                result.text = response.www_authenticate.empty() ? "no challenge" : "no digest challenge we answer";
-            return result;
-        }
-        m_challenge = *chosen;
-        m_cnonce = new_cnonce();
-        m_nc = 0;
+        if (!take_challenge(response.www_authenticate, result.text)) return result;
     }
     return make_result(Status::not_authorized, "digest challenges without end", 401);
+}
+
+std::string DeviceClient::digest_authorization(const std::string& path) {
+    return authorization_header(*m_challenge, {m_user, m_password, "POST", path, m_cnonce, ++m_nc});
+}
+
+bool DeviceClient::take_challenge(const std::vector<std::string>& www_authenticate, std::string& why) {
+    std::vector<DigestChallenge> challenges;
+    for (const std::string& header : www_authenticate) parse_challenges(header, challenges);
+    const DigestChallenge* chosen = preferred_challenge(challenges);
+    if (!chosen && why.empty()) why = www_authenticate.empty() ? "no challenge" : "no digest challenge we answer";
+    if (!chosen || m_user.empty() || (m_challenge && !chosen->stale)) return false;
+    m_challenge = *chosen;
+    m_cnonce = new_cnonce();
+    m_nc = 0;
+    return true;
 }
 
 Result DeviceClient::call(const Request& request, SoapReply& reply) {
@@ -150,6 +157,80 @@ Result DeviceClient::get_service_capabilities(DeviceServiceCapabilities& out) {
 
 Result DeviceClient::get_scopes(std::vector<Scope>& out) {
     return read(onvif::get_scopes(), out, read_scopes);
+}
+
+Result DeviceClient::get_network_default_gateway(std::vector<std::string>& ipv4) {
+    return read(onvif::get_network_default_gateway(), ipv4, read_network_default_gateway);
+}
+
+Result DeviceClient::get_users(std::vector<UserAccount>& out) {
+    return read(onvif::get_users(), out, read_users);
+}
+
+Result DeviceClient::set_system_date_and_time(const ClockSetting& setting) {
+    SoapReply reply;
+    const Result result = call(onvif::set_system_date_and_time(setting), reply);
+    if (result.ok() && !read_clock().ok()) {
+        m_clock_offset = setting.utc_seconds - static_cast<int64_t>(std::time(nullptr));
+        m_clock_known = true;
+    }
+    return result;
+}
+
+Result DeviceClient::set_network_interfaces(const InterfaceSetting& setting, bool& reboot_needed) {
+    if (setting.manual && (!is_ipv4_address(setting.manual->address) || setting.manual->prefix_length < 1 ||
+                           setting.manual->prefix_length > 32))
+        return make_result(Status::bad_argument, "not an IPv4 address and prefix: " + setting.manual->address);
+    return read(onvif::set_network_interfaces(setting), reboot_needed, read_set_network_interfaces);
+}
+
+Result DeviceClient::set_network_default_gateway(const std::string& ipv4) {
+    if (!ipv4.empty() && !is_ipv4_address(ipv4)) return make_result(Status::bad_argument, "not an IPv4 address: " + ipv4);
+    SoapReply reply;
+    return call(onvif::set_network_default_gateway(ipv4), reply);
+}
+
+Result DeviceClient::system_reboot(std::string& message) {
+    return read(onvif::system_reboot(), message, read_system_reboot);
+}
+
+Result DeviceClient::set_system_factory_default(FactoryDefault kind) {
+    SoapReply reply;
+    return call(onvif::set_system_factory_default(kind), reply);
+}
+
+Result DeviceClient::set_user_password(const std::string& user, const std::string& password) {
+    std::vector<UserAccount> accounts;
+    const Result listed = get_users(accounts);
+    if (!listed.ok()) return listed;
+    const auto account = std::find_if(accounts.begin(), accounts.end(), [&](const UserAccount& a) { return a.name == user; });
+    if (account == accounts.end()) return make_result(Status::bad_argument, "the camera lists no user " + user);
+    SoapReply reply;
+    const Result result = call(onvif::set_user(*account, password), reply);
+    if (result.ok() && user == m_user) m_password = password;
+    return result;
+}
+
+Result DeviceClient::start_firmware_upgrade(FirmwareUpgradeStart& out) {
+    return read(onvif::start_firmware_upgrade(), out,
+                [this](pugi::xml_node response, FirmwareUpgradeStart& start) { return read_start_firmware_upgrade(response, m_xaddr, start); });
+}
+
+UploadResult DeviceClient::upload_firmware(const std::string& upload_uri, const std::string& file_path, const UploadWatch& watch) {
+    HttpUpload upload{upload_uri, file_path, {}, watch};
+    UploadResult result;
+    // At most: the upload challenged for a digest, then sent again with one.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        upload.authorization = m_challenge ? digest_authorization(path_of(upload_uri)) : std::string();
+        result = m_transport->upload(upload);
+        std::string why;
+        if (result.status != UploadStatus::refused || result.http_status != 401 || !take_challenge(result.www_authenticate, why)) break;
+    }
+    if (!result.ok()) {
+        DEBUG_LOCATION("onvif", "DeviceClient");
+        debug_log("firmware upload to %s: %s\n", upload_uri.c_str(), describe(result).c_str());
+    }
+    return result;
 }
 
 } // namespace onvif

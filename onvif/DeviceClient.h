@@ -1,10 +1,14 @@
 #pragma once
 #include "onvif/CapabilityMessages.h"
 #include "onvif/DeviceMessages.h"
+#include "onvif/FirmwareMessages.h"
 #include "onvif/HttpDigest.h"
 #include "onvif/HttpTransport.h"
 #include "onvif/NetworkMessages.h"
+#include "onvif/NetworkSettings.h"
 #include "onvif/Soap.h"
+#include "onvif/SystemMessages.h"
+#include "onvif/UserMessages.h"
 
 #include <memory>
 #include <optional>
@@ -36,6 +40,26 @@ public:
     Result get_capabilities(Capabilities& out);
     Result get_service_capabilities(DeviceServiceCapabilities& out);
     Result get_scopes(std::vector<Scope>& out);
+    Result get_network_default_gateway(std::vector<std::string>& ipv4);
+    Result get_users(std::vector<UserAccount>& out);
+
+    // The calls a job makes. A Manual clock moves the camera's clock, so the offset is read
+    // again after it (else taken from what was set).
+    Result set_system_date_and_time(const ClockSetting& setting);
+    // Refused here (bad_argument, nothing sent) when the manual address is no dotted quad or
+    // its prefix is not 1 to 32. A new address takes effect at the camera once it has
+    // answered, or after a reboot when reboot_needed; this client stays at the old XAddr.
+    Result set_network_interfaces(const InterfaceSetting& setting, bool& reboot_needed);
+    Result set_network_default_gateway(const std::string& ipv4);
+    Result system_reboot(std::string& message);
+    Result set_system_factory_default(FactoryDefault kind);
+    // A new password for an account, sent with the level GetUsers gives it (bad_argument when
+    // the camera lists no such user). When it is this client's user, later calls log in with it.
+    Result set_user_password(const std::string& user, const std::string& password);
+    Result start_firmware_upgrade(FirmwareUpgradeStart& out);
+    // The firmware file POSTed to the UploadUri, streamed. When the camera wants a digest
+    // (known from earlier calls, or a 401 challenge to the upload) it is answered as for calls.
+    UploadResult upload_firmware(const std::string& upload_uri, const std::string& file_path, const UploadWatch& watch = {});
 
     // Any request, signed; when ok, reply.body() is the "tds:<operation>Response" element.
     Result call(const Request& request, SoapReply& reply);
@@ -52,6 +76,10 @@ private:
     Result post(const Request& request, std::string authorization, std::string security, SoapReply& reply, HttpResponse& response);
     template <class Out, class Reader>
     Result read(const Request& request, Out& out, Reader reader);
+    std::string digest_authorization(const std::string& path);
+    // Takes the best Digest challenge of a 401; false when there is none to answer (then an
+    // empty why says so), or ours was answered already and refused for more than a stale nonce.
+    bool take_challenge(const std::vector<std::string>& www_authenticate, std::string& why);
 
     std::string m_xaddr;
     std::string m_path;  // the request target that a digest covers

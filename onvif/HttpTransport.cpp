@@ -2,35 +2,18 @@
 
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
+#include "onvif/CurlRequest.h"
 #include "onvif/HttpDigest.h"
-
-#include <curl/curl.h>
 
 #include <mutex>
 #include <strings.h>
 
 namespace onvif {
 
-namespace {
+namespace curl_request {
 
 // Headers beyond this many WWW-Authenticate lines are ignored.
 constexpr size_t kMaxChallengeHeaders = 8;
-
-struct Received {
-    HttpResponse* response;
-    size_t max_body;
-    bool too_large = false;
-};
-
-size_t on_body(char* data, size_t, size_t size, void* user) {
-    auto* received = static_cast<Received*>(user);
-    if (received->response->body.size() + size > received->max_body) {
-        received->too_large = true;
-        return 0;  // ends the transfer
-    }
-    received->response->body.append(data, size);
-    return size;
-}
 
 size_t on_header(char* data, size_t, size_t size, void* user) {
     auto* received = static_cast<Received*>(user);
@@ -52,7 +35,50 @@ long real_ms(int64_t system_ms) {
     return static_cast<long>(real < 1 ? 1 : real);
 }
 
+curl_slist* prepare(CURL* curl, const HttpRequest& request, const char* expect, int64_t connect_timeout_ms, Received& received) {
+    curl_easy_reset(curl);  // keeps the open connection, drops the last call's options
+    curl_slist* headers = curl_slist_append(nullptr, ("Content-Type: " + request.content_type).c_str());
+    headers = curl_slist_append(headers, expect);
+    if (!request.authorization.empty()) headers = curl_slist_append(headers, ("Authorization: " + request.authorization).c_str());
+
+    curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &received);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, real_ms(connect_timeout_ms));
+    return headers;
+}
+
+} // namespace curl_request
+
+namespace {
+
+using curl_request::Received;
+
+size_t on_body(char* data, size_t, size_t size, void* user) {
+    auto* received = static_cast<Received*>(user);
+    if (received->response->body.size() + size > received->max_body) {
+        received->too_large = true;
+        return 0;  // ends the transfer
+    }
+    received->response->body.append(data, size);
+    return size;
+}
+
 } // namespace
+
+UploadResult HttpTransport::upload(const HttpUpload&) {
+    UploadResult result;
+    result.status = UploadStatus::unreachable;
+    result.text = "this transport sends no files";
+    return result;
+}
 
 const char* transport_status_name(TransportStatus status) {
     switch (status) {
@@ -80,36 +106,14 @@ TransportStatus CurlTransport::post(const HttpRequest& request, HttpResponse& re
     response = HttpResponse();
     if (!m_curl) return TransportStatus::unreachable;
     CURL* curl = m_curl;
-    curl_easy_reset(curl);  // keeps the open connection, drops the last call's options
     Received received{&response, m_limits.max_body};
-
-    curl_slist* headers = nullptr;
-    const std::string content_type = "Content-Type: " + request.content_type;
-    headers = curl_slist_append(headers, content_type.c_str());
-    headers = curl_slist_append(headers, "Expect:");
-    std::string authorization;
-    if (!request.authorization.empty()) {
-        authorization = "Authorization: " + request.authorization;
-        headers = curl_slist_append(headers, authorization.c_str());
-    }
-
-    curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_slist* headers = curl_request::prepare(curl, request, "Expect:", m_limits.connect_timeout_ms, received);
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &received);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &received);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_limits.max_body));
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, real_ms(m_limits.connect_timeout_ms));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, real_ms(m_limits.timeout_ms));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, curl_request::real_ms(m_limits.timeout_ms));
 
     const CURLcode code = curl_easy_perform(curl);
     curl_slist_free_all(headers);
