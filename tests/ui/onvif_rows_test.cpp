@@ -3,6 +3,7 @@
 #include "UiTest.h"
 #include "batch/ListExport.h"
 #include "support/DeviceRecord.h"
+#include "sim/SimFleet.h"
 #include "support/FakeSecrets.h"
 #include "ui/batch/DeviceListModel.h"
 #include "ui/batch/OnvifLoginDialog.h"
@@ -133,14 +134,34 @@ TEST_F(OnvifRows, LoginIsKeptWithItsPasswordInTheSecretStore) {
     EXPECT_TRUE(text.contains("onvif_user=operator")) << text.constData();
     EXPECT_FALSE(text.contains("s3cret-onvif")) << "a password never goes into the file";
 
+    settle();  // the first dialog is gone (deleted on close)
     window->ask_onvif_login();
-    settle();
-    OnvifLoginDialog* again = nullptr;
-    for (auto* d : window->findChildren<OnvifLoginDialog*>())
-        if (d != dialog && d->isVisible()) again = d;
+    auto* again = window->findChild<OnvifLoginDialog*>();
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->user(), "operator");
     EXPECT_EQ(again->password(), "s3cret-onvif");
+}
+
+// Through the lab: the search thread finds a simulated ONVIF-only camera, and the login given
+// afterwards reads it.
+TEST_F(OnvifRows, CameraFoundInTheLabIsReadOnceLoggedIn) {
+    FleetConfig config;
+    CameraConfig& camera = config.cameras.emplace_back();
+    camera.mac_address = "00:1A:2B:00:00:01";
+    camera.ip_address = "10.77.1.1";
+    camera.device.onvif.protocols = CameraProtocols::Onvif;
+    SimFleet fleet(config);
+    ASSERT_TRUE(fleet.start());
+    open();
+    ASSERT_TRUE(wait_for([&] { return rows() == 1 && shown(0, COL_VERSION) == "(log in)"; }))
+        << rows() << " rows";
+    EXPECT_EQ(shown(0, COL_PROTOCOL), "ONVIF");
+    window->set_onvif_login("Admin", "");
+    EXPECT_TRUE(wait_for([&] { return shown(0, COL_VERSION) == QString::fromStdString(config.cameras[0].software_ver); }))
+        << shown(0, COL_VERSION).toStdString();
+    EXPECT_EQ(rows(), 1);
+    window.reset();  // closes while the search runs
+    fleet.stop();
 }
 
 } // namespace
