@@ -36,9 +36,11 @@ bool parse_length(std::string_view text, uint64_t& out) {
 
 } // namespace
 
-bool HttpRequestReader::fill() {
+bool HttpRequestReader::fill(int64_t deadline_ms) {
+    const int64_t left = deadline_ms - Clock::now_ms();
+    if (left <= 0) return false;
     pollfd p{m_fd, POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(1, Clock::real_ms(kReadTimeoutMs))));
+    const int ready = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(1, Clock::real_ms(left))));
     if (ready <= 0) return false;
     char chunk[16384];
     for (;;) {
@@ -54,10 +56,11 @@ bool HttpRequestReader::fill() {
 
 HttpRequestReader::Status HttpRequestReader::read_head(HttpHead& out) {
     out = HttpHead{};
+    const int64_t deadline = Clock::now_ms() + kReadTimeoutMs;
     size_t end;
     while ((end = m_buffer.find("\r\n\r\n")) == std::string::npos) {
         if (m_buffer.size() > kMaxHeadBytes) return Status::too_large;
-        if (!fill()) return m_buffer.empty() ? Status::closed : Status::bad;
+        if (!fill(deadline)) return m_buffer.empty() ? Status::closed : Status::bad;
     }
     if (end + 4 > kMaxHeadBytes) return Status::too_large;
     const std::string head = m_buffer.substr(0, end);
@@ -102,8 +105,9 @@ HttpRequestReader::Status HttpRequestReader::read_head(HttpHead& out) {
 
 bool HttpRequestReader::read_body(uint64_t length, std::string& out) {
     out.clear();
+    const int64_t deadline = Clock::now_ms() + kReadTimeoutMs;
     while (m_buffer.size() < length)
-        if (!fill()) return false;
+        if (!fill(deadline)) return false;
     out = m_buffer.substr(0, length);
     m_buffer.erase(0, length);
     return true;
@@ -111,7 +115,7 @@ bool HttpRequestReader::read_body(uint64_t length, std::string& out) {
 
 bool HttpRequestReader::read_some(size_t max, std::string& out) {
     out.clear();
-    if (m_buffer.empty() && !fill()) return false;
+    if (m_buffer.empty() && !fill(Clock::now_ms() + kReadTimeoutMs)) return false;
     const size_t n = std::min(max, m_buffer.size());
     out = m_buffer.substr(0, n);
     m_buffer.erase(0, n);

@@ -6,8 +6,9 @@
 
 // One HTTP/1.1 request at a time from a connected socket, within bounds: the request line
 // and headers together at most kMaxHeadBytes, a body only by Content-Length (no chunks: a
-// SOAP client and a firmware upload both know their length). Every read waits at most
-// kReadTimeoutMs system ms of Clock, so a silent client gives its worker back.
+// SOAP client and a firmware upload both know their length). A head, and a whole body read
+// with read_body, must arrive within kReadTimeoutMs system ms of Clock, so a client that
+// trickles bytes gives its worker back as surely as a silent one.
 struct HttpHead {
     std::string method;
     std::string target;
@@ -41,7 +42,7 @@ public:
     bool has_buffered() const { return !m_buffer.empty(); }
 
 private:
-    bool fill();
+    bool fill(int64_t deadline_ms);
 
     int m_fd;
     std::string m_buffer;

@@ -131,10 +131,11 @@ void WsDiscoveryResponder::stop() {
             *fd = -1;
         }
     m_pending.clear();
+    m_budget.clear();
 }
 
 WsDiscoveryResponder::Stats WsDiscoveryResponder::stats() const {
-    return Stats{m_probes.load(), m_ignored.load(), m_matches.load(), m_hellos.load(), m_byes.load(), m_failures.load()};
+    return Stats{m_probes.load(), m_unanswered.load(), m_ignored.load(), m_matches.load(), m_hellos.load(), m_byes.load(), m_failures.load()};
 }
 
 int64_t WsDiscoveryResponder::random_delay() {
@@ -223,6 +224,10 @@ void WsDiscoveryResponder::handle(const char* data, size_t length, const Endpoin
     }
     ++m_probes;
     const bool multicast = destination == group_address();
+    if (multicast && !m_budget.take(from.address, Clock::now_ms())) {
+        ++m_unanswered;
+        return;
+    }
     const onvif::WsdEndpoint probe = message.endpoints.empty() ? onvif::WsdEndpoint{} : message.endpoints.front();
     for (size_t i = 0; i < m_cameras.size(); ++i) {
         SimCamera& camera = *m_cameras[i];

@@ -1,6 +1,7 @@
 #pragma once
 #include "sim/CameraConfig.h"
 #include "sim/Ipv4.h"
+#include "sim/RequestGate.h"
 #include "sim/SimCamera.h"
 #include "sim/SimService.h"
 
@@ -20,8 +21,11 @@
 // answers a probe whose types it has (none listed matches) with a ProbeMatches from its own
 // address to the prober's address and port, after a random delay below kMaxDelayMs. It says
 // Hello when the service starts and when it is back from a reboot, Bye when it goes down,
-// both to the multicast group. Only probes are answered, and never with more than
-// kMaxPending matches waiting, so the fleet cannot be turned into an amplifier beyond that.
+// both to the multicast group. Only probes are answered, never with more than kMaxPending
+// matches waiting, and a multicast probe, which the whole fleet answers, only within its
+// sender's RequestBudget (a prober sends four at a time): a forged source address cannot turn
+// the fleet into an amplifier aimed at it. A probe to one camera's address is answered by that
+// camera alone, so a unicast sweep over many addresses is never held back.
 class WsDiscoveryResponder : public SimService {
 public:
     static constexpr uint16_t kPort = 3702;
@@ -31,6 +35,7 @@ public:
 
     struct Stats {
         uint64_t probes = 0;
+        uint64_t probes_unanswered = 0;  // multicast, over their sender's budget
         uint64_t ignored = 0;       // not discovery, not a probe, or unreadable
         uint64_t matches_sent = 0;
         uint64_t hellos_sent = 0;
@@ -82,6 +87,7 @@ private:
     std::atomic<bool> m_stopping{false};
     std::shared_ptr<Events> m_events;
     std::multimap<int64_t, Pending> m_pending;  // by system ms
+    RequestBudget m_budget;
 
-    std::atomic<uint64_t> m_probes{0}, m_ignored{0}, m_matches{0}, m_hellos{0}, m_byes{0}, m_failures{0};
+    std::atomic<uint64_t> m_probes{0}, m_unanswered{0}, m_ignored{0}, m_matches{0}, m_hellos{0}, m_byes{0}, m_failures{0};
 };

@@ -34,7 +34,13 @@ TEST_F(OnvifDiscoveryTest, EachCameraAnswersAProbeForItsTypesFromItsOwnAddress) 
     }
     EXPECT_EQ(answered, (std::set<std::string>{"10.77.1.1", "10.77.1.2"}));
 
-    // The camera deaf to multicast answers a probe sent to its own address.
+    // A flood of multicast probes from one address is answered only within its budget; the
+    // camera deaf to multicast still answers a probe sent to its own address.
+    for (int i = 0; i < 3 * RequestBudget::kBurst; ++i) prober.send(onvif::build_probe(onvif::new_message_id(), {}), "239.255.255.250");
+    ASSERT_TRUE(support::eventually([&] { return fleet->ws_discovery()->stats().probes == 1 + 3 * RequestBudget::kBurst; }));
+    EXPECT_GE(fleet->ws_discovery()->stats().probes_unanswered, static_cast<uint64_t>(RequestBudget::kBurst));
+    while (prober.receive(1000)) {
+    }
     prober.send(onvif::build_probe(onvif::new_message_id(), {}), "10.77.1.3");
     auto got = prober.receive();
     ASSERT_TRUE(got);
