@@ -1,6 +1,7 @@
 #include "sim/DeviceRecordJson.h"
 
 #include "devsdk/protocol/FirmwareHeader.h"
+#include "sim/onvif/OnvifConfigJson.h"
 
 #include <cstdio>
 #include <fstream>
@@ -91,6 +92,8 @@ json camera_record_json(const SimCamera& camera) {
     return json{{"mac_address", current.mac_address},
                 {"ip_address", current.ip_address},
                 {"cmd_port", current.cmd_port},
+                {"http_port", current.http_port},
+                {"protocols", protocols_name(current.device.onvif.protocols)},
                 {"software_ver", current.software_ver},
                 {"online", state.online},
                 {"active_logins", state.active_logins},
