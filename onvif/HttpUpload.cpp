@@ -160,7 +160,7 @@ UploadResult CurlTransport::upload(const HttpUpload& request) {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
     curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connect_us);
-    result.http_status = static_cast<int>(status);
+    result.http_status = status >= 200 ? static_cast<int>(status) : 0;  // "100 Continue" is no answer
     result.sent = static_cast<uint64_t>(sent < 0 ? 0 : sent);
     result.status = classify(code, result.http_status, sending, result.sent, connect_us);
     result.www_authenticate = std::move(response.www_authenticate);

@@ -1,0 +1,133 @@
+// The calls a batch job makes, through DeviceClient's own methods, on a simulated camera in
+// the lab: each change read back from the camera's answers, and the upload's outcomes typed.
+#include "onvif/DeviceClient.h"
+#include "onvif/UsernameToken.h"
+#include "support/OnvifFleet.h"
+#include "support/TempFile.h"
+
+#include <ctime>
+
+namespace {
+
+using namespace onvif;
+using support::eventually;
+
+class JobCallsTest : public support::OnvifFleetTest {
+protected:
+    std::unique_ptr<DeviceClient> client_at(const std::string& address, const std::string& password) {
+        return std::make_unique<DeviceClient>("http://" + address + "/onvif/device_service", "Admin", password);
+    }
+    bool answers(const std::string& address, const std::string& password, DeviceInformation& info) {
+        return eventually([&] { return client_at(address, password)->get_device_information(info).ok(); });
+    }
+};
+
+TEST_F(JobCallsTest, ClockGatewayPasswordAndAddressTakeEffectForTokenAndDigestLogins) {
+    start(2, [](CameraConfig& c) { c.device.onvif.auth = c.mac_address.back() == '1' ? OnvifAuth::Token : OnvifAuth::Digest; });
+    const int64_t wanted = days_from_civil(2030, 1, 2) * 86400 + 3 * 3600 + 4 * 60 + 5;
+    for (size_t n = 1; n <= 2; ++n) {
+        SCOPED_TRACE(n);
+        auto c = client(n);
+        ASSERT_TRUE(c->set_system_date_and_time({wanted, "CST-8", false}).ok());
+        EXPECT_NEAR(static_cast<double>(c->clock_offset()), static_cast<double>(wanted - std::time(nullptr)), 2.0);
+        SystemDateAndTime clock;
+        ASSERT_TRUE(c->read_clock(&clock).ok());
+        EXPECT_GE(clock.utc_seconds, wanted);
+        EXPECT_LE(clock.utc_seconds, wanted + 2);
+        EXPECT_EQ(camera(n).current().device.settings.time_zone, 8 * 3600);
+
+        std::vector<std::string> gateways;
+        ASSERT_TRUE(c->set_network_default_gateway("10.77.0.1").ok());
+        ASSERT_TRUE(c->get_network_default_gateway(gateways).ok());
+        EXPECT_EQ(gateways, std::vector<std::string>{"10.77.0.1"});
+
+        DeviceInformation info;
+        EXPECT_EQ(c->set_user_password("nobody", "x").status, Status::bad_argument);
+        ASSERT_TRUE(c->set_user_password("Admin", "n3w pass").ok());
+        EXPECT_TRUE(c->get_device_information(info).ok()) << "this client goes on with the new password";
+        EXPECT_EQ(client(n, "")->get_device_information(info).status, Status::not_authorized);
+
+        bool reboot_needed = true;
+        EXPECT_EQ(c->set_network_interfaces({"eth0", true, false, Ipv4Address{"10.77.5.300", 24}}, reboot_needed).status, Status::bad_argument);
+        const std::string moved = "10.77.5." + std::to_string(n);
+        ASSERT_TRUE(c->set_network_interfaces({"eth0", true, false, Ipv4Address{moved, 24}}, reboot_needed).ok());
+        EXPECT_FALSE(reboot_needed);
+        EXPECT_TRUE(answers(moved, "n3w pass", info));
+        EXPECT_EQ(c->get_device_information(info).status, Status::unreachable) << "nothing is left at the old address";
+    }
+}
+
+TEST_F(JobCallsTest, FirmwareUploadRebootsIntoTheNewVersionADamagedImageIs415AndFactoryResetRestores) {
+    Clock::set_speed(20);
+    start(1);
+    const support::Firmware firmware({2, 5, 0}, 300 * 1024);
+    std::string bytes = support::file_text(firmware.path());
+    bytes[bytes.size() / 2] ^= 0x40;
+    const support::TempFile damaged(bytes);
+    ASSERT_TRUE(firmware.ok && damaged.ok);
+
+    auto c = client();
+    DeviceServiceCapabilities caps;
+    ASSERT_TRUE(c->get_service_capabilities(caps).ok());
+    EXPECT_TRUE(caps.http_firmware_upgrade);
+    FirmwareUpgradeStart upgrade;
+    ASSERT_TRUE(c->start_firmware_upgrade(upgrade).ok());
+    EXPECT_EQ(c->upload_firmware(upgrade.upload_uri, damaged.path()).http_status, 415);
+
+    uint64_t last = 0;
+    bool ordered = true;
+    const UploadWatch watch{[&](uint64_t sent, uint64_t total) {
+        ordered = ordered && sent > last && sent <= total;
+        last = sent;
+    }, {}};
+    ASSERT_TRUE(c->start_firmware_upgrade(upgrade).ok());
+    Clock::sleep_ms(upgrade.upload_delay_ms);
+    const UploadResult result = c->upload_firmware(upgrade.upload_uri, firmware.path(), watch);
+    ASSERT_TRUE(result.ok()) << describe(result);
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(last, bytes.size());
+    Clock::sleep_ms(upgrade.expected_down_time_ms);
+    DeviceInformation info;
+    const std::string home = camera().current().ip_address;
+    EXPECT_TRUE(eventually([&] { return client()->get_device_information(info).ok() && info.firmware_version == "2.5.0"; }));
+
+    bool reboot_needed = true;
+    ASSERT_TRUE(c->set_user_password("Admin", "changed").ok());
+    ASSERT_TRUE(c->set_network_interfaces({"eth0", true, false, Ipv4Address{"10.77.5.9", 16}}, reboot_needed).ok());
+    ASSERT_TRUE(answers("10.77.5.9", "changed", info));
+    ASSERT_TRUE(client_at("10.77.5.9", "changed")->set_system_factory_default(FactoryDefault::hard).ok());
+    ASSERT_TRUE(back_online(1, 2));
+    ASSERT_TRUE(answers(home, "", info)) << "the listed address and password are back";
+    EXPECT_EQ(info.firmware_version, "2.5.0") << "the installed firmware stays";
+    std::string message;
+    EXPECT_TRUE(client()->system_reboot(message).ok());
+    EXPECT_FALSE(message.empty());
+    EXPECT_TRUE(back_online(1, 3));
+}
+
+TEST_F(JobCallsTest, AnUploadThatCannotFinishSaysWhy) {
+    start(3, [](CameraConfig& c) {
+        c.device.onvif.faults.upload_refuse_percent = c.mac_address.back() == '1' ? 40 : -1;
+        c.device.onvif.faults.upload_abandon_percent = c.mac_address.back() == '2' ? 40 : -1;
+    });
+    const support::Firmware firmware({2, 5, 0}, 2 * 1024 * 1024);
+    const struct { size_t camera; bool stop; const char* uri; const char* file; UploadStatus status; int http; } rows[] = {
+        {1, false, nullptr, nullptr, UploadStatus::refused, 503},
+        {2, false, nullptr, nullptr, UploadStatus::dropped, 0},
+        {3, true, nullptr, nullptr, UploadStatus::stopped, 0},
+        {3, false, "http://10.77.250.1/onvif/firmware/x", nullptr, UploadStatus::unreachable, 0},
+        {3, false, nullptr, "/nonexistent/fw.update", UploadStatus::unreadable, 0},
+    };
+    for (const auto& row : rows) {
+        auto c = client(row.camera);
+        FirmwareUpgradeStart upgrade;
+        ASSERT_TRUE(c->start_firmware_upgrade(upgrade).ok());
+        const UploadWatch watch{{}, [&, calls = 0]() mutable { return row.stop && ++calls > 3; }};
+        const UploadResult result = c->upload_firmware(row.uri ? row.uri : upgrade.upload_uri, row.file ? row.file : firmware.path(), watch);
+        EXPECT_EQ(result.status, row.status) << describe(result);
+        EXPECT_EQ(result.http_status, row.http);
+    }
+    EXPECT_EQ(camera(3).current().software_ver, "2.4.1");
+}
+
+} // namespace
