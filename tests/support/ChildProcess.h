@@ -3,6 +3,7 @@
 // with standard output and error in files there, and extra environment variables. A child
 // still running when the object goes is killed and reaped, so a failing test leaves none.
 #include "foundation/Clock.h"
+#include "support/TempFile.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -42,7 +42,7 @@ public:
         for (auto& e : env_text) envp.push_back(e.data());
         argv.push_back(nullptr);
         envp.push_back(nullptr);
-        const std::string out = output_path(), err = errors_path();
+        const std::string out = m_directory + "/" + m_output, err = m_directory + "/" + m_errors;
 
         m_pid = fork();
         if (m_pid < 0) throw std::runtime_error("fork failed");
@@ -65,10 +65,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    std::string output_path() const { return m_directory + "/" + m_output; }
-    std::string errors_path() const { return m_directory + "/" + m_errors; }
-    std::string output() const { return read(output_path()); }
-    std::string errors() const { return read(errors_path()); }
+    std::string output() const { return file_text(m_directory + "/" + m_output); }
+    std::string errors() const { return file_text(m_directory + "/" + m_errors); }
 
     bool running() { return !m_status && !reap(WNOHANG); }
     void signal(int number) const {
@@ -94,11 +92,6 @@ public:
     }
 
 private:
-    static std::string read(const std::string& path) {
-        std::stringstream text;
-        text << std::ifstream(path, std::ios::binary).rdbuf();
-        return text.str();
-    }
     bool reap(int flags) {
         int status = 0;
         rusage usage{};

@@ -58,13 +58,7 @@ struct CountingNeighbours : NeighbourCache {
 // A camera's answer `result` to `request` (and `command`, -1: any) from its nth time on, `count` times.
 inline SdkFaultRule answer(const char* request, int32_t result, uint32_t nth = 1, uint32_t count = 1000,
                            int32_t command = -1) {
-    SdkFaultRule rule;
-    rule.request = request;
-    rule.command = command;
-    rule.result = result;
-    rule.nth = nth;
-    rule.count = count;
-    return rule;
+    return SdkFaultRule{request, command, result, nth, count, 0};
 }
 
 inline bool has(const std::vector<uint32_t>& codes, uint32_t code) {

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -47,14 +48,9 @@ public:
                 codes.push_back(report_low(r.payload));
         return codes;
     }
-    size_t count(ReportKind kind, uint32_t payload) const {
+    size_t count(ReportKind kind, std::optional<uint32_t> payload = {}) const {
         size_t n = 0;
-        for (const Report& r : reports()) n += r.kind == kind && r.payload == payload;
-        return n;
-    }
-    size_t count(ReportKind kind) const {
-        size_t n = 0;
-        for (const Report& r : reports()) n += r.kind == kind;
+        for (const Report& r : reports()) n += r.kind == kind && (!payload || r.payload == *payload);
         return n;
     }
     size_t end_reports(int row) const { return count(REPORT_DEVICE_DONE, static_cast<uint32_t>(row)); }
