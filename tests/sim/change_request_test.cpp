@@ -15,11 +15,8 @@ TEST_F(FleetTest, ChangedCameraAnswersFromItsNewAddressWithItsNewSettings) {
     const auto reply = tool.receive();
     ASSERT_TRUE(reply);
     CameraConfig expected = numbered_camera(2);
-    expected.ip_address = "10.77.9.9";
-    expected.subnet_mask = "255.255.255.0";
-    expected.gateway = "10.77.9.254";
-    expected.cmd_port = 7100;
-    expected.phone_port = 7300;
+    expected.ip_address = "10.77.9.9", expected.subnet_mask = "255.255.255.0", expected.gateway = "10.77.9.254";
+    expected.cmd_port = 7100, expected.phone_port = 7300;
     expect_reply_of(*reply, expected);
     wait_handled(1);
     EXPECT_TRUE(tool.drain().empty()) << "only the named camera answers";

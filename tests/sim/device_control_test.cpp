@@ -37,21 +37,13 @@ TEST_F(DeviceTest, LampsSettingsAndMotionTakeEffectAndAreRecorded) {
 }
 
 TEST_F(DeviceTest, CapabilityRecordDescribesTheCameraAndMissingPartsAnswer4) {
-    start(1, [](CameraConfig& c) {
-        c.device.capability.ptz = 0;
-        c.device.capability.speaker = 0;
-        c.device.capability.lamp_type = 3;
-        c.device.capability.lamp_board = 2;
-    });
+    start(1, [](CameraConfig& c) { c.device.capability = {.speaker = 0, .ptz = 0, .lamp_type = 3, .lamp_board = 2}; });
     const int32_t handle = login();
     ovix_capability capability;
     std::memset(&capability, 0xEE, sizeof capability);
     ASSERT_EQ(Network_ClientGetCameraAdvanceConfig(handle, 0, &capability, sizeof capability), OVIX_OK);
-    EXPECT_EQ(capability.microphone, 1);
-    EXPECT_EQ(capability.speaker, 0);
-    EXPECT_EQ(capability.ptz, 0);
-    EXPECT_EQ(capability.lamp_type, 3);
-    EXPECT_EQ(capability.lamp_board, 2);
+    // Microphone, speaker, IR-cut, card slot, PTZ, lamp type, digital zoom, lamp board, then zeros.
+    EXPECT_EQ(bytes_of(&capability.microphone, 8), (std::vector<uint8_t>{1, 0, 1, 1, 0, 3, 1, 2}));
     EXPECT_EQ(capability.reserved2[51], 0);
     const ovix_ptz left{OVIX_PTZ_MOVE, OVIX_PTZ_LEFT, 0};
     EXPECT_EQ(Network_ClientPTZControl(handle, 0, &left), OVIX_ERR_UNSUPPORTED);

@@ -16,12 +16,8 @@ namespace {
 
 // The picture the camera meant: drawn again from the frame's own time stamp.
 bool shows(const Screen::Picture& picture, const std::string& mac, int32_t zoom) {
-    PictureShape shape;
-    shape.width = static_cast<uint16_t>(picture.width);
-    shape.height = static_cast<uint16_t>(picture.height);
-    shape.device_time_ms = picture.timestamp_ms;
-    shape.mac = mac;
-    shape.zoom = zoom;
+    const PictureShape shape{static_cast<uint16_t>(picture.width), static_cast<uint16_t>(picture.height),
+                             picture.timestamp_ms, mac, zoom};
     std::vector<uint32_t> expected;
     render_picture(shape, expected);
     for (uint32_t& pixel : expected) pixel |= 0xFF000000u;

@@ -1,12 +1,10 @@
 // Reading a fleet from its JSON description.
 #include "sim/FleetConfigFile.h"
 #include "sim/FleetGenerator.h"
+#include "support/TempFile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
 
 using ::testing::HasSubstr;
 
@@ -45,9 +43,7 @@ TEST(FleetConfigFile, ReadsFleetSettingsCamerasAndFaults) {
 }
 
 TEST(FleetConfigFile, DocumentedExampleIsValid) {
-    std::stringstream doc;
-    doc << std::ifstream(FLEETSET_SOURCE_DIR "/docs/simulator.md").rdbuf();
-    const std::string text = doc.str();
+    const std::string text = support::file_text(FLEETSET_SOURCE_DIR "/docs/simulator.md");
     const size_t begin = text.find("```json\n") + 8;
     const FleetConfig fleet = build_fleet(parse_fleet_plan(text.substr(begin, text.find("```", begin) - begin), "simulator.md"));
     ASSERT_EQ(fleet.cameras.size(), 5u);

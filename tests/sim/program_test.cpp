@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 using support::eventually;
 
@@ -91,11 +90,7 @@ TEST(Program, RecordFileIsWrittenOnRequestAndAtExit) {
     ASSERT_EQ(Network_ClientLogin(&handle, "10.77.1.1", 6001, "Admin", "tevoq"), OVIX_OK);
     char command[OVIX_SHELL_COMMAND_SIZE] = "echo UID-7 >/config/tuya.cfg";
     ASSERT_EQ(Network_ClientSetDeviceConfig(handle, OVIX_CMD_SHELL, 0, command, sizeof command), OVIX_OK);
-    const auto read_record = [&] {
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
-    };
+    const auto read_record = [&] { return support::file_text(path); };
     sim.process.signal(SIGUSR1);
     ASSERT_TRUE(support::eventually([&] { return read_record().find("UID-7") != std::string::npos; }));
     Network_ClientLogout(handle);
