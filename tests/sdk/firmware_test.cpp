@@ -14,13 +14,7 @@ using namespace ovix;
 namespace {
 
 FirmwareInfo sample_info() {
-    FirmwareInfo info;
-    info.board_type = "IPC-S100";
-    info.version = {1, 2, 3};
-    info.image_length = 1000;
-    info.image_digest[0] = 7;
-    info.description = "test image";
-    return info;
+    return FirmwareInfo{"IPC-S100", {1, 2, 3}, 1000, {7}, "test image"};
 }
 
 Bytes read_all(const std::string& path) {
