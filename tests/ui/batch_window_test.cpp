@@ -123,30 +123,23 @@ TEST_F(BatchWindow, SetNetworkAndDhcpBoxesEnableEachOther) {
     open();
     auto* set_network = ctl<QCheckBox>(SetNetworkCheck);
     auto* dhcp = ctl<QCheckBox>(DhcpCheck);
-    auto* set = ctl(NetworkSetButton);
-    const std::vector<int> fields = {IpAddressEdit, SubmaskEdit, GatewayEdit, Dns1Edit, Dns2Edit};
-    const auto fields_enabled = [&](bool enabled) {
-        for (int id : fields)
-            if (ctl(id)->isEnabled() != enabled) return false;
-        return true;
+    // Enabled or not: the set button, the five address fields, the DHCP box, the set-network box
+    // (-1 stands for the space between groups).
+    const int ids[] = {NetworkSetButton, -1, IpAddressEdit, SubmaskEdit, GatewayEdit, Dns1Edit, Dns2Edit, -1, DhcpCheck,
+                       -1, SetNetworkCheck};
+    const auto enabled = [&] {
+        std::string out;
+        for (int id : ids) out += id < 0 ? ' ' : ctl(id)->isEnabled() ? '1' : '0';
+        return out;
     };
-
     set_network->click();
-    EXPECT_TRUE(set->isEnabled());
-    EXPECT_TRUE(fields_enabled(true));
-    EXPECT_FALSE(dhcp->isEnabled());
+    EXPECT_EQ(enabled(), "1 11111 0 1");
     set_network->click();
-    EXPECT_FALSE(set->isEnabled());
-    EXPECT_TRUE(fields_enabled(false));
-    EXPECT_TRUE(dhcp->isEnabled());
-
+    EXPECT_EQ(enabled(), "0 00000 1 1");
     dhcp->click();
-    EXPECT_TRUE(set->isEnabled());
-    EXPECT_FALSE(set_network->isEnabled());
-    EXPECT_TRUE(fields_enabled(false)) << "DHCP leaves the address fields alone";
+    EXPECT_EQ(enabled(), "1 00000 1 0") << "DHCP leaves the address fields alone";
     dhcp->click();
-    EXPECT_FALSE(set->isEnabled());
-    EXPECT_TRUE(set_network->isEnabled());
+    EXPECT_EQ(enabled(), "0 00000 1 1");
 }
 
 TEST_F(BatchWindow, BrowseFillsThePathOnlyWhenAFileWasChosen) {
@@ -159,20 +152,16 @@ TEST_F(BatchWindow, BrowseFillsThePathOnlyWhenAFileWasChosen) {
         suffix = s;
         return answer;
     });
-    ctl<QPushButton>(FirmwareBrowseButton)->click();
-    EXPECT_EQ(filter, "update files(*.update)");
-    EXPECT_EQ(suffix, "update");
-    EXPECT_EQ(ctl<QLineEdit>(FirmwarePathEdit)->text(), "/data/fw/v3.update");
-
+    const auto browse = [&](int button, int edit) {
+        ctl<QPushButton>(button)->click();
+        return (std::vector<QString>{filter, suffix, ctl<QLineEdit>(edit)->text()});
+    };
+    EXPECT_EQ(browse(FirmwareBrowseButton, FirmwarePathEdit),
+              (std::vector<QString>{"update files(*.update)", "update", "/data/fw/v3.update"}));
     answer.clear();
-    ctl<QPushButton>(FirmwareBrowseButton)->click();
-    EXPECT_EQ(ctl<QLineEdit>(FirmwarePathEdit)->text(), "/data/fw/v3.update") << "cancel keeps the path";
-
+    EXPECT_EQ(browse(FirmwareBrowseButton, FirmwarePathEdit)[2], "/data/fw/v3.update") << "cancel keeps the path";
     answer = "/data/logo/a.jpg";
-    ctl<QPushButton>(LogoBrowseButton)->click();
-    EXPECT_EQ(filter, "update files(*.jpg)");
-    EXPECT_EQ(suffix, "logo");
-    EXPECT_EQ(ctl<QLineEdit>(LogoPathEdit)->text(), "/data/logo/a.jpg");
+    EXPECT_EQ(browse(LogoBrowseButton, LogoPathEdit), (std::vector<QString>{"update files(*.jpg)", "logo", "/data/logo/a.jpg"}));
 }
 
 TEST_F(BatchWindow, EscapeLeavesTheSearchRunningAndCloseStopsItAskingNothing) {

@@ -18,11 +18,8 @@ namespace {
 
 CameraConfig camera(int n, int32_t device_type) {
     CameraConfig c;
-    c.mac_address = "00:1A:2B:00:00:0" + std::to_string(n);
-    c.ip_address = "10.77.1." + std::to_string(n);
-    c.cmd_port = static_cast<uint16_t>(5000 + n);
-    c.board_type = 0x3510 + n;
-    c.device_type = device_type;
+    c.mac_address = "00:1A:2B:00:00:0" + std::to_string(n), c.ip_address = "10.77.1." + std::to_string(n);
+    c.cmd_port = static_cast<uint16_t>(5000 + n), c.board_type = 0x3510 + n, c.device_type = device_type;
     c.software_ver = "2.4." + std::to_string(n);
     return c;
 }
