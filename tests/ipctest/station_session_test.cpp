@@ -21,9 +21,7 @@ struct Station : ::testing::Test {
     SessionInputs in;
 
     void SetUp() override {
-        in.ip = "10.0.0.5";
-        in.device_version = "1.2.3";
-        in.expected_version = "1.2.3";
+        in.ip = "10.0.0.5", in.device_version = "1.2.3", in.expected_version = "1.2.3";
         std::strcpy(sdk.camera.info.qr_text, "something else");
     }
     SessionOutcome open(int32_t old_login = -1, int32_t old_live = -1) {
@@ -59,9 +57,7 @@ TEST_F(Station, LinesCountFromTheVersionLineAndTheHardLightLineSortsByText) {
                                      "IDS_LIVE_NORMAL", "IDS_MANUAL_OPERATION"}},
     };
     for (const auto& r : rows) {
-        in.version_check = r.check;
-        in.expected_version = r.expected;
-        in.device_version = r.device;
+        in.version_check = r.check, in.expected_version = r.expected, in.device_version = r.device;
         in.auto_config = r.config;
         sdk.camera.cap.lamp_board = r.board;
         const SessionOutcome out = open();
@@ -87,8 +83,7 @@ TEST_F(Station, FailedVersionEndsLoggedInWithOneLine) {
         const SessionOutcome out = open();
         EXPECT_EQ(out.lines.lines(), Lines{line});
         EXPECT_EQ(sdk.calls(), Lines{"login 10.0.0.5:6001 Admin tevoq"});
-        EXPECT_EQ(out.result, -1);
-        EXPECT_EQ(out.login_handle, 7);
+        EXPECT_EQ(std::pair(out.result, out.login_handle), std::pair(-1, 7));
         EXPECT_FALSE(out.show_video);
     }
 }
@@ -99,10 +94,8 @@ TEST_F(Station, LiveFailureKeepsCapabilitiesButNotLiveButtons) {
     const SessionOutcome out = open();
     EXPECT_EQ(out.lines.lines(), (Lines{"IDS_VERSION_NORMAL", "IDS_SUPPORT_WHITE_LIGHT", "IDS_SUPPORT_MIC",
                                         "IDS_UNSUPPORT_SPEAKER", "IDS_LIVE_EROOR"}));
-    EXPECT_EQ(out.result, -1);
-    EXPECT_FALSE(out.live);
-    EXPECT_EQ(out.live_handle, -1);
-    EXPECT_TRUE(out.show_video && out.mic && out.lamps);
+    EXPECT_EQ(std::pair(out.result, out.live_handle), std::pair(-1, -1));
+    EXPECT_TRUE(!out.live && out.show_video && out.mic && out.lamps);
     EXPECT_TRUE(sdk.calls("live ").empty());
 }
 
