@@ -44,9 +44,7 @@ TEST(JobAddresses, ARangeMovesEveryCameraBeforeAnyLoginAndFlushesTheCacheOnce) {
 TEST(JobAddresses, AFixedAddressAloneNeverLogsIn) {
     JobLab lab(job_fleet(2));
     ASSERT_TRUE(lab.start());
-    lab.inputs.ip = "10.77.60.1";
-    lab.inputs.mask = "255.255.0.0";
-    lab.inputs.gateway_ip = "10.77.0.9";
+    lab.inputs.ip = "10.77.60.1", lab.inputs.mask = "255.255.0.0", lab.inputs.gateway_ip = "10.77.0.9";
     JobSteps steps;
     steps.change_ip = 1;
     ASSERT_TRUE(lab.run(lab.launch(steps, [](int) { return "10.77.60.1"; })));

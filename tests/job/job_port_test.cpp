@@ -89,8 +89,7 @@ TEST(JobOnAPort, ABusyStepRepeatsThePassAndResendsTheSameSettings) {
 TEST(JobOnAPort, BusyOrUnreachableToTheLastPassAndRefusedLogins) {
     PortScript unreachable, wrong_user, limit, later;
     unreachable.reachable = false;
-    wrong_user.refusal = LoginRefusal::WrongUser;
-    limit.refusal = LoginRefusal::UserLimit;
+    wrong_user.refusal = LoginRefusal::WrongUser, limit.refusal = LoginRefusal::UserLimit;
     later.refusal = LoginRefusal::RefusedNow;
     PortJob lab({busy("command", 100), unreachable, wrong_user, limit, later});
     JobSteps steps;
@@ -166,22 +165,15 @@ TEST(SettingsRecord, EachStepSetsItsFieldAndApplyWord) {
         {&JobSteps::change_dhcp, 108, 112, 1}, {&JobSteps::change_password, 32, 36, 0x70707070},
     };
     PlainInputs inputs;
-    inputs.time_zone = 24;
-    inputs.time_format = 3;
-    inputs.language = 20;
-    inputs.video_standard = 1;
-    inputs.max_channel = "13";
-    inputs.default_channel = "Auto";
-    inputs.dhcp = true;
-    inputs.password = std::string(40, 'p');
+    inputs.time_zone = 24, inputs.time_format = 3, inputs.language = 20, inputs.video_standard = 1;
+    inputs.max_channel = "13", inputs.default_channel = "Auto", inputs.dhcp = true, inputs.password = std::string(40, 'p');
     for (const Row& row : rows) {
         JobSteps steps;
         steps.*row.flag = 1;
         DeviceSettings settings;
         fill_settings(settings, steps, inputs, false);
-            const ::customer_cfg cfg = settings_record(settings);
-        uint8_t bytes[sizeof cfg];
-        std::memcpy(bytes, &cfg, sizeof cfg);
+        const ::customer_cfg cfg = settings_record(settings);
+        const auto* bytes = reinterpret_cast<const uint8_t*>(&cfg);
         int32_t apply = 0, value = 0;
         std::memcpy(&apply, bytes + row.apply, 4);
         std::memcpy(&value, bytes + row.value, 4);

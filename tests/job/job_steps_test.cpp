@@ -25,12 +25,8 @@ TEST(JobSteps, SettingsRecordClockCommandAndUidForBothFamilies) {
         if (c.mac_address.back() == '2') c.device_type = 200;
     }));
     ASSERT_TRUE(lab.start());
-    lab.inputs.time_zone = 24;
-    lab.inputs.video_standard = 1;
-    lab.inputs.password = "s3cret";
-    lab.inputs.default_channel = "Auto";
-    lab.inputs.command = "echo hello";
-    lab.inputs.uid = std::string(110, 'u');
+    lab.inputs.time_zone = 24, lab.inputs.video_standard = 1, lab.inputs.password = "s3cret";
+    lab.inputs.default_channel = "Auto", lab.inputs.command = "echo hello", lab.inputs.uid = std::string(110, 'u');
     JobSteps steps;
     steps.change_time_zone = steps.change_video_standard = steps.change_password = 1;
     steps.change_deafult_ch = steps.change_time_sync = steps.send_command = steps.change_UID = 1;
@@ -48,12 +44,11 @@ TEST(JobSteps, SettingsRecordClockCommandAndUidForBothFamilies) {
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(cfg.data() + 36)), family1 ? "" : "s3cret");
 
         ASSERT_EQ(record.clock_writes.size(), 1u);
-        const auto& clock = record.clock_writes.front();
-        EXPECT_EQ(word_at({clock.begin(), clock.end()}, 36), family1 ? 5 : 1) << "the device's own word otherwise";
+        const std::vector<uint8_t> clock(record.clock_writes.front().begin(), record.clock_writes.front().end());
+        EXPECT_EQ(word_at(clock, 36), family1 ? 5 : 1) << "the device's own word otherwise";
         std::tm local{};
         localtime_r(&before, &local);
-        EXPECT_EQ(word_at({clock.begin(), clock.end()}, 48), local.tm_year + 1900);
-        EXPECT_EQ(word_at({clock.begin(), clock.end()}, 52), local.tm_mon + 1);
+        EXPECT_EQ((std::pair{word_at(clock, 48), word_at(clock, 52)}), (std::pair{local.tm_year + 1900, local.tm_mon + 1}));
 
         ASSERT_EQ(record.shell_commands.size(), 2u);
         EXPECT_EQ(record.shell_commands[0], "echo hello");
