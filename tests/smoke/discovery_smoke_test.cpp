@@ -120,11 +120,6 @@ size_t traced_entries(const std::string& directory) {
     return lines;
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 // Nothing a terminal could act on, nor a line break of a device's: the texts sent here are
 // ASCII or not text at all, so everything shown must be printable ASCII in lines.
 bool printable_lines(const std::string& text) {
@@ -167,7 +162,7 @@ public:
         return m_cli->wait();
     }
     std::string output() const { return m_cli->output(); }
-    std::string trace(const char* name) const { return read_file(m_directory + "/" + name); }
+    std::string trace(const char* name) const { return support::file_text(m_directory + "/" + name); }
     std::string path(const char* name) const { return m_directory + "/" + name; }
     long peak_memory_kb() const { return m_cli->peak_memory_kb(); }
 
