@@ -162,3 +162,15 @@ bool write_http_response(int fd, int status, std::string_view content_type, std:
     }
     return true;
 }
+
+void linger_before_close(int fd) {
+    ::shutdown(fd, SHUT_WR);
+    const int64_t deadline = Clock::now_ms() + kLingerMs;
+    char discard[16384];
+    for (int64_t left = kLingerMs; left > 0; left = deadline - Clock::now_ms()) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(std::max<int64_t>(1, Clock::real_ms(left)))) <= 0) return;
+        const ssize_t got = ::recv(fd, discard, sizeof discard, 0);
+        if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) return;
+    }
+}

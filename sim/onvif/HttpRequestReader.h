@@ -52,3 +52,8 @@ private:
 bool write_http_response(int fd, int status, std::string_view content_type, std::string_view body, bool keep_alive,
                          std::string_view extra_headers = {});
 const char* http_reason(int status);
+// After an answer given before the request's body was all read (413, a refused upload): ends
+// our sending side and discards what the peer still sends, for at most kLingerMs system ms,
+// so that the answer reaches it instead of being lost to a reset.
+constexpr int64_t kLingerMs = 5000;
+void linger_before_close(int fd);

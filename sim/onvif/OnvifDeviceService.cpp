@@ -357,6 +357,7 @@ bool OnvifDeviceService::serve(Connection& connection) {
     }
     if (head.chunked) {
         write_http_response(connection.fd, 411, "text/plain", "a Content-Length is needed\n", false);
+        linger_before_close(connection.fd);
         return false;
     }
     if (head.method != "POST") {
@@ -380,7 +381,10 @@ bool OnvifDeviceService::serve(Connection& connection) {
         OnvifCallContext call{*m_cameras[connection.camera], connection.camera, *this};
         const UploadOutcome outcome = receive_firmware(call, reader, head);
         record(connection.camera, "FirmwareUpload", outcome.detail, outcome.status);
-        if (outcome.status != 0) write_http_response(connection.fd, outcome.status, "text/plain", std::string(http_reason(outcome.status)) + "\n", false);
+        if (outcome.status != 0) {
+            write_http_response(connection.fd, outcome.status, "text/plain", std::string(http_reason(outcome.status)) + "\n", false);
+            linger_before_close(connection.fd);
+        }
         return false;
     }
     if (head.target != kDeviceServicePath) {
@@ -393,6 +397,7 @@ bool OnvifDeviceService::serve(Connection& connection) {
     }
     if (head.content_length > onvif::kMaxSoapBytes) {
         write_http_response(connection.fd, 413, "text/plain", "at most 1 MiB\n", false);
+        linger_before_close(connection.fd);
         return false;
     }
     return serve_soap(connection, head);
