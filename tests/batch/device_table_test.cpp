@@ -96,10 +96,9 @@ TEST(DeviceTable, ListGrowsPastNinetyNineInDiscoveryOrder) {
     DeviceTable table;
     for (int n = 0; n < 150; ++n) table.update_dev_find_list(device(numbered_mac(n), "10.77.1.1"), true, kNeedUpdate);
     ASSERT_EQ(table.size(), 150u);
-    EXPECT_EQ(table.cell(8, COL_INDEX), "09");
-    EXPECT_EQ(table.cell(98, COL_INDEX), "99");
-    EXPECT_EQ(table.cell(99, COL_INDEX), "100");
-    EXPECT_EQ(table.cell(149, COL_INDEX), "150");
+    EXPECT_EQ((std::vector<std::string>{table.cell(8, COL_INDEX), table.cell(98, COL_INDEX), table.cell(99, COL_INDEX),
+                                        table.cell(149, COL_INDEX)}),
+              (std::vector<std::string>{"09", "99", "100", "150"}));
     EXPECT_EQ(table.cell(120, COL_MAC), numbered_mac(120));
     EXPECT_EQ(table.find_mac(numbered_mac(149)), 149);
     // Changes still find their row beyond the hundredth.
@@ -116,14 +115,9 @@ TEST(DeviceTable, AFullListGivesAForgottenUntickedRowToANewDeviceElseLeavesItOut
     const std::set<std::string> forgotten_macs{"A", "B"};  // A is ticked: its row stays
     const auto forgotten = [&](const std::string& mac) { return forgotten_macs.count(mac) > 0; };
     const auto update = table.update_dev_find_list(device("D", "10.77.1.4"), true, kNeedUpdate, forgotten);
-    EXPECT_EQ(update.row, 1);
-    EXPECT_FALSE(update.inserted);
-    EXPECT_EQ(table.cell(1, COL_INDEX), "02");
-    EXPECT_EQ(table.cell(1, COL_MAC), "D");
-    EXPECT_EQ(table.cell(1, COL_IP), "10.77.1.4");
-    EXPECT_EQ(table.cell(1, COL_MESSAGE), "");
-    EXPECT_EQ(table.find_mac("B"), -1);
-    EXPECT_EQ(table.find_mac("D"), 1);
+    EXPECT_TRUE(update.row == 1 && !update.inserted);
+    EXPECT_EQ(shown(table, 1) + " [" + table.cell(1, COL_MESSAGE) + "]", "02 D 10.77.1.4 6001 2.4.1 0x3516 []");
+    EXPECT_EQ(std::pair(table.find_mac("B"), table.find_mac("D")), std::pair(-1, 1));
     LogCapture log;
     EXPECT_EQ(table.update_dev_find_list(device("E", "10.77.1.5"), true, kNeedUpdate, forgotten).row, -1);
     EXPECT_EQ(table.update_dev_find_list(device("F", "10.77.1.6"), true, kNeedUpdate).row, -1);
@@ -134,8 +128,7 @@ TEST(DeviceTable, AFullListGivesAForgottenUntickedRowToANewDeviceElseLeavesItOut
 TEST(DeviceTable, SelectAllAndInvert) {
     DeviceTable table;
     for (int n = 0; n < 5; ++n) table.update_dev_find_list(device(numbered_mac(n), "10.77.1.1"), true, kNeedUpdate);
-    table.set_checked(1, true);
-    table.set_checked(3, true);
+    table.set_checked(1, true), table.set_checked(3, true);
     table.invert();
     EXPECT_EQ(ticked(table), (std::vector<size_t>{0, 2, 4}));
     EXPECT_EQ(table.count_checked(), 3u);

@@ -78,9 +78,7 @@ TEST(RunChecks, TheJobGetsTheResolvedOptionsAndSetsTheExitCode) {
               7);
     ASSERT_TRUE(run.job) << run.error;
     const RunOptions& o = *run.job;
-    EXPECT_EQ(o.range.prefix, "10.77.1");  // turned round
-    EXPECT_EQ(o.range.first, 10);
-    EXPECT_EQ(o.range.last, 20);
+    EXPECT_EQ(std::tuple(o.range.prefix, o.range.first, o.range.last), std::tuple("10.77.1", 10, 20));  // turned round
     EXPECT_EQ(o.language_index, 2);
     EXPECT_EQ(o.password, "s3cret");  // the file wins over the environment, without its line break
     EXPECT_EQ(o.macs.size(), 2u);
@@ -132,8 +130,6 @@ TEST(JobPlan, AnAddressChangeGoesInRoundsWithFreeAddressesInListOrder) {
     // The window's address rules (their table is the engine's): here with the command line's texts.
     options.fixed_ip = "10.77.5.2";
     EXPECT_THAT(plan_jobs(options, {0}, listed, texts).refusal, HasSubstr("Another camera in the list already has"));
-    options.fixed_ip = "10.77.5.9";
-    options.subnet_mask = "255.255.255.0";
-    options.gateway = "10.77.6.1";
+    options.fixed_ip = "10.77.5.9", options.subnet_mask = "255.255.255.0", options.gateway = "10.77.6.1";
     EXPECT_THAT(plan_jobs(options, {0}, listed, texts).refusal, HasSubstr("not in the subnet"));
 }

@@ -50,10 +50,9 @@ TEST(DiscoveryDatagram, RequestEncodesToSixLinesBehindABigEndianHeader) {
     ASSERT_EQ(size, 64 + expected.size());
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer) + 64, expected.size()), expected);
     EXPECT_EQ(buffer[0], 0xFF);
-    EXPECT_EQ(word_at(buffer, 0), 0xFFFE3412u);
-    EXPECT_EQ(word_at(buffer, 2), 4097u);
-    EXPECT_EQ(word_at(buffer, 7), expected.size());
-    for (size_t i : {1u, 3u, 4u, 5u, 6u}) EXPECT_EQ(word_at(buffer, i), 0u) << i;
+    std::vector<uint32_t> words;
+    for (size_t i = 0; i < 8; ++i) words.push_back(word_at(buffer, i));
+    EXPECT_EQ(words, (std::vector<uint32_t>{0xFFFE3412u, 0, 4097u, 0, 0, 0, 0, static_cast<uint32_t>(expected.size())}));
     for (size_t i = 32; i < 64; ++i) EXPECT_EQ(buffer[i], 0) << i;
     for (size_t i = size; i < kSendBufferSize; ++i) ASSERT_EQ(buffer[i], 0) << i;
 }
