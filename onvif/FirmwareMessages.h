@@ -22,6 +22,7 @@ struct FirmwareUpgradeStart {
     std::string upload_uri;         // absolute: a bare path is taken on the device service's host
     int64_t upload_delay_ms = 0;    // wait this long before the POST
     int64_t expected_down_time_ms = 0;  // the camera is gone this long after the upload
+    bool operator==(const FirmwareUpgradeStart&) const = default;
 };
 
 Request start_firmware_upgrade();
