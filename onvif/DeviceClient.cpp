@@ -168,6 +168,9 @@ Result DeviceClient::get_users(std::vector<UserAccount>& out) {
 }
 
 Result DeviceClient::set_system_date_and_time(const ClockSetting& setting) {
+    constexpr int64_t kLastSecondOf9999 = 253402300799;  // the request writes four-digit years
+    if (setting.utc_seconds < 0 || setting.utc_seconds > kLastSecondOf9999)
+        return make_result(Status::bad_argument, "a time from 1970 to 9999 is needed");
     SoapReply reply;
     const Result result = call(onvif::set_system_date_and_time(setting), reply);
     if (result.ok() && !read_clock().ok()) {

@@ -44,7 +44,8 @@ public:
     Result get_users(std::vector<UserAccount>& out);
 
     // The calls a job makes. A Manual clock moves the camera's clock, so the offset is read
-    // again after it (else taken from what was set).
+    // again after it (else taken from what was set); a time outside 1970 to 9999 is refused
+    // here (bad_argument, nothing sent).
     Result set_system_date_and_time(const ClockSetting& setting);
     // Refused here (bad_argument, nothing sent) when the manual address is no dotted quad or
     // its prefix is not 1 to 32. A new address takes effect at the camera once it has
