@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <initializer_list>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace ui_test {
@@ -45,6 +47,12 @@ protected:
     }
     template <class T = QWidget>
     T* ctl(int id) { return window->control_as<T>(id); }
+    // Whether each control is enabled, '1' or '0' in order.
+    std::string enabled(std::initializer_list<int> ids) {
+        std::string out;
+        for (int id : ids) out += ctl(id)->isEnabled() ? '1' : '0';
+        return out;
+    }
 
     QString settings_path() const { return QString::fromStdString(trace_dir.path()) + "/fleetsync.ini"; }
 

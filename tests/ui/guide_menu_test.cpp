@@ -47,11 +47,9 @@ TEST_F(GuideMenu, TextsButtonsAndNoLogoWithoutItsFile) {
     auto* test = qobject_cast<QPushButton*>(menu->control(CGuideMenu::TestButton));
     ASSERT_TRUE(batch && test);
     EXPECT_EQ(batch->text(), QString::fromUtf8("批量 t-fleetset"));
-    EXPECT_TRUE(batch->isDefault());
-    EXPECT_TRUE(batch->isVisible());
+    EXPECT_TRUE(batch->isDefault() && batch->isVisible());
     EXPECT_EQ(test->text(), t("IDS_IPC_TEST"));
-    EXPECT_TRUE(test->isHidden());
-    EXPECT_FALSE(test->isEnabled());
+    EXPECT_TRUE(test->isHidden() && !test->isEnabled());
     auto* frame = qobject_cast<QLabel*>(menu->control(CGuideMenu::LogoFrame));
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(frame->pixmap().isNull()) << "no logo.bmp in the working directory";
@@ -67,29 +65,24 @@ TEST_F(GuideMenu, LogoFromTheWorkingDirectoryScaledAndPlaced) {
     const QPixmap shown = frame->pixmap();
     ASSERT_FALSE(shown.isNull());
     EXPECT_EQ(shown.size(), QSize(kLogoWidth, kLogoHeight));
-    EXPECT_EQ(frame->x(), (menu->width() - kLogoWidth) / 2);
-    EXPECT_EQ(frame->y(), (menu->height() - kLogoHeight) / 4);
+    EXPECT_EQ(frame->pos(), QPoint((menu->width() - kLogoWidth) / 2, (menu->height() - kLogoHeight) / 4));
     auto* batch = menu->control(CGuideMenu::BatchButton);
     EXPECT_GE(batch->y(), frame->y() + frame->height()) << "the buttons sit below the logo";
 
     menu->resize(menu->width() + 200, menu->height() + 100);
     settle();
-    EXPECT_EQ(frame->x(), (menu->width() - kLogoWidth) / 2);
-    EXPECT_EQ(frame->y(), (menu->height() - kLogoHeight) / 4);
+    EXPECT_EQ(frame->pos(), QPoint((menu->width() - kLogoWidth) / 2, (menu->height() - kLogoHeight) / 4));
 }
 
 TEST_F(GuideMenu, FirstButtonOpensTheBatchWindowModallyAndReturns) {
     make_menu();
-    bool opened = false;
-    bool modal = false;
+    bool opened_modal = false;
     QTimer::singleShot(0, [&] {
-        opened = menu->batch_window().isVisible();
-        modal = menu->batch_window().isModal();
+        opened_modal = menu->batch_window().isVisible() && menu->batch_window().isModal();
         menu->batch_window().close();
     });
     qobject_cast<QPushButton*>(menu->control(CGuideMenu::BatchButton))->click();
-    EXPECT_TRUE(opened);
-    EXPECT_TRUE(modal);
+    EXPECT_TRUE(opened_modal);
     EXPECT_FALSE(menu->batch_window().isVisible());
     EXPECT_TRUE(menu->isVisible()) << "the menu stays open underneath";
     EXPECT_EQ(menu->batch_window().windowTitle(), QString::fromUtf8("批量 t-fleetset"));
