@@ -55,14 +55,10 @@ TEST_F(DiscoveryTest, NewUnchangedAndChangedDevicesAreReportedOnce) {
     moved.reply(make_device_record("00:12:41:00:00:06", "192.168.1.9"));
     ASSERT_TRUE(reports.wait_for(3));
 
-    auto got = reports.items();
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].flag, 1u);
-    EXPECT_STREQ(got[0].device.software_ver, "2.4.1");
-    EXPECT_EQ(got[1].flag, 0u);
-    EXPECT_STREQ(got[1].device.software_ver, "2.4.2");
-    EXPECT_EQ(got[2].flag, 1u);
-    EXPECT_STREQ(got[2].device.ip_address, "10.77.0.6");
+    std::vector<std::string> got;  // new (1) or changed (0), version, address
+    for (const auto& r : reports.items())
+        got.push_back(std::to_string(r.flag) + " " + r.device.software_ver + " " + r.device.ip_address);
+    EXPECT_EQ(got, (std::vector<std::string>{"1 2.4.1 10.77.0.5", "0 2.4.2 10.77.0.5", "1 2.4.1 10.77.0.6"}));
     EXPECT_TRUE(log.contains("set dev ip = 192.168.1.9 to src ip 10.77.0.6\n"));
 
     // The list is appended to and the counter added to, in table order.
@@ -136,18 +132,11 @@ TEST_F(DiscoveryTest, ChangeRequestsAreFilledFromTheTableAndTraced) {
     camera.reply(make_device_record(kMac, "10.77.0.5"));
     ASSERT_TRUE(reports.wait_for(1));
 
-    NETWORK_INFO_REQUEST unknown{};
-    set_text(unknown.dev_mac, "00:12:41:00:00:99");
+    NETWORK_INFO_REQUEST unknown = change_request("00:12:41:00:00:99", "");
+    NETWORK_INFO_REQUEST with_port = change_request(kMac, "10.77.3.3");
+    NETWORK_INFO_REQUEST plain = change_request(kMac, "10.77.4.4", "255.255.255.0", "10.77.4.254");
     EXPECT_EQ(discovery.ChangeIpPort(&unknown), 1u);
-    NETWORK_INFO_REQUEST with_port{};
-    set_text(with_port.dev_mac, kMac);
-    set_text(with_port.new_dev_ip, "10.77.3.3");
     EXPECT_EQ(discovery.ChangeIpPort(&with_port), 0u);
-    NETWORK_INFO_REQUEST plain{};
-    set_text(plain.dev_mac, kMac);
-    set_text(plain.new_dev_ip, "10.77.4.4");
-    set_text(plain.new_dev_submask, "255.255.255.0");
-    set_text(plain.new_dev_gateway, "10.77.4.254");
     EXPECT_EQ(discovery.ChangeIp(&plain), 0u);
 
     EXPECT_STREQ(with_port.new_dev_submask, "255.255.0.0");

@@ -9,13 +9,6 @@ namespace {
 using EngineTest = LabTest;
 using Addresses = std::vector<std::string>;
 
-NETWORK_INFO_REQUEST change_for(const std::string& mac) {
-    NETWORK_INFO_REQUEST r{};
-    set_text(r.dev_mac, mac);
-    set_text(r.new_dev_ip, "10.77.3.3");
-    return r;
-}
-
 // The MAC and source address of the next change request the camera hears.
 std::string next_change(FakeCamera& camera) {
     const auto d = camera.receive(kCmdNetworkInfoRequest);
@@ -49,14 +42,14 @@ TEST_F(EngineTest, ChangeRequestLeavesFromLocalAddressesWithoutDefaultRoute) {
     private_discover engine(config);
     engine.init();
 
-    ASSERT_EQ(engine.send_change_ip_request(change_for("00:12:41:00:00:0a")), 0u);
+    ASSERT_EQ(engine.send_change_ip_request(change_request("00:12:41:00:00:0a", "10.77.3.3")), 0u);
     EXPECT_EQ(next_change(camera), "00:12:41:00:00:0a from 10.77.0.1");
     EXPECT_EQ(next_change(camera), "00:12:41:00:00:0a from 10.77.0.2");
 
     // With a refresh address set, one copy leaves from it alone.
     engine.refresh("10.77.0.2");
-    ASSERT_EQ(engine.send_change_ip_request(change_for("00:12:41:00:00:0b")), 0u);
-    ASSERT_EQ(engine.send_change_ip_request(change_for("00:12:41:00:00:0c")), 0u);
+    ASSERT_EQ(engine.send_change_ip_request(change_request("00:12:41:00:00:0b", "10.77.3.3")), 0u);
+    ASSERT_EQ(engine.send_change_ip_request(change_request("00:12:41:00:00:0c", "10.77.3.3")), 0u);
     EXPECT_EQ(next_change(camera), "00:12:41:00:00:0b from 10.77.0.2");
     EXPECT_EQ(next_change(camera), "00:12:41:00:00:0c from 10.77.0.2");
 
@@ -65,7 +58,7 @@ TEST_F(EngineTest, ChangeRequestLeavesFromLocalAddressesWithoutDefaultRoute) {
     private_discover alone(config);
     alone.init();
     LogCapture log;
-    EXPECT_EQ(alone.send_change_ip_request(change_for("00:12:41:00:00:0d")), 0u);
+    EXPECT_EQ(alone.send_change_ip_request(change_request("00:12:41:00:00:0d", "10.77.3.3")), 0u);
     EXPECT_TRUE(log.contains("error_code = " + std::to_string(ENETUNREACH)));
 }
 
@@ -82,11 +75,9 @@ TEST_F(EngineTest, SweepSendsOneRequestPerLocalAddressFromTheReceivePort) {
         ASSERT_TRUE(d);
         const auto request = d->decode<MSG_REQUEST_DEVICE_INFO, REQUEST_DEVICE_INFO>();
         ASSERT_TRUE(request);
-        EXPECT_STREQ(request->server_ip, address);
-        EXPECT_EQ(request->server_port, 12000);
-        EXPECT_EQ(request->connection_type, 2);
-        EXPECT_EQ(d->source_ip, address);
-        EXPECT_EQ(d->source_port, 12000);
+        // The server named in the request, its connection type, and the source of the datagram.
+        EXPECT_EQ(std::tuple(std::string(request->server_ip), request->server_port, request->connection_type, d->source_ip,
+                             d->source_port), std::tuple(std::string(address), 12000, 2, std::string(address), 12000));
     }
 
     // A refresh address that is not local cannot be bound: the sweep fails.
