@@ -105,8 +105,7 @@ TEST_F(DeviceTest, PreviewStreamIsSmallerAndTheCameraClockStampsIt) {
     ASSERT_EQ(screen.show(live), OVIX_OK);
     ASSERT_TRUE(eventually([&] { return screen.count() >= 2; }));
     const Screen::Picture last = screen.latest();
-    EXPECT_EQ(last.width, 320);
-    EXPECT_EQ(last.height, 180);
+    EXPECT_EQ(std::pair(last.width, last.height), std::pair(320, 180));
     EXPECT_EQ(timestamp_text(last.timestamp_ms).substr(0, 4), "2031");
 
     // The camera refuses a rate above its maximum; its record tells, however slowly it answered.
@@ -129,11 +128,8 @@ TEST_F(DeviceTest, OpenMicrophoneSendsASteadyOneKilohertzTone) {
     ASSERT_EQ(patiently([&] { return Network_ClientLiveControl(live, OVIX_LIVE_MIC_OPEN, nullptr); }), OVIX_OK);
     ASSERT_TRUE(eventually([&] { return speaker.count() >= 4; }));
 
-    for (const Speaker::Chunk& chunk : speaker.chunks()) {
-        EXPECT_EQ(chunk.sample_rate, 8000);
-        EXPECT_EQ(chunk.channels, 1);
-        EXPECT_EQ(chunk.frames, 320);
-    }
+    for (const Speaker::Chunk& chunk : speaker.chunks())
+        EXPECT_EQ(std::tuple(chunk.sample_rate, chunk.channels, chunk.frames), std::tuple(8000, 1, 320));
     // 1 kHz at 8 kHz: a rising zero crossing every 8 samples, across the chunk borders too.
     const std::vector<int16_t> samples = speaker.samples();
     std::vector<size_t> rising;
