@@ -95,12 +95,9 @@ TEST_F(ClientLogin, DeviceEventsReachTheCallbackWithTheirCodes) {
     Network_ClientSetEventCB(handle, EventLog::callback, &events);
     device.push_all(Kind::Event, encode(DeviceEvent{0x20005, 3, -4, "motion in zone 3"}));
     ASSERT_TRUE(eventually([&] { return events.count() == 1; }));
-    ovix_event event = events.at(0);
-    EXPECT_EQ(event.main, 0x20005);
-    EXPECT_EQ(event.sub, 3);
-    EXPECT_EQ(event.value, -4);
-    EXPECT_STREQ(event.text, "motion in zone 3");
-    EXPECT_EQ(event.login_handle, handle);
+    const ovix_event event = events.at(0);
+    EXPECT_EQ(std::tuple(event.main, event.sub, event.value, std::string(event.text), event.login_handle),
+              std::tuple(0x20005, 3, -4, std::string("motion in zone 3"), handle));
 }
 
 namespace {

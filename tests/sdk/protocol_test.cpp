@@ -52,8 +52,7 @@ TEST(ProtocolMessages, ShortPayloadsAreRefusedLongerOnesAccepted) {
     longer.insert(longer.end(), {1, 2, 3});
     CodeValue back;
     ASSERT_TRUE(decode(longer, back));
-    EXPECT_EQ(back.code, 1043);
-    EXPECT_EQ(back.value, 5);
+    EXPECT_EQ(std::pair(back.code, back.value), std::pair(1043, 5));
 }
 
 TEST(ProtocolLogin, ProofDependsOnEveryInput) {
@@ -73,17 +72,15 @@ TEST(ProtocolVideo, OneColourIsOneRunAndBrokenPicturesAreRefused) {
     const uint16_t w = 4, h = 2;
     std::vector<uint32_t> out(size_t{w} * h, 0x123456);
     EXPECT_EQ(encode_rle32(out.data(), w, h).size(), 6u);
-    Bytes run_too_long;
-    ByteWriter(run_too_long).u16(9);
-    ByteWriter(run_too_long).u32(1);
-    EXPECT_FALSE(decode_picture(kCodecRle32, run_too_long, w, h, out.data()));
-    Bytes zero_run;
-    ByteWriter(zero_run).u16(0);
-    ByteWriter(zero_run).u32(1);
-    EXPECT_FALSE(decode_picture(kCodecRle32, zero_run, w, h, out.data()));
-    Bytes short_runs;
-    ByteWriter(short_runs).u16(7);
-    ByteWriter(short_runs).u32(1);
+    const auto run = [](uint16_t count) {  // of one colour
+        Bytes bytes;
+        ByteWriter(bytes).u16(count);
+        ByteWriter(bytes).u32(1);
+        return bytes;
+    };
+    EXPECT_FALSE(decode_picture(kCodecRle32, run(9), w, h, out.data())) << "too long";
+    EXPECT_FALSE(decode_picture(kCodecRle32, run(0), w, h, out.data()));
+    Bytes short_runs = run(7);
     EXPECT_FALSE(decode_picture(kCodecRle32, short_runs, w, h, out.data()));
     short_runs.pop_back();
     EXPECT_FALSE(decode_picture(kCodecRle32, short_runs, w, h, out.data()));
