@@ -30,9 +30,7 @@ TEST(ListExport, CsvQuotesDeviceTextsAndKeepsMarksForSpreadsheets) {
               "\"Login failed, \"\"admin\"\"\nretry\",1\r\n");
 
     DeviceRow hostile = finished_row();
-    hostile.mac = "=HYPERLINK(\"http://x\")";
-    hostile.version = "-2+3";
-    hostile.message = "@SUM(A1)";
+    hostile.mac = "=HYPERLINK(\"http://x\")", hostile.version = "-2+3", hostile.message = "@SUM(A1)";
     hostile.checked = false;
     const std::string csv = export_device_list({hostile}, kHeaders, ListExportFormat::Csv);
     EXPECT_NE(csv.find("\r\n01,\"'=HYPERLINK(\"\"http://x\"\")\",10.77.1.1,6001,'-2+3,0x3516,"
@@ -62,8 +60,7 @@ TEST(ListExport, JsonHasEnglishKeysAndTheRunReportsMarkWords) {
     EXPECT_EQ(device["marks"], nlohmann::ordered_json::parse(R"({"change_ip":"failed","upgrade":"ok","logo":"skipped",
         "command":"","time_sync":"ok","settings":"failed"})"));
     EXPECT_EQ(device["message"], "bad\x01text");
-    EXPECT_EQ(device["checked"], true);
-    EXPECT_EQ(device["family1"], true);
+    EXPECT_TRUE(device["checked"] == true && device["family1"] == true);
 }
 
 TEST(ListExport, FileIsReplacedWholeAndAMissingDirectoryIsReported) {

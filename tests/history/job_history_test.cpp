@@ -56,12 +56,10 @@ TEST_F(JobHistoryTest, AJobKeepsEveryDeviceWithItsJob) {
     const auto rows = query(path());
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].job_id, rows[1].job_id);
-    EXPECT_EQ(rows[0].device.mac, "00:1A:2B:00:00:01");  // stored upper case
-    EXPECT_EQ(rows[0].host, "site-a");
-    EXPECT_EQ(rows[0].steps, "upgrade 2.5.0");
-    EXPECT_EQ(rows[0].device.version_after, "2.5.0");
-    EXPECT_EQ(rows[1].device.marks, R"({"upgrade":"failed"})");
-    EXPECT_DOUBLE_EQ(rows[1].device.seconds, 4.5);
+    // The MAC stored upper case.
+    EXPECT_EQ(std::tuple(rows[0].device.mac, rows[0].host, rows[0].steps, rows[0].device.version_after),
+              std::tuple("00:1A:2B:00:00:01", "site-a", "upgrade 2.5.0", "2.5.0"));
+    EXPECT_EQ(std::tuple(rows[1].device.marks, rows[1].device.seconds), std::tuple(R"({"upgrade":"failed"})", 4.5));
 }
 
 TEST_F(JobHistoryTest, QueriesByMacAndTimeAcrossJobs) {
@@ -149,10 +147,8 @@ TEST_F(JobHistoryTest, AVersionOneDatabaseIsMigratedWithItsRowsKept) {
 
     const auto rows = query(file, {"00:1A:2B:00:00:01", ""});
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].host, "old-host");
-    EXPECT_EQ(rows[0].origin, "cli");
-    EXPECT_EQ(rows[0].device.version_after, "2.4.1");
-    EXPECT_EQ(rows[1].device.version_after, "2.5.0");
+    EXPECT_EQ(std::tuple(rows[0].host, rows[0].origin, rows[0].device.version_after, rows[1].device.version_after),
+              std::tuple("old-host", "cli", "2.4.1", "2.5.0"));
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
     sqlite3_stmt* version = nullptr;
