@@ -105,17 +105,11 @@ public:
 
     // The camera closes the login, as the library reports it (on the caller's thread here).
     void drop(int32_t reason = OVIX_DROP_CLOSED) {
-        Event event;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            event = m_event;
-        }
-        if (!event.callback) return;
-        ovix_event e{};
-        e.login_handle = event.handle;
-        e.main = OVIX_EVENT_LOGIN_DROPPED;
-        e.sub = reason;
-        event.callback(event.handle, &e, event.context);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const Event event = m_event;
+        lock.unlock();
+        ovix_event e{event.handle, OVIX_EVENT_LOGIN_DROPPED, reason, 0, {}};
+        if (event.callback) event.callback(event.handle, &e, event.context);
     }
 
     std::vector<std::string> calls() const {
