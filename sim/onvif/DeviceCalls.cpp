@@ -7,10 +7,12 @@
 #include "onvif/UsernameToken.h"
 #include "sim/DeviceCommands.h"
 #include "sim/Ipv4.h"
+#include "sim/onvif/MediaCalls.h"
 #include "sim/onvif/OnvifCall.h"
 #include "sim/onvif/OnvifIdentity.h"
 
 #include <bit>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 
@@ -77,14 +79,27 @@ OnvifAnswer network_interfaces(OnvifCallContext& call) {
 }
 
 OnvifAnswer services(OnvifCallContext& call) {
-    return ok(services_response({Service{ns::kDevice, device_xaddr(call.camera.current()), 2, 60}}));
+    // DeviceIO names no calls of its own here; a client that looks for it by name (npm onvif
+    // sends SystemReboot to DeviceIO's address) finds the device service's.
+    const std::string xaddr = device_xaddr(call.camera.current());
+    return ok(services_response({Service{ns::kDevice, xaddr, 2, 60}, Service{kMediaNamespace, xaddr, 2, 60},
+                                 Service{"http://www.onvif.org/ver10/deviceIO/wsdl", xaddr, 2, 60}}));
 }
 
 OnvifAnswer capabilities(OnvifCallContext& call) {
     Capabilities caps;
-    caps.device_xaddr = device_xaddr(call.camera.current());
+    caps.device_xaddr = caps.media_xaddr = device_xaddr(call.camera.current());
     caps.firmware_upgrade = true;
     return ok(capabilities_response(caps));
+}
+
+// "ipc-" and the MAC's hex digits: a host name is a token, without the name scope's spaces.
+OnvifAnswer hostname(OnvifCallContext& call) {
+    std::string name = "ipc-";
+    for (char c : call.camera.current().mac_address)
+        if (std::isxdigit(static_cast<unsigned char>(c))) name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ok("<tds:GetHostnameResponse><tds:HostnameInformation><tt:FromDHCP>false</tt:FromDHCP><tt:Name>" + name +
+              "</tt:Name></tds:HostnameInformation></tds:GetHostnameResponse>");
 }
 
 OnvifAnswer service_capabilities(OnvifCallContext& call) {
@@ -152,9 +167,17 @@ OnvifAnswer set_system_date_and_time(OnvifCallContext& call, pugi::xml_node op) 
     return ok(empty_response("SetSystemDateAndTime"), detail);
 }
 
+// A message's own parts belong to the device service's namespace; libonvif (onvif-util)
+// writes them in the schema's, and cameras take that, so the simulated one does too.
+pugi::xml_node message_part(pugi::xml_node op, std::string_view local) {
+    const pugi::xml_node part = child(op, ns::kDevice, local);
+    return part ? part : child(op, ns::kSchema, local);
+}
+
 OnvifAnswer set_network_interfaces(OnvifCallContext& call, pugi::xml_node op) {
-    if (child_text(op, ns::kDevice, "InterfaceToken") != "eth0") return soap_fault_answer(400, "Sender", "InvalidNetworkInterface", "no such interface");
-    const pugi::xml_node ipv4 = child(child(op, ns::kDevice, "NetworkInterface"), ns::kSchema, "IPv4");
+    if (std::string_view(message_part(op, "InterfaceToken").text().get()) != "eth0")
+        return soap_fault_answer(400, "Sender", "InvalidNetworkInterface", "no such interface");
+    const pugi::xml_node ipv4 = child(message_part(op, "NetworkInterface"), ns::kSchema, "IPv4");
     if (!ipv4) return bad_argument("no IPv4 settings");
     const pugi::xml_node manual = child(ipv4, ns::kSchema, "Manual");
     const bool has_dhcp = static_cast<bool>(child(ipv4, ns::kSchema, "DHCP"));
@@ -191,6 +214,13 @@ OnvifAnswer set_network_interfaces(OnvifCallContext& call, pugi::xml_node op) {
 
 OnvifAnswer network_default_gateway(OnvifCallContext& call) {
     return ok(network_default_gateway_response({call.camera.current().gateway}));
+}
+
+// The camera resolves names through its gateway, as a small LAN's router serves DNS.
+OnvifAnswer dns(OnvifCallContext& call) {
+    return ok("<tds:GetDNSResponse><tds:DNSInformation><tt:FromDHCP>false</tt:FromDHCP><tt:DNSManual>"
+              "<tt:Type>IPv4</tt:Type><tt:IPv4Address>" + call.camera.current().gateway +
+              "</tt:IPv4Address></tt:DNSManual></tds:DNSInformation></tds:GetDNSResponse>");
 }
 
 OnvifAnswer set_network_default_gateway(OnvifCallContext& call, pugi::xml_node op) {
@@ -253,9 +283,10 @@ OnvifAnswer start_firmware_upgrade(OnvifCallContext& call) {
 
 } // namespace
 
+// ONVIF's PRE_AUTH access class, of the calls this camera has.
 bool needs_no_login(std::string_view operation) {
     return operation == "GetSystemDateAndTime" || operation == "GetServices" || operation == "GetCapabilities" ||
-           operation == "GetServiceCapabilities";
+           operation == "GetServiceCapabilities" || operation == "GetHostname";
 }
 
 int64_t camera_utc_ms(const CameraConfig& current, const DeviceState& state) {
@@ -275,8 +306,10 @@ OnvifAnswer run_device_call(OnvifCallContext& call, pugi::xml_node op) {
     if (name == "SetNetworkInterfaces") return set_network_interfaces(call, op);
     if (name == "GetNetworkDefaultGateway") return network_default_gateway(call);
     if (name == "SetNetworkDefaultGateway") return set_network_default_gateway(call, op);
+    if (name == "GetDNS") return dns(call);
     if (name == "GetServices") return services(call);
     if (name == "GetCapabilities") return capabilities(call);
+    if (name == "GetHostname") return hostname(call);
     if (name == "GetServiceCapabilities") return service_capabilities(call);
     if (name == "GetScopes") return scopes(call);
     if (name == "SystemReboot") return system_reboot(call);

@@ -8,6 +8,7 @@
 #include "onvif/Namespaces.h"
 #include "onvif/Soap.h"
 #include "sim/CameraSide.h"
+#include "sim/onvif/MediaCalls.h"
 #include "sim/onvif/FirmwareUpload.h"
 #include "sim/onvif/HttpRequestReader.h"
 #include "sim/onvif/OnvifIdentity.h"
@@ -428,9 +429,10 @@ bool OnvifDeviceService::serve_soap(Connection& connection, const HttpHead& head
     const std::string name(onvif::local_name(operation.name()));
     OnvifAnswer answer;
     std::string extra;
-    if (!onvif::is_element(operation, onvif::ns::kDevice, name)) {
-        answer = soap_fault_answer(500, "Receiver", "ActionNotSupported", "only the device service is here");
-    } else if (!needs_no_login(name)) {
+    const bool media = onvif::is_element(operation, kMediaNamespace, name);
+    if (!media && !onvif::is_element(operation, onvif::ns::kDevice, name)) {
+        answer = soap_fault_answer(500, "Receiver", "ActionNotSupported", "only the device and media services are here");
+    } else if (media || !needs_no_login(name)) {
         CameraConfig current;
         int64_t utc_ms = 0;
         camera.update([&](CameraView& view) {
@@ -454,7 +456,7 @@ bool OnvifDeviceService::serve_soap(Connection& connection, const HttpHead& head
     }
     if (answer.envelope.empty()) {
         OnvifCallContext call{camera, connection.camera, *this};
-        answer = run_device_call(call, operation);
+        answer = media ? run_media_call(call, operation) : run_device_call(call, operation);
     }
     record(connection.camera, name, answer.detail, answer.status);
     const bool sent = write_http_response(connection.fd, answer.status, kSoapType, answer.envelope, keep, extra);

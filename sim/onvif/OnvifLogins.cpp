@@ -51,15 +51,20 @@ OnvifLogins::Outcome OnvifLogins::check_token(pugi::xml_node soap_header, const 
         out.why = "clock";
         return out;
     }
-    if (m_tokens_seen.count(token.nonce)) {
-        out.why = "replayed nonce";
-        return out;
-    }
-    m_tokens_seen.insert(token.nonce);
-    m_token_order.push_back(token.nonce);
-    if (m_token_order.size() > kTokensRemembered) {
-        m_tokens_seen.erase(m_token_order.front());
-        m_token_order.pop_front();
+    // A replay is a token sent again as it was: its Created cannot change without the
+    // password, so an old nonce under a fresh Created is a weak nonce, not a replay.
+    if (camera.device.onvif.replay_check) {
+        const std::string seen = token.nonce + ' ' + token.created;
+        if (m_tokens_seen.count(seen)) {
+            out.why = "replayed nonce";
+            return out;
+        }
+        m_tokens_seen.insert(seen);
+        m_token_order.push_back(seen);
+        if (m_token_order.size() > kTokensRemembered) {
+            m_tokens_seen.erase(m_token_order.front());
+            m_token_order.pop_front();
+        }
     }
     out.verdict = Verdict::ok;
     out.user = token.username;

@@ -42,6 +42,10 @@ struct OnvifSide {
     std::string hardware;                  // the hardware scope; empty: the model
     std::string location = "lab";
     OnvifAuth auth = OnvifAuth::Both;
+    // Refuse a UsernameToken sent again as it was (the token profile recommends it). libonvif
+    // 1.4.4 (onvif-util) signs consecutive calls with one token, so a camera that checks
+    // refuses its second call; many cameras do not check.
+    bool replay_check = true;
     bool digest_md5 = true;                // digest challenges offered: MD5 and/or SHA-256
     bool digest_sha256 = true;
     int upload_delay_s = 0;                // StartFirmwareUpgrade's UploadDelay

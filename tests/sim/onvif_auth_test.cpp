@@ -1,6 +1,7 @@
 // How a simulated camera refuses ONVIF logins: a token with the wrong password, a Created
 // outside its clock's window or a nonce seen before is HTTP 400 with ter:NotAuthorized; a
 // camera that wants HTTP Digest challenges with 401, and a wrong digest gets a new challenge.
+#include "onvif/Crypto.h"
 #include "onvif/Soap.h"
 #include "onvif/UsernameToken.h"
 #include "support/OnvifFleet.h"
@@ -69,6 +70,13 @@ TEST_F(OnvifAuthTest, ATokenIsJudgedByTheCamerasClockAndGoodOnce) {
     EXPECT_EQ(replayed.status, onvif::Status::not_authorized);
     EXPECT_EQ(replayed.http_status, 400);
     EXPECT_EQ(replayed.subcode, "NotAuthorized");
+    // An old nonce under a fresh Created is a weak nonce, not a replay: only the password makes it.
+    onvif::UsernameToken next = token;
+    onvif::Bytes nonce;
+    ASSERT_TRUE(onvif::base64_decode(token.nonce, nonce));
+    next.created.insert(next.created.size() - 1, ".5");
+    next.password_digest = onvif::password_digest(nonce, next.created, "");
+    EXPECT_TRUE(signed_call(1, next).ok());
 
     // Camera 2's clock is 5 hours ahead: our time is outside its window, its own time is not.
     ASSERT_TRUE(onvif::make_username_token("Admin", "", host_seconds(), token));
@@ -79,8 +87,8 @@ TEST_F(OnvifAuthTest, ATokenIsJudgedByTheCamerasClockAndGoodOnce) {
     EXPECT_NEAR(static_cast<double>(c->clock_offset()), 5 * 3600.0, 600.0);
 
     const DeviceRecord record = camera(1).device_record();
-    ASSERT_GE(record.onvif_calls.size(), 2u);
-    EXPECT_EQ(record.onvif_calls.back().detail, "token refused: replayed nonce");
+    ASSERT_GE(record.onvif_calls.size(), 3u);
+    EXPECT_EQ(record.onvif_calls[record.onvif_calls.size() - 2].detail, "token refused: replayed nonce");
 }
 
 TEST_F(OnvifAuthTest, ADigestCameraOffersTheAlgorithmsItIsGiven) {

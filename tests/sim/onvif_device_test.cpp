@@ -140,7 +140,7 @@ TEST_F(OnvifDeviceTest, UnknownCallsBusyCamerasAndOnvifOnlyCameras) {
         if (c.mac_address.back() == '2') c.device.onvif.protocols = CameraProtocols::Onvif;
     });
     onvif::SoapReply reply;
-    EXPECT_EQ(client(1)->call({"GetHostname", "<tds:GetHostname/>"}, reply).status, onvif::Status::not_supported);
+    EXPECT_EQ(client(1)->call({"GetNTP", "<tds:GetNTP/>"}, reply).status, onvif::Status::not_supported);
     const onvif::Result busy = client(2)->call({"GetUsers", "<tds:GetUsers/>"}, reply);
     EXPECT_EQ(busy.status, onvif::Status::busy);
     EXPECT_EQ(busy.http_status, 503);
