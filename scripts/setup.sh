@@ -25,7 +25,11 @@ packages=(
   ansible-core ansible-lint              # the Ansible collection (contrib/ansible) and its test
   clang libclang-rt-14-dev               # the fuzz preset: clang with libFuzzer and its sanitizers
   dpkg-dev file                          # scripts/package.sh: the .deb's dependencies (dpkg-shlibdeps)
+  onvif-tools                            # onvif-util: an ONVIF client nobody here wrote, a test peer
+  nodejs                                 # runs the npm test peer (tests/peers)
 )
+# npm comes with some builds of nodejs (NodeSource's); Debian's own ships it apart.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -38,4 +42,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The npm package onvif, pinned by tests/peers/package-lock.json: the second ONVIF test peer.
+peers=$(dirname "$0")/../tests/peers
+pinned=$(jq -r '.packages["node_modules/onvif"].version' "$peers/package-lock.json")
+installed=$(jq -r .version "$peers/node_modules/onvif/package.json" 2>/dev/null || true)
+if [ "$installed" != "$pinned" ]; then
+  (cd "$peers" && npm ci --no-audit --no-fund --loglevel=error)
 fi
