@@ -63,7 +63,7 @@ TEST_F(BatchWindow, TextsComeFromTheLanguageFile) {
 
     auto* list = ctl<QTableView>(DeviceList);
     auto* model = list->model();
-    ASSERT_EQ(model->columnCount(), 13);
+    ASSERT_EQ(model->columnCount(), kListColumns);
     const QStringList headers = {"Index", "MAC", "IP", "Port", "Version", "BID", t("IDS_COL_ADDRESS"), t("IDS_COL_UPGRADE"),
                                  t("IDS_COL_LOGO"), t("IDS_COL_COMMAND"), t("IDS_COL_CLOCK"), t("IDS_COL_SETTINGS")};
     for (int c = 0; c < 12; ++c) EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(), headers[c]);
