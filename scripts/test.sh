@@ -16,6 +16,8 @@ run_preset() {
   ctest --preset "$preset" -j "$jobs"
 }
 
+# The ci preset builds as the default one but without debug information, a third of its
+# compile time; a failure there is reproduced in build/default or under the sanitizers.
 run_preset ci
 # Every benchmark in its short mode, a few seconds each: one that breaks or gives up fails here.
 echo "=== bench ==="
