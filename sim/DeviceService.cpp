@@ -1,7 +1,6 @@
 #include "sim/DeviceService.h"
 
 #include "devsdk/protocol/Socket.h"
-#include "sim/CameraSide.h"
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
 #include "sim/DeviceSession.h"
@@ -21,7 +20,6 @@
 namespace {
 
 constexpr uint64_t kWakeTag = 0;
-constexpr int kBacklog = 128;
 constexpr int kAcceptsPerWakeup = 64;
 // Descriptors left for what the fleet opens besides connections: files, pipes, the odd socket.
 constexpr uint64_t kSpareDescriptors = 64;
@@ -65,7 +63,7 @@ bool DeviceService::start() {
     event.events = EPOLLIN;
     event.data.u64 = kWakeTag;
     epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &event);
-    m_listeners.assign(m_cameras.size(), Listener{});
+    m_listeners.assign(m_cameras.size(), CameraListener{});
     // Every camera holds a discovery socket and a listener; connections get what is left.
     const uint64_t files = open_file_limit();
     const uint64_t held = 2 * m_cameras.size() + kSpareDescriptors;
@@ -108,7 +106,7 @@ void DeviceService::stop() {
     }
     for (Slot& slot : slots)
         if (slot.thread.joinable()) slot.thread.join();
-    for (size_t i = 0; i < m_listeners.size(); ++i) close_listener(i);
+    for (CameraListener& listener : m_listeners) listener.close(m_epoll);
     m_listeners.clear();
     if (m_epoll >= 0) ::close(m_epoll);
     if (m_wake >= 0) ::close(m_wake);
@@ -163,7 +161,7 @@ void DeviceService::run() {
 }
 
 void DeviceService::accept_from(size_t camera_index) {
-    const int listen_fd = m_listeners[camera_index].fd;
+    const int listen_fd = m_listeners[camera_index].fd();
     for (int i = 0; i < kAcceptsPerWakeup && listen_fd >= 0; ++i) {
         const int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
@@ -311,7 +309,7 @@ void DeviceService::power_off(size_t camera_index) {
         reboot_ms = std::max(0, view.current.device.reboot_ms);
     });
     if (!was_online) return;
-    close_listener(camera_index);
+    m_listeners[camera_index].close(m_epoll);
     end_sessions_of(camera_index);
     if (!returns) return;
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -379,45 +377,16 @@ void DeviceService::place_listeners() {
 // an address it has left are gone, as on a real network.
 void DeviceService::place_listener(size_t camera_index, bool coming_online) {
     SimCamera& camera = *m_cameras[camera_index];
-    Listener& listener = m_listeners[camera_index];
+    CameraListener& listener = m_listeners[camera_index];
     if (!coming_online && !camera.online()) {
-        close_listener(camera_index);
+        listener.close(m_epoll);
         return;
     }
     const CameraConfig current = camera.current();
     if (!speaks_own(current.device.onvif.protocols)) {
-        close_listener(camera_index);  // ONVIF only: no command port
+        listener.close(m_epoll);  // ONVIF only: no command port
         return;
     }
-    if (listener.fd >= 0 && listener.ip == current.ip_address && listener.port == current.cmd_port) return;
-    if (listener.fd >= 0) {
-        close_listener(camera_index);
+    if (listener.place(m_epoll, camera_index + 1, current.ip_address, current.cmd_port, camera.mac(), "command port"))
         end_sessions_of(camera_index);
-    }
-    {
-        const CameraSide side;
-        listener.fd = ovix::tcp_listen(current.ip_address, current.cmd_port, kBacklog);
-    }
-    if (listener.fd < 0) {
-        const std::string where = current.ip_address + ":" + std::to_string(current.cmd_port);
-        if (listener.failed != where)
-            debug_log("[sim] camera %s cannot listen on %s: %s\n", camera.mac().c_str(), where.c_str(), std::strerror(errno));
-        listener.failed = where;
-        return;
-    }
-    listener.failed.clear();
-    listener.ip = current.ip_address;
-    listener.port = current.cmd_port;
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = camera_index + 1;
-    epoll_ctl(m_epoll, EPOLL_CTL_ADD, listener.fd, &event);
-}
-
-void DeviceService::close_listener(size_t camera_index) {
-    Listener& listener = m_listeners[camera_index];
-    if (listener.fd < 0) return;
-    epoll_ctl(m_epoll, EPOLL_CTL_DEL, listener.fd, nullptr);
-    ::close(listener.fd);
-    listener.fd = -1;
 }

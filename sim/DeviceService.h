@@ -1,5 +1,6 @@
 #pragma once
 #include "sim/CameraConfig.h"
+#include "sim/CameraListener.h"
 #include "sim/DeviceCommands.h"
 #include "sim/FileLimit.h"
 #include "sim/SimCamera.h"
@@ -46,12 +47,6 @@ public:
     static constexpr size_t kWaitingInFleet = 512;
 
 private:
-    struct Listener {
-        int fd = -1;
-        std::string ip;
-        uint16_t port = 0;
-        std::string failed;  // the address last refused, logged once
-    };
     struct Slot {
         std::shared_ptr<DeviceSession> session;
         std::thread thread;
@@ -77,14 +72,13 @@ private:
     void power_on(size_t camera_index);
     void place_listeners();
     void place_listener(size_t camera_index, bool coming_online = false);
-    void close_listener(size_t camera_index);
     void end_sessions_of(size_t camera_index);
     std::string dhcp_address(size_t camera_index);
     int wait_timeout_ms();
 
     FleetConfig m_config;  // fleet-wide settings; the cameras' own live in the cameras
     std::vector<SimCamera*> m_cameras;
-    std::vector<Listener> m_listeners;
+    std::vector<CameraListener> m_listeners;
     int m_epoll = -1;
     int m_wake = -1;
     std::thread m_thread;

@@ -7,7 +7,6 @@
 #include "onvif/Crypto.h"
 #include "onvif/Namespaces.h"
 #include "onvif/Soap.h"
-#include "sim/CameraSide.h"
 #include "sim/onvif/MediaCalls.h"
 #include "sim/onvif/FirmwareUpload.h"
 #include "sim/onvif/HttpRequestReader.h"
@@ -28,7 +27,6 @@ namespace {
 
 constexpr uint64_t kWakeTag = 0;
 constexpr uint64_t kConnectionTag = uint64_t{1} << 63;
-constexpr int kBacklog = 128;
 constexpr int kEventsPerWakeup = 64;
 constexpr const char* kSoapType = "application/soap+xml; charset=utf-8";
 
@@ -99,7 +97,7 @@ bool OnvifDeviceService::start() {
     event.events = EPOLLIN;
     event.data.u64 = kWakeTag;
     epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &event);
-    m_listeners.assign(m_cameras.size(), Listener{});
+    m_listeners.assign(m_cameras.size(), CameraListener{});
     {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->wake_fd = m_wake;
@@ -132,7 +130,7 @@ void OnvifDeviceService::stop() {
     m_connections.clear();
     m_queue.clear();
     m_finished.clear();
-    for (size_t i = 0; i < m_listeners.size(); ++i) close_listener(i);
+    for (CameraListener& listener : m_listeners) listener.close(m_epoll);
     m_listeners.clear();
     if (m_epoll >= 0) ::close(m_epoll);
     if (m_wake >= 0) ::close(m_wake);
@@ -240,7 +238,7 @@ void OnvifDeviceService::work() {
 }
 
 void OnvifDeviceService::accept_from(size_t camera_index) {
-    const int listen_fd = m_listeners[camera_index].fd;
+    const int listen_fd = m_listeners[camera_index].fd();
     for (int i = 0; i < kEventsPerWakeup && listen_fd >= 0; ++i) {
         const int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
@@ -302,47 +300,12 @@ void OnvifDeviceService::place_listeners() {
     if (!m_shared->moved.exchange(false)) return;
     for (size_t i = 0; i < m_cameras.size(); ++i) {
         SimCamera& camera = *m_cameras[i];
-        Listener& listener = m_listeners[i];
         const CameraConfig current = camera.current();
-        if (!camera.online() || !speaks_onvif(current.device.onvif.protocols)) {
-            if (listener.fd >= 0) {
-                close_listener(i);
-                drop_connections_of(i);
-            }
-            continue;
-        }
-        if (listener.fd >= 0 && listener.ip == current.ip_address && listener.port == current.http_port) continue;
-        if (listener.fd >= 0) {
-            close_listener(i);
-            drop_connections_of(i);
-        }
-        {
-            const CameraSide side;
-            listener.fd = ovix::tcp_listen(current.ip_address, current.http_port, kBacklog);
-        }
-        if (listener.fd < 0) {
-            const std::string where = current.ip_address + ":" + std::to_string(current.http_port);
-            if (listener.failed != where)
-                debug_log("[sim] camera %s: no ONVIF listener on %s: %s\n", camera.mac().c_str(), where.c_str(), std::strerror(errno));
-            listener.failed = where;
-            continue;
-        }
-        listener.failed.clear();
-        listener.ip = current.ip_address;
-        listener.port = current.http_port;
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.u64 = i + 1;
-        epoll_ctl(m_epoll, EPOLL_CTL_ADD, listener.fd, &event);
+        const bool moved = camera.online() && speaks_onvif(current.device.onvif.protocols)
+                               ? m_listeners[i].place(m_epoll, i + 1, current.ip_address, current.http_port, camera.mac(), "ONVIF")
+                               : m_listeners[i].close(m_epoll);
+        if (moved) drop_connections_of(i);
     }
-}
-
-void OnvifDeviceService::close_listener(size_t camera_index) {
-    Listener& listener = m_listeners[camera_index];
-    if (listener.fd < 0) return;
-    epoll_ctl(m_epoll, EPOLL_CTL_DEL, listener.fd, nullptr);
-    ::close(listener.fd);
-    listener.fd = -1;
 }
 
 bool OnvifDeviceService::serve(Connection& connection) {

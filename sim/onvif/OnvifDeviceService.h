@@ -1,4 +1,5 @@
 #pragma once
+#include "sim/CameraListener.h"
 #include "sim/CameraConfig.h"
 #include "sim/SimCamera.h"
 #include "sim/SimService.h"
@@ -47,12 +48,6 @@ public:
     static constexpr int64_t kIdleMs = 60000;
 
 private:
-    struct Listener {
-        int fd = -1;
-        std::string ip;
-        uint16_t port = 0;
-        std::string failed;
-    };
     struct Connection {
         int fd = -1;
         size_t camera = 0;
@@ -82,7 +77,6 @@ private:
     void work();
     void wake();
     void place_listeners();
-    void close_listener(size_t camera_index);
     void drop_connections_of(size_t camera_index);
     void accept_from(size_t camera_index);
     void close_connection(int fd);
@@ -95,7 +89,7 @@ private:
     FleetConfig m_config;
     std::vector<SimCamera*> m_cameras;
     Reboot m_reboot;
-    std::vector<Listener> m_listeners;
+    std::vector<CameraListener> m_listeners;
     std::shared_ptr<Shared> m_shared;
     int m_epoll = -1;
     int m_wake = -1;
