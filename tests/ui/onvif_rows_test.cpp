@@ -110,6 +110,7 @@ TEST_F(OnvifRows, LoginIsKeptWithItsPasswordInTheSecretStore) {
     window->ask_onvif_login();
     auto* dialog = window->findChild<OnvifLoginDialog*>();
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->user(), "Admin") << "the factory account until another is kept";
     dialog->user_edit()->setText("operator");
     dialog->password_edit()->setText("s3cret-onvif");
     dialog->accept();

@@ -64,6 +64,8 @@ void CfleetsetDlg::ask_onvif_login() {
     QString user;
     QString password;
     settings().load_onvif_login(user, password);
+    // Cameras leave the factory with this account, and fleetset-cli logs in with it by default.
+    if (user.isEmpty()) user = QStringLiteral("Admin");
     auto* dialog = new OnvifLoginDialog(this, [this](const char* key) { return lang(key); }, user, password);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] { set_onvif_login(dialog->user(), dialog->password()); });
