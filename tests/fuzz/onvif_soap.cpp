@@ -2,8 +2,12 @@
 // fault mapping, and a request's UsernameToken as a device checks it.
 #include "onvif/CapabilityMessages.h"
 #include "onvif/DeviceMessages.h"
+#include "onvif/FirmwareMessages.h"
 #include "onvif/NetworkMessages.h"
+#include "onvif/NetworkSettings.h"
 #include "onvif/Soap.h"
+#include "onvif/SystemMessages.h"
+#include "onvif/UserMessages.h"
 #include "onvif/UsernameToken.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -48,6 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         read_service_capabilities(body, service);
         std::vector<Scope> scopes;
         read_scopes(body, scopes);
+        std::string message;
+        read_system_reboot(body, message);
+        bool reboot_needed = false;
+        read_set_network_interfaces(body, reboot_needed);
+        std::vector<std::string> gateways;
+        read_network_default_gateway(body, gateways);
+        std::vector<UserAccount> users;
+        read_users(body, users);
+        FirmwareUpgradeStart start;
+        if (read_start_firmware_upgrade(body, "http://10.77.1.1/onvif/device_service", start))
+            FUZZ_CHECK(start.upload_delay_ms >= 0 && start.upload_delay_ms <= kMaxDurationMs &&
+                       start.expected_down_time_ms >= 0 && start.expected_down_time_ms <= kMaxDurationMs);
     }
 
     SoapRequest request;
