@@ -332,8 +332,10 @@ void BatchJob::upgrade_verdict(Worker& w) {
     if (port.upgrade_complete() && port.version_after().empty() && port.logged_in()) port.read_back_version();
     // Only a version read back since the reboot counts: the list may still show the old one.
     const bool read_back = !port.version_after().empty();
-    const bool matches =
-        read_back && version_matches(m_upgrade_file, m_devices.cell(static_cast<size_t>(w.row), COL_VERSION));
+    const std::string device_version = m_devices.cell(static_cast<size_t>(w.row), COL_VERSION);
+    const std::string expected = port.expected_version();
+    const bool matches = read_back && (expected.empty() ? version_matches(m_upgrade_file, device_version)
+                                                        : version_text_matches(expected, device_version));
     if (port.upgrade_complete() && matches) {
         // A device that came back only after the reconnect budget is done on a later pass.
         if (!w.upgrade_ok_reported) report(w, ST_UPGRADE_OK);
@@ -351,25 +353,25 @@ bool BatchJob::run_steps(Worker& w) {
     struct Step {
         bool requested;
         int32_t retry;
-        StatusCode failed, done;
+        StatusCode failed, done, unsupported;
         int skipped;  // -1: nothing is reported
         std::function<StepOutcome()> run;
     };
     const bool settings_turn = true;
     const Step steps[] = {
-        {m_dostep.change_logo && !w.is_type1, RETRY_LOGO, ST_LOGO_FAIL, ST_LOGO_OK, ST_LOGO_SKIP,
+        {m_dostep.change_logo && !w.is_type1, RETRY_LOGO, ST_LOGO_FAIL, ST_LOGO_OK, ST_LOGO_UNSUPPORTED, ST_LOGO_SKIP,
          [&] { return port.send_logo(m_inputs.logo_file()); }},
-        {m_dostep.send_command != 0, RETRY_COMMAND, ST_COMMAND_FAIL, ST_COMMAND_OK, ST_COMMAND_SKIP,
+        {m_dostep.send_command != 0, RETRY_COMMAND, ST_COMMAND_FAIL, ST_COMMAND_OK, ST_COMMAND_UNSUPPORTED, ST_COMMAND_SKIP,
          [&] { return port.run_command(m_inputs.command_text()); }},
-        {m_dostep.change_time_sync != 0, RETRY_CLOCK, ST_TIME_SYNC_FAIL, ST_TIME_SYNC_OK, ST_TIME_SYNC_SKIP,
+        {m_dostep.change_time_sync != 0, RETRY_CLOCK, ST_TIME_SYNC_FAIL, ST_TIME_SYNC_OK, ST_TIME_SYNC_UNSUPPORTED, ST_TIME_SYNC_SKIP,
          [&] { return port.sync_clock(); }},
-        {settings_turn, RETRY_SETTINGS, ST_SETTING_FAIL, ST_SETTING_OK, ST_SETTING_SKIP,
+        {settings_turn, RETRY_SETTINGS, ST_SETTING_FAIL, ST_SETTING_OK, ST_SETTING_UNSUPPORTED, ST_SETTING_SKIP,
          [&] { return port.apply_settings(w.settings); }},
-        {m_dostep.change_UID != 0, RETRY_UID, ST_COMMAND_FAIL, ST_COMMAND_OK, -1,
+        {m_dostep.change_UID != 0, RETRY_UID, ST_COMMAND_FAIL, ST_COMMAND_OK, ST_COMMAND_UNSUPPORTED, -1,
          [&] { return port.run_command("echo " + std::string(m_inputs.uid_text().c_str()) + " >/config/tuya.cfg"); }},
-        {m_dostep.restore_factory_settings != 0, RETRY_FACTORY, ST_COMMAND_FAIL, ST_COMMAND_OK, -1,
+        {m_dostep.restore_factory_settings != 0, RETRY_FACTORY, ST_COMMAND_FAIL, ST_COMMAND_OK, ST_COMMAND_UNSUPPORTED, -1,
          [&] { return port.factory_reset(); }},
-        {m_dostep.reset_pwd != 0, RETRY_RESET_PASSWORD, ST_COMMAND_FAIL, ST_COMMAND_OK, -1,
+        {m_dostep.reset_pwd != 0, RETRY_RESET_PASSWORD, ST_COMMAND_FAIL, ST_COMMAND_OK, ST_COMMAND_UNSUPPORTED, -1,
          [&] { return port.reset_password(); }},
     };
     // Steps before it that run again on this pass clear retry_step, so the pass remembers
@@ -394,7 +396,9 @@ bool BatchJob::run_steps(Worker& w) {
                 return false;
             }
             w.retry_step = RETRY_NONE;
-            report(w, outcome == StepOutcome::Done ? step.done : step.failed);
+            report(w, outcome == StepOutcome::Done          ? step.done
+                      : outcome == StepOutcome::Unsupported ? step.unsupported
+                                                            : step.failed);
         } else if (!m_running) {
             return true;  // stopped: the steps not reached are not reported as not requested
         } else if (step.skipped >= 0) {

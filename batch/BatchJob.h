@@ -79,6 +79,8 @@ public:
     // The device runs the file's version: the same numbers, optionally followed by more
     // parts after a '.' or '-' (1.2.3 matches 1.2.3.0 and 1.2.3-build, not 1.2.30 or V1.2.3).
     static bool version_matches(const std::string& path, const std::string& device_version);
+    // The same against a version given as text; an empty one never matches.
+    static bool version_text_matches(const std::string& version, const std::string& device_version);
 
 private:
     // The job record, shared by the workers of one job; written by

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <string>
 
-// How one step ended.
-enum class StepOutcome { Done, Failed, Busy };
+// How one step ended. Unsupported: the device's protocol has no way to do it, which is
+// neither a failure nor success (its own mark, never retried).
+enum class StepOutcome { Done, Failed, Busy, Unsupported };
 
 // Why a login was refused; a refused login is never tried again.
 enum class LoginRefusal { None, WrongUser, UserLimit, RefusedNow };
@@ -72,6 +73,8 @@ public:
     // Reads the version the device runs since its reboot into the row; empty until read.
     virtual void read_back_version() = 0;
     virtual std::string version_after() const = 0;
+    // The version the upgrade must leave the device on; empty: the firmware file's header's.
+    virtual std::string expected_version() const { return {}; }
 
     virtual StepOutcome send_logo(const std::string& path) = 0;
     virtual StepOutcome run_command(const std::string& text) = 0;

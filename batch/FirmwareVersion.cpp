@@ -30,7 +30,10 @@ std::string BatchJob::file_version(const std::string& path) {
 }
 
 bool BatchJob::version_matches(const std::string& path, const std::string& device_version) {
-    const std::string version = file_version(path);
+    return version_text_matches(file_version(path), device_version);
+}
+
+bool BatchJob::version_text_matches(const std::string& version, const std::string& device_version) {
     if (version.empty() || device_version.compare(0, version.size(), version) != 0) return false;
     // A prefix alone would let 1.2.30 pass for 1.2.3: what follows must start a new part.
     if (device_version.size() == version.size()) return true;

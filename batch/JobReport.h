@@ -48,10 +48,15 @@ enum StatusCode : uint32_t {
     ST_SETTING_SKIP = 27,
     ST_CLEAR_ROW = 28,
     ST_LOGIN_MAX_USER = 29,
+    // The device's protocol cannot do the step: neither done nor failed.
+    ST_LOGO_UNSUPPORTED = 30,
+    ST_COMMAND_UNSUPPORTED = 31,
+    ST_TIME_SYNC_UNSUPPORTED = 32,
+    ST_SETTING_UNSUPPORTED = 33,
 };
 
 // Codes from here on change nothing.
-constexpr uint32_t kFirstUnknownStatus = 30;
+constexpr uint32_t kFirstUnknownStatus = 34;
 
 // Payload packing: a row (or count) in the high half, a code (or count) in the low half.
 constexpr uint32_t pack_report(uint32_t high, uint32_t low) {

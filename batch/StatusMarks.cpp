@@ -16,7 +16,7 @@ constexpr StatusEffect mark(int column, const char* symbol, const char* key = nu
 }
 constexpr StatusEffect message(const char* key) { return StatusEffect{-1, nullptr, key, false}; }
 
-constexpr std::array<Entry, 29> kEffects{{
+constexpr std::array<Entry, 33> kEffects{{
     {ST_USER_NAME_NOT_EXIST, message("IDS_USER_NAME_NOT_EXIST")},
     {ST_LOGIN_FAIL, message("IDS_LOGIN_FAIL")},
     {ST_DISMATCH_UPGRADE_VERSION, mark(COL_MARK_UPGRADE, kMarkFailed, "IDS_DISMATCH_UPGRADE_VERSION")},
@@ -46,6 +46,10 @@ constexpr std::array<Entry, 29> kEffects{{
     {ST_SETTING_SKIP, mark(COL_MARK_SETTINGS, kMarkSkipped)},
     {ST_CLEAR_ROW, StatusEffect{-1, nullptr, nullptr, true}},
     {ST_LOGIN_MAX_USER, message("IDS_LOGIN_MAX_USER")},
+    {ST_LOGO_UNSUPPORTED, mark(COL_MARK_LOGO, kMarkUnsupported)},
+    {ST_COMMAND_UNSUPPORTED, mark(COL_MARK_COMMAND, kMarkUnsupported)},
+    {ST_TIME_SYNC_UNSUPPORTED, mark(COL_MARK_CLOCK, kMarkUnsupported)},
+    {ST_SETTING_UNSUPPORTED, mark(COL_MARK_SETTINGS, kMarkUnsupported)},
 }};
 
 // Every cell the code writes, in column order; the message last.
@@ -71,6 +75,7 @@ std::string step_word(const std::string& mark) {
     if (mark == kMarkDone) return "ok";
     if (mark == kMarkFailed) return "failed";
     if (mark == kMarkSkipped) return "skipped";
+    if (mark == kMarkUnsupported) return "unsupported";
     return {};
 }
 

@@ -15,14 +15,16 @@
 inline constexpr const char* kMarkFailed = "\xC3\x97";       // U+00D7
 inline constexpr const char* kMarkDone = "\xE2\x88\x9A";     // U+221A
 inline constexpr const char* kMarkSkipped = "\xE2\x80\x94";  // U+2014, the step was not requested
+inline constexpr const char* kMarkUnsupported = "n/a";      // the device cannot do the step
 inline constexpr const char* kMarkBlank = " ";
 
 // The English names of the step columns 6 to 11, the keys of the reports and exports.
 inline constexpr std::array<const char*, kMarkColumns> kStepNames = {"change_ip", "upgrade", "logo",
                                                                      "command",   "time_sync", "settings"};
 
-// The word of a mark cell in reports: "ok", "failed", "skipped" (not requested), or "" for a
-// blank cell or the no-version note the list puts in the upgrade column.
+// The word of a mark cell in reports: "ok", "failed", "skipped" (not requested),
+// "unsupported", or "" for a blank cell or the no-version note the list puts in the upgrade
+// column.
 std::string step_word(const std::string& mark);
 
 struct StatusEffect {
