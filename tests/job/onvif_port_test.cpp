@@ -1,0 +1,111 @@
+// The ONVIF port against a scripted device service (no network): what each answer makes of
+// a login, a step and an upgrade.
+#include "batch/OnvifPort.h"
+#include "support/JobLab.h"
+#include "support/ScriptedCamera.h"
+#include "support/TempFile.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+using namespace support;
+using onvif::HttpResponse;
+using Step = std::function<StepOutcome(OnvifPort&)>;
+
+namespace {
+
+struct Finder : CameraFinder {
+    void watch(const std::string&) override {}
+    std::string find(const std::string&, const std::string&, const std::function<bool()>&) override { return "http://10.0.0.9/x"; }
+};
+
+struct PortTest : ::testing::Test, StepReporter {
+    void report(StatusCode code) override { codes.push_back(code); }
+    void send(StatusCode code) override { codes.push_back(code); }
+    void progress(int) override {}
+    PortTest() { devices.update_dev_find_list(DEV_INFO{}, true, ""); }
+
+    // A fresh camera with these answers, logged in to when it lets us; the version is what
+    // a front end expects when the file has no header of ours.
+    OnvifPort& port(std::map<std::string, std::deque<HttpResponse>> answers, const char* address = "") {
+        camera = std::make_shared<ScriptedCamera>();
+        answers.try_emplace("GetDeviceInformation", std::deque{version("1.0.0")});
+        camera->answers = std::move(answers);
+        context = {0, 0, "", "", 80, false, "", false, file.path(), "Admin", "", &inputs, &running};
+        made = std::make_unique<OnvifPort>(devices, context, *this, OnvifTarget{"urn:uuid:1", "http://10.0.0.1/x", "2.5.0"},
+                                           std::make_unique<Finder>(), [this] { return camera->transport(); });
+        refusal = made->login(address).refusal;
+        return *made;
+    }
+    bool asked(const std::string& call) const {
+        return std::find(camera->calls.begin(), camera->calls.end(), call) != camera->calls.end();
+    }
+    static HttpResponse reply(const std::string& element) { return ScriptedCamera::reply(element); }
+    static HttpResponse version(const char* v) { return reply(onvif::device_information_response({"", "", v, "", ""})); }
+    static HttpResponse clock(int64_t utc) { return reply(onvif::system_date_and_time_response({false, false, "", utc})); }
+
+    std::shared_ptr<ScriptedCamera> camera;
+    TempFile file{"no header of ours"};
+    DeviceTable devices;
+    PlainInputs inputs;
+    std::atomic<bool> running{true};
+    WorkerContext context;
+    std::unique_ptr<OnvifPort> made;
+    LoginRefusal refusal = LoginRefusal::None;
+    std::vector<uint32_t> codes;
+};
+
+TEST_F(PortTest, RefusedCredentialsEndTheDeviceABusyOrSilentCameraIsTriedAgain) {
+    const std::pair<HttpResponse, LoginRefusal> rows[] = {{ScriptedCamera::fault(400, "NotAuthorized"), LoginRefusal::WrongUser},
+                                                          {ScriptedCamera::fault(503, "Busy"), LoginRefusal::None},
+                                                          {HttpResponse{}, LoginRefusal::None}};
+    for (const auto& [answer, expected] : rows) {
+        EXPECT_FALSE(port({{"GetDeviceInformation", {answer}}}, "10.0.0.2").logged_in());
+        EXPECT_EQ(refusal, expected);
+    }
+    EXPECT_TRUE(port({}, "10.0.0.2").logged_in() && asked("GetDeviceInformation@10.0.0.2"));
+}
+
+TEST_F(PortTest, StepsOnvifCannotDoAreUnsupportedBusyRepeatsAndTheClockIsReadBack) {
+    const auto settings = [](DeviceSettings s) { return Step([s](OnvifPort& p) { return p.apply_settings(s); }); };
+    const HttpResponse nic = reply(onvif::network_interfaces_response({{"eth0", "", "", true, true, false, {{"10.0.0.1", 16}}, {}, {}}}));
+    const struct { const char* name; std::map<std::string, std::deque<HttpResponse>> answers; Step step; StepOutcome outcome; const char* sent; } rows[] = {
+        {"password reset", {}, [](OnvifPort& p) { return p.reset_password(); }, StepOutcome::Unsupported, nullptr},
+        {"zone and language", {}, settings({{}, 28800, {}, {}, 3, {}, {}, {}, true}), StepOutcome::Unsupported, "SetSystemDateAndTime@10.0.0.1"},
+        {"busy zone", {{"SetSystemDateAndTime", {ScriptedCamera::fault(503, "Busy")}}}, settings({{}, 28800, {}, {}, {}, {}, {}, {}, true}), StepOutcome::Busy, nullptr},
+        {"dhcp", {{"GetNetworkInterfaces", {nic}}, {"SetNetworkInterfaces", {reply(onvif::set_network_interfaces_response(true))}}},
+         settings({{}, {}, {}, 1, {}, {}, {}, {}, true}), StepOutcome::Done, "SystemReboot@10.0.0.1"},
+        {"factory", {{"SetSystemFactoryDefault", {ScriptedCamera::fault(500, "ActionNotSupported")}}}, [](OnvifPort& p) { return p.factory_reset(); }, StepOutcome::Unsupported, nullptr},
+        {"clock off", {{"GetSystemDateAndTime", {clock(std::time(nullptr) - 10)}}}, [](OnvifPort& p) { return p.sync_clock(); }, StepOutcome::Failed, nullptr},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.step(port(row.answers)), row.outcome) << row.name;
+        EXPECT_TRUE(!row.sent || asked(row.sent)) << row.name;
+    }
+}
+
+TEST_F(PortTest, UpgradeFindsTheCameraByItsUuidAndChecksTheVersionExpected) {
+    const onvif::UploadResult busy{onvif::UploadStatus::refused, 503, 0, 0, "", {}}, damaged{onvif::UploadStatus::refused, 415, 0, 0, "", {}};
+    const struct { onvif::UploadResult upload; bool complete; int32_t passes; std::vector<uint32_t> codes; } rows[] = {
+        {busy, false, 5, {ST_IS_UPGRADE, ST_UPGRADE_FAIL_RETRY_LATER}},
+        {damaged, false, 0, {ST_IS_UPGRADE, ST_INVALID_UPGRADE_FILE}},
+        {{}, true, 5, {ST_IS_UPGRADE, ST_WAIT_REBOOT, ST_UPGRADE_OK}},
+    };
+    onvif::DeviceServiceCapabilities upload_offered{};
+    upload_offered.http_firmware_upgrade = true;
+    for (const auto& row : rows) {
+        codes.clear();
+        OnvifPort& p = port({{"GetServiceCapabilities", {reply(onvif::service_capabilities_response(upload_offered))}},
+                             {"StartFirmwareUpgrade", {reply(onvif::start_firmware_upgrade_response("/fw", 0, 0))}},
+                             {"GetDeviceInformation", {version("1.0.0"), version("2.5.0-b7")}}});
+        camera->upload_result = row.upload;
+        int32_t passes = 5;
+        p.upgrade(passes);
+        EXPECT_EQ(std::make_tuple(p.upgrade_complete(), passes, codes), std::make_tuple(row.complete, row.passes, row.codes));
+    }
+    EXPECT_TRUE(asked("upload@10.0.0.1") && asked("GetDeviceInformation@10.0.0.9")) << "back at another address";
+    EXPECT_EQ(devices.cell(0, COL_IP) + " " + devices.cell(0, COL_VERSION), "10.0.0.9 2.5.0-b7");
+}
+
+} // namespace
