@@ -16,7 +16,10 @@ using Step = std::function<StepOutcome(OnvifPort&)>;
 namespace {
 
 struct Finder : CameraFinder {
-    void watch(const std::string&) override {}
+    std::atomic<bool>* stop = nullptr;  // the job is stopped once the camera goes down
+    void watch(const std::string&) override {
+        if (stop) *stop = false;
+    }
     std::string find(const std::string&, const std::string&, const std::function<bool()>&) override { return "http://10.0.0.9/x"; }
 };
 
@@ -30,11 +33,14 @@ struct PortTest : ::testing::Test, StepReporter {
     // a front end expects when the file has no header of ours.
     OnvifPort& port(std::map<std::string, std::deque<HttpResponse>> answers, const char* address = "") {
         camera = std::make_shared<ScriptedCamera>();
+        running = true;
         answers.try_emplace("GetDeviceInformation", std::deque{version("1.0.0")});
         camera->answers = std::move(answers);
         context = {0, 0, "", "", 80, false, "", false, file.path(), "Admin", "", &inputs, &running};
+        auto finder = std::make_unique<Finder>();
+        finder->stop = stop_at_watch ? &running : nullptr;
         made = std::make_unique<OnvifPort>(devices, context, *this, OnvifTarget{"urn:uuid:1", "http://10.0.0.1/x", "2.5.0"},
-                                           std::make_unique<Finder>(), [this] { return camera->transport(); });
+                                           std::move(finder), [this] { return camera->transport(); });
         refusal = made->login(address).refusal;
         return *made;
     }
@@ -50,6 +56,7 @@ struct PortTest : ::testing::Test, StepReporter {
     DeviceTable devices;
     PlainInputs inputs;
     std::atomic<bool> running{true};
+    bool stop_at_watch = false;
     WorkerContext context;
     std::unique_ptr<OnvifPort> made;
     LoginRefusal refusal = LoginRefusal::None;
@@ -85,7 +92,7 @@ TEST_F(PortTest, StepsOnvifCannotDoAreUnsupportedBusyRepeatsAndTheClockIsReadBac
     }
 }
 
-TEST_F(PortTest, UpgradeFindsTheCameraByItsUuidAndChecksTheVersionExpected) {
+TEST_F(PortTest, UpgradeFindsTheCameraByItsUuidChecksTheVersionExpectedAndEndsOnAStop) {
     const onvif::UploadResult busy{onvif::UploadStatus::refused, 503, 0, 0, "", {}}, damaged{onvif::UploadStatus::refused, 415, 0, 0, "", {}};
     const struct { onvif::UploadResult upload; bool complete; int32_t passes; std::vector<uint32_t> codes; } rows[] = {
         {busy, false, 5, {ST_IS_UPGRADE, ST_UPGRADE_FAIL_RETRY_LATER}},
@@ -94,18 +101,22 @@ TEST_F(PortTest, UpgradeFindsTheCameraByItsUuidAndChecksTheVersionExpected) {
     };
     onvif::DeviceServiceCapabilities upload_offered{};
     upload_offered.http_firmware_upgrade = true;
-    for (const auto& row : rows) {
+    const auto upgrade = [&](onvif::UploadResult upload, int down_s) {
         codes.clear();
         OnvifPort& p = port({{"GetServiceCapabilities", {reply(onvif::service_capabilities_response(upload_offered))}},
-                             {"StartFirmwareUpgrade", {reply(onvif::start_firmware_upgrade_response("/fw", 0, 0))}},
+                             {"StartFirmwareUpgrade", {reply(onvif::start_firmware_upgrade_response("/fw", 0, down_s))}},
                              {"GetDeviceInformation", {version("1.0.0"), version("2.5.0-b7")}}});
-        camera->upload_result = row.upload;
+        camera->upload_result = upload;
         int32_t passes = 5;
         p.upgrade(passes);
-        EXPECT_EQ(std::make_tuple(p.upgrade_complete(), passes, codes), std::make_tuple(row.complete, row.passes, row.codes));
-    }
+        return std::make_tuple(p.upgrade_complete(), passes, codes);
+    };
+    for (const auto& row : rows) EXPECT_EQ(upgrade(row.upload, 0), std::make_tuple(row.complete, row.passes, row.codes));
     EXPECT_TRUE(asked("upload@10.0.0.1") && asked("GetDeviceInformation@10.0.0.9")) << "back at another address";
     EXPECT_EQ(devices.cell(0, COL_IP) + " " + devices.cell(0, COL_VERSION), "10.0.0.9 2.5.0-b7");
+    stop_at_watch = true;  // an hour's down time, and a stop: the wait ends there
+    EXPECT_EQ(upgrade({}, 3600), std::make_tuple(true, 5, std::vector<uint32_t>{ST_IS_UPGRADE, ST_WAIT_REBOOT}));
+    EXPECT_FALSE(asked("GetDeviceInformation@10.0.0.9"));
 }
 
 } // namespace
