@@ -52,7 +52,7 @@ void read_camera(OnvifCamera& camera, const CameraLogin& login, const std::funct
     const std::string xaddr = first_http_xaddr(camera);
     if (xaddr.empty()) {
         camera.reading = Reading::unreachable;
-        camera.reading_text = "no http XAddr";
+        camera.reading_text = "no http XAddr at the address it speaks from";
         return;
     }
     std::unique_ptr<HttpTransport> inner;

@@ -77,6 +77,18 @@ Request start_firmware_upgrade() {
     return {"StartFirmwareUpgrade", "<tds:StartFirmwareUpgrade/>"};
 }
 
+namespace {
+
+// "host" of "scheme://host[:port]/...", "" when it has no scheme.
+std::string_view url_host(std::string_view url) {
+    const size_t scheme = url.find("://");
+    if (scheme == std::string_view::npos) return {};
+    const size_t start = scheme + 3;
+    return url.substr(start, url.find_first_of(":/", start) - start);
+}
+
+} // namespace
+
 bool read_start_firmware_upgrade(pugi::xml_node response, std::string_view xaddr, FirmwareUpgradeStart& out) {
     std::string uri = child_text(response, ns::kDevice, "UploadUri");
     if (uri.empty() || !parse_duration(child_text(response, ns::kDevice, "UploadDelay"), out.upload_delay_ms) ||
@@ -88,6 +100,8 @@ bool read_start_firmware_upgrade(pugi::xml_node response, std::string_view xaddr
         if (scheme == std::string_view::npos) return false;
         uri = std::string(xaddr.substr(0, path)) + uri;
     }
+    // The image and a digest answer go only to the camera itself, whatever host it names.
+    if (url_host(uri).empty() || url_host(uri) != url_host(xaddr)) return false;
     out.upload_uri = std::move(uri);
     return true;
 }

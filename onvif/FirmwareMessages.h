@@ -26,7 +26,8 @@ struct FirmwareUpgradeStart {
 };
 
 Request start_firmware_upgrade();
-// False without an UploadUri or with a duration that does not read; xaddr resolves a bare path.
+// False without an UploadUri, with one on another host than xaddr's, or with a duration that
+// does not read; xaddr resolves a bare path.
 bool read_start_firmware_upgrade(pugi::xml_node response, std::string_view xaddr, FirmwareUpgradeStart& out);
 
 } // namespace onvif

@@ -35,7 +35,10 @@ struct OnvifCamera {
     std::string reading_text;          // what went wrong, for the log
 };
 
-// The first http (or https) XAddr, "" when there is none.
+// The first http (or https) XAddr whose host is the IPv4 address the camera's messages came
+// from (any dotted quad while that is unknown), "" when there is none. Anyone on the LAN can
+// announce any XAddr; a login sent to a host of its choosing would hand it our digest to
+// guess the password from, and names would be looked up outside the LAN.
 std::string first_http_xaddr(const OnvifCamera& camera);
 // The camera's IPv4 address: the host of that XAddr when it is a dotted quad, else the
 // address its messages came from.

@@ -3,6 +3,7 @@
 #include "onvif/DeviceReplies.h"
 #include "onvif/FirmwareMessages.h"
 #include "onvif/NetworkSettings.h"
+#include "onvif/OnvifCamera.h"
 #include "onvif/OnvifTestMessages.h"
 #include "onvif/Soap.h"
 #include "onvif/SystemMessages.h"
@@ -69,6 +70,17 @@ TEST(WriteReplies, ReadAsCamerasSendThem) {
                                             "http://10.77.1.5:8080/onvif/device_service", start));
     EXPECT_EQ(start, (FirmwareUpgradeStart{"http://10.77.1.5:8080/fw/1", 0, 60000}));
     EXPECT_FALSE(read_start_firmware_upgrade(body(reply, build_response(start_firmware_upgrade_response("", 0, 60))), "http://h/", start));
+    // The image and a digest answer go to the camera alone, whatever host it names.
+    EXPECT_FALSE(read_start_firmware_upgrade(body(reply, onvif_message("start_firmware_upgrade.xml")),
+                                             "http://10.77.1.6/onvif/device_service", start));
+
+    // Nor does a login go to an XAddr on a host other than the one the camera speaks from.
+    OnvifCamera camera;
+    camera.source_address = "10.77.1.5";
+    camera.xaddrs = {"http://camera.example/onvif", "http://192.0.2.9/onvif", "http://10.77.1.5:8080/onvif"};
+    EXPECT_EQ(first_http_xaddr(camera), "http://10.77.1.5:8080/onvif");
+    camera.xaddrs.pop_back();
+    EXPECT_EQ(first_http_xaddr(camera), "");
 
     std::vector<UserAccount> users;
     ASSERT_TRUE(read_users(body(reply, onvif_message("users.xml")), users));
