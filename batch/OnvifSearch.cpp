@@ -98,8 +98,14 @@ void OnvifSearch::run() {
             if (generation != m_login_generation) m_read.clear();
             generation = m_login_generation;
         }
+        const std::vector<onvif::OnvifCamera> heard = prober->cameras();
+        // Readings of cameras the table no longer holds (a Bye, or pushed out) go, so that a
+        // sender cycling made-up endpoints cannot grow them.
+        std::erase_if(m_read, [&heard](const auto& entry) {
+            return std::none_of(heard.begin(), heard.end(), [&entry](const onvif::OnvifCamera& c) { return c.uuid == entry.first; });
+        });
         std::vector<onvif::OnvifCamera> unread;
-        std::vector<onvif::OnvifCamera> cameras = known(prober->cameras(), login, unread);
+        std::vector<onvif::OnvifCamera> cameras = known(heard, login, unread);
         if (std::string now = shown(cameras); news || now != last) {
             news = false;
             last = std::move(now);

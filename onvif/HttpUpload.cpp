@@ -83,7 +83,8 @@ UploadStatus classify(CURLcode code, int http_status, const Sending& sending, ui
     // A camera may answer before the file is all out (a refused header) and close: its
     // answer is what counts, not the failed send.
     if (http_status >= 300) return UploadStatus::refused;
-    if (code == CURLE_OK && http_status >= 200) return UploadStatus::ok;
+    // A 2xx before the whole file went out is no proof the camera has the image.
+    if (code == CURLE_OK && http_status >= 200 && sent == sending.total) return UploadStatus::ok;
     if (code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_UNSUPPORTED_PROTOCOL ||
         code == CURLE_URL_MALFORMAT || (code == CURLE_OPERATION_TIMEDOUT && sent == 0 && connect_us == 0))
         return UploadStatus::unreachable;

@@ -175,16 +175,18 @@ void WsdProber::send_probes() {
     uint32_t group = 0;
     parse_ipv4(m_config.group, group);
     const sockaddr_in to_group = endpoint(group, m_config.port);
+    // The second round is a retransmission against loss: the same messages, so a camera that
+    // heard both answers once (SOAP over UDP drops a repeated MessageID).
+    const std::vector<std::string> ids = fresh_ids();
     for (int round = 0; round < 2 && !m_stop; ++round) {
         if (round > 0 && !pause(m_config.repeat_gap_ms)) break;
-        const std::vector<std::string> ids = fresh_ids();
         for (int fd : m_probe_sockets) send_typed(fd, to_group, ids);
     }
     if (m_range_socket >= 0) {
-        const std::vector<std::string> ids = fresh_ids();
+        const std::vector<std::string> range_ids = fresh_ids();
         const size_t burst = std::max<size_t>(m_config.range_burst, 1);
         for (uint64_t address = m_config.range.first; address <= m_config.range.last && !m_stop; ++address) {
-            send_typed(m_range_socket, endpoint(static_cast<uint32_t>(address), m_config.port), ids);
+            send_typed(m_range_socket, endpoint(static_cast<uint32_t>(address), m_config.port), range_ids);
             if ((address - m_config.range.first + 1) % burst == 0 && !pause(m_config.range_gap_ms)) break;
         }
     }
