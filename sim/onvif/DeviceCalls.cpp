@@ -48,11 +48,18 @@ bool tz_seconds_east(const std::string& tz, int32_t& out) {
     if (i < 3 || i == tz.size()) return false;
     int sign = 1;
     if (tz[i] == '+' || tz[i] == '-') sign = tz[i++] == '-' ? -1 : 1;
+    // Digits only from here (strtol would take a second sign), each field within its range, so
+    // that nothing from the network overflows.
+    if (i == tz.size() || !std::isdigit(static_cast<unsigned char>(tz[i]))) return false;
     char* end = nullptr;
     const long hours = std::strtol(tz.c_str() + i, &end, 10);
-    if (end == tz.c_str() + i || hours > 24) return false;
+    if (hours > 24) return false;
     long minutes = 0;
-    if (*end == ':') minutes = std::strtol(end + 1, &end, 10);
+    if (*end == ':') {
+        if (!std::isdigit(static_cast<unsigned char>(end[1]))) return false;
+        minutes = std::strtol(end + 1, &end, 10);
+        if (minutes > 59) return false;
+    }
     out = static_cast<int32_t>(-sign * (hours * 3600 + minutes * 60));
     return true;
 }

@@ -224,6 +224,15 @@ void WsDiscoveryResponder::handle(const char* data, size_t length, const Endpoin
     }
     ++m_probes;
     const bool multicast = destination == group_address();
+    const std::string key = message.message_id + ' ' + std::to_string(destination);
+    if (!message.message_id.empty()) {
+        if (!m_probes_seen.insert(key).second) return;  // a retransmission: answered already
+        m_probe_order.push_back(key);
+        if (m_probe_order.size() > kProbesRemembered) {
+            m_probes_seen.erase(m_probe_order.front());
+            m_probe_order.pop_front();
+        }
+    }
     if (multicast && !m_budget.take(from.address, Clock::now_ms())) {
         ++m_unanswered;
         return;

@@ -7,11 +7,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 // WS-Discovery (2005/04) for every camera that speaks ONVIF. One thread and one socket serve
@@ -88,6 +90,11 @@ private:
     std::shared_ptr<Events> m_events;
     std::multimap<int64_t, Pending> m_pending;  // by system ms
     RequestBudget m_budget;
+    // Probes heard lately, by MessageID and destination: SOAP over UDP retransmits a message
+    // unchanged, and a receiver answers it once. Bounded, oldest out first.
+    static constexpr size_t kProbesRemembered = 1024;
+    std::unordered_set<std::string> m_probes_seen;
+    std::deque<std::string> m_probe_order;
 
     std::atomic<uint64_t> m_probes{0}, m_unanswered{0}, m_ignored{0}, m_matches{0}, m_hellos{0}, m_byes{0}, m_failures{0};
 };
