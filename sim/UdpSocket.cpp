@@ -82,32 +82,14 @@ void UdpSocket::close() {
     m_fd = -1;
 }
 
-bool UdpSocket::send_to(const Endpoint& destination, const void* data, size_t length, uint32_t source) {
+bool UdpSocket::send_to(const Endpoint& destination, const void* data, size_t length) {
     if (m_fd < 0) {
         m_error = "socket not open";
         return false;
     }
     sockaddr_in address = to_sockaddr(destination);
-    iovec io{const_cast<void*>(data), length};
-    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))]{};
-    msghdr message{};
-    message.msg_name = &address;
-    message.msg_namelen = sizeof address;
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    if (source != 0) {
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr* c = CMSG_FIRSTHDR(&message);
-        c->cmsg_level = IPPROTO_IP;
-        c->cmsg_type = IP_PKTINFO;
-        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-        in_pktinfo info{};
-        info.ipi_spec_dst.s_addr = htonl(source);
-        std::memcpy(CMSG_DATA(c), &info, sizeof info);
-    }
     for (int attempt = 0; attempt < kSendAttempts; ++attempt) {
-        ssize_t sent = sendmsg(m_fd, &message, MSG_NOSIGNAL);
+        ssize_t sent = sendto(m_fd, data, length, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
         if (sent == static_cast<ssize_t>(length)) return true;
         if (sent >= 0) {
             m_error = "short send";

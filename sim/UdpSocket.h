@@ -26,10 +26,9 @@ public:
     const Endpoint& local() const { return m_local; }
     const std::string& error() const { return m_error; }
 
-    // Sends the whole datagram, from `source` when it is not 0 (one of the host's addresses: a
-    // wildcard socket answering for many cameras). A full queue (EAGAIN, ENOBUFS) is waited
-    // out briefly rather than reported, so a burst of a thousand replies is not thinned out.
-    bool send_to(const Endpoint& destination, const void* data, size_t length, uint32_t source = 0);
+    // Sends the whole datagram. A full queue (EAGAIN, ENOBUFS) is waited out briefly rather
+    // than reported, so a burst of a thousand replies is not thinned out by the sender.
+    bool send_to(const Endpoint& destination, const void* data, size_t length);
 
     // One waiting datagram: its size, 0 when none is waiting, -1 on an error. `destination`
     // is the address the datagram was sent to (a broadcast address or one of ours).

@@ -4,6 +4,7 @@
 #include "foundation/debug_log.h"
 #include "onvif/BoundedXml.h"
 #include "onvif/WsDiscovery.h"
+#include "sim/CameraSide.h"
 #include "sim/onvif/OnvifIdentity.h"
 
 #include <algorithm>
@@ -26,6 +27,14 @@ constexpr int kDatagramsPerWakeup = 64;
 
 uint32_t group_address() {
     return parse_ipv4(WsDiscoveryResponder::kGroup).value_or(0);
+}
+
+sockaddr_in to_sockaddr(const Endpoint& endpoint) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(endpoint.address);
+    address.sin_port = htons(endpoint.port);
+    return address;
 }
 
 // A probe's types must all be the camera's (ONVIF devices are tds:Device and
@@ -65,19 +74,27 @@ bool WsDiscoveryResponder::start() {
     m_stopping = false;
     m_epoll = epoll_create1(EPOLL_CLOEXEC);
     m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    {
+        const CameraSide side;
+        m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    }
+    int one = 1;
+    const sockaddr_in local = to_sockaddr(Endpoint{0, kPort});
     ip_mreqn join{};
     join.imr_multiaddr.s_addr = htonl(group_address());
     // No interface named: the kernel takes the one its route to the group goes out of, the
     // lab's link on the cameras' side.
     const unsigned char ttl = 1;
-    if (m_epoll < 0 || m_wake < 0 || !m_socket.open(Endpoint{0, kPort}) ||
-        ::setsockopt(m_socket.fd(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0 ||
-        ::setsockopt(m_socket.fd(), IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0) {
+    if (m_epoll < 0 || m_wake < 0 || m_socket < 0 || ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+        ::setsockopt(m_socket, IPPROTO_IP, IP_PKTINFO, &one, sizeof one) != 0 ||
+        ::bind(m_socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+        ::setsockopt(m_socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0 ||
+        ::setsockopt(m_socket, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0) {
         debug_log("[sim] WS-Discovery: cannot take UDP %u and join %s: %s\n", unsigned{kPort}, kGroup, std::strerror(errno));
         stop();
         return false;
     }
-    for (const auto& [fd, tag] : {std::pair{m_socket.fd(), kSocketTag}, std::pair{m_wake, kWakeTag}}) {
+    for (const auto& [fd, tag] : {std::pair{m_socket, kSocketTag}, std::pair{m_wake, kWakeTag}}) {
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.u64 = tag;
@@ -108,8 +125,7 @@ void WsDiscoveryResponder::stop() {
         m_events->wake_fd = -1;
         m_events->list.clear();
     }
-    m_socket.close();
-    for (int* fd : {&m_epoll, &m_wake})
+    for (int* fd : {&m_socket, &m_epoll, &m_wake})
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
@@ -170,15 +186,32 @@ void WsDiscoveryResponder::take_events() {
 }
 
 void WsDiscoveryResponder::receive() {
-    // Room for any UDP datagram, so none arrives cut short.
-    static_assert(onvif::kMaxDatagramBytes >= 65507);
     char buffer[onvif::kMaxDatagramBytes];
     for (int i = 0; i < kDatagramsPerWakeup; ++i) {
-        Endpoint from;
+        sockaddr_in from{};
+        iovec io{buffer, sizeof buffer};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = ::recvmsg(m_socket, &message, MSG_DONTWAIT);
+        if (got < 0) return;
         uint32_t destination = 0;
-        const long got = m_socket.receive(buffer, sizeof buffer, from, destination);
-        if (got <= 0) return;
-        handle(buffer, static_cast<size_t>(got), from, destination);
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info{};
+                std::memcpy(&info, CMSG_DATA(c), sizeof info);
+                destination = ntohl(info.ipi_addr.s_addr);
+            }
+        if (message.msg_flags & MSG_TRUNC) {
+            ++m_ignored;
+            continue;
+        }
+        handle(buffer, static_cast<size_t>(got), Endpoint{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)}, destination);
     }
 }
 
@@ -247,8 +280,24 @@ void WsDiscoveryResponder::send(const Pending& pending) {
     if (pending.kind != Kind::match) to = Endpoint{group_address(), kPort};
     const std::string& from_ip = pending.kind == Kind::match ? current.ip_address : pending.from_ip;
 
-    // From the camera's own address, though one socket answers for the fleet.
-    if (!m_socket.send_to(to, text.data(), text.size(), parse_ipv4(from_ip).value_or(0))) {
+    sockaddr_in destination = to_sockaddr(to);
+    iovec io{text.data(), text.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))]{};
+    msghdr message{};
+    message.msg_name = &destination;
+    message.msg_namelen = sizeof destination;
+    message.msg_iov = &io;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&message);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_spec_dst.s_addr = htonl(parse_ipv4(from_ip).value_or(0));  // from the camera's own address
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    if (::sendmsg(m_socket, &message, MSG_NOSIGNAL) < 0) {
         ++m_failures;
         return;
     }

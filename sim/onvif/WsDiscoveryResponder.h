@@ -4,7 +4,6 @@
 #include "sim/RequestGate.h"
 #include "sim/SimCamera.h"
 #include "sim/SimService.h"
-#include "sim/UdpSocket.h"
 
 #include <atomic>
 #include <cstdint>
@@ -83,7 +82,7 @@ private:
     std::vector<uint32_t> m_message_numbers;
     uint32_t m_instance_base = 0;
     uint64_t m_random = 0;
-    UdpSocket m_socket;  // the group's port, for the whole fleet
+    int m_socket = -1;
     int m_epoll = -1;
     int m_wake = -1;
     std::thread m_thread;
