@@ -239,6 +239,14 @@ bool BatchJob::ip_phase(Worker& w) {
 void BatchJob::run_passes(Worker& w) {
     w.retry_step = RETRY_NONE;
     w.settings = {};
+    JobSteps after_address = m_dostep;
+    after_address.change_auto_ip = after_address.change_ip = 0;
+    if (!w.port->can_do_any(after_address)) {
+        // Nothing to log in for: each requested step says the device cannot do it.
+        upgrade_verdict(w);
+        run_steps(w);
+        return;
+    }
     while (m_running && w.max_try_cnt > 0) {
         --w.max_try_cnt;
         DEBUG_LOCATION(kJobFile, "CfleetsetDlg::ThreadFunc");

@@ -1,5 +1,6 @@
 #pragma once
 #include "batch/DeviceSettings.h"
+#include "batch/JobSteps.h"
 #include "batch/JobReport.h"
 #include "batch/StepInputs.h"
 
@@ -75,6 +76,13 @@ public:
     virtual std::string version_after() const = 0;
     // The version the upgrade must leave the device on; empty: the firmware file's header's.
     virtual std::string expected_version() const { return {}; }
+
+    // False when the protocol has no way to do any of these steps (the address steps are
+    // done before): the job then marks them unsupported without logging in.
+    virtual bool can_do_any(const JobSteps& steps) const {
+        (void)steps;
+        return true;
+    }
 
     virtual StepOutcome send_logo(const std::string& path) = 0;
     virtual StepOutcome run_command(const std::string& text) = 0;

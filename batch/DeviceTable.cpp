@@ -2,8 +2,10 @@
 
 #include "foundation/debug_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <utility>
 
 namespace {
@@ -160,19 +162,19 @@ bool DeviceTable::checked(size_t row) const {
 
 bool DeviceTable::set_checked(size_t row, bool checked) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (row >= m_rows.size() || (checked && m_rows[row].protocol == CameraProtocol::onvif)) return false;
+    if (row >= m_rows.size()) return false;
     m_rows[row].checked = checked;
     return true;
 }
 
 void DeviceTable::select_all() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (DeviceRow& row : m_rows) row.checked = row.protocol != CameraProtocol::onvif;
+    for (DeviceRow& row : m_rows) row.checked = true;
 }
 
 void DeviceTable::invert() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (DeviceRow& row : m_rows) row.checked = !row.checked && row.protocol != CameraProtocol::onvif;
+    for (DeviceRow& row : m_rows) row.checked = !row.checked;
 }
 
 size_t DeviceTable::count_checked() const {
@@ -233,6 +235,7 @@ DeviceTable::Update DeviceTable::update_onvif_row(const CameraRow& camera, const
     if (const auto old = m_row_of_uuid.find(row.uuid); old != m_row_of_uuid.end() && old->second == at)
         m_row_of_uuid.erase(old);
     row.uuid = camera.uuid;
+    row.xaddr = camera.xaddr;
     m_row_of_uuid[row.uuid] = at;
     row.model = camera.manufacturer.empty() ? camera.model : camera.manufacturer + " " + camera.model;
     if (camera.protocol == CameraProtocol::both) {
@@ -240,13 +243,28 @@ DeviceTable::Update DeviceTable::update_onvif_row(const CameraRow& camera, const
         return update;
     }
     row.protocol = CameraProtocol::onvif;
-    row.checked = false;
     row.ip = camera.address;
     row.version = unread_text.empty() ? camera.firmware_version : unread_text;
     // A MAC that a login read becomes the row's identity, unless another row has it already.
     if (row.mac.empty() && !camera.mac.empty() && find_mac_locked(camera.mac) < 0)
         m_row_of_mac.emplace(row.mac = camera.mac, at);
     return update;
+}
+
+std::pair<int, int> DeviceTable::update_onvif_rows(const std::vector<onvif::OnvifCamera>& cameras,
+                                                   const std::function<std::string(onvif::Reading)>& unread_text) {
+    std::map<std::string, onvif::Reading> readings;
+    for (const onvif::OnvifCamera& camera : cameras) readings[camera.uuid] = camera.reading;
+    int first = -1;
+    int last = -1;
+    for (const CameraRow& camera : merge_cameras(own_records(), cameras)) {
+        if (camera.protocol == CameraProtocol::own) continue;
+        const auto update = update_onvif_row(camera, unread_text(readings[camera.uuid]));
+        if (update.row < 0 || update.inserted) continue;
+        first = first < 0 ? update.row : std::min(first, update.row);
+        last = std::max(last, update.row);
+    }
+    return {first, last};
 }
 
 std::vector<DEV_INFO> DeviceTable::own_records() const {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // The rows of the batch window's device list, kept apart from any widget: the window owns
@@ -27,8 +28,8 @@
 // first); without one it is not listed.
 //
 // ONVIF cameras are a second source merged into the same rows (see CameraList.h): a camera
-// that answers both protocols is one row. A row found by ONVIF alone cannot be ticked, as no
-// job step speaks ONVIF yet; our discovery finding it later takes that row over.
+// that answers both protocols is one row; our discovery finding an ONVIF-only camera later
+// takes that row over.
 
 enum DeviceColumn : int {
     COL_INDEX = 0,
@@ -70,6 +71,7 @@ struct DeviceRow {
     CameraProtocol protocol = CameraProtocol::own;
     std::string model{};  // "manufacturer model", as ONVIF tells it
     std::string uuid{};   // the ONVIF endpoint, "" for our protocol only
+    std::string xaddr{};  // its device service as last heard
 
     // The text of a column; empty outside 0..14. The protocol reads "own", "onvif" or "both".
     std::string cell(int column) const;
@@ -106,6 +108,10 @@ public:
     // `unread_text` stands in for the version of a camera not read (empty once read). Rows of
     // our protocol only are ignored.
     Update update_onvif_row(const CameraRow& camera, const std::string& unread_text);
+    // Every ONVIF camera merged in as update_onvif_row does, with `unread_text` of its reading.
+    // Returns the first and last row written in place (-1 for none), for a view to repaint.
+    std::pair<int, int> update_onvif_rows(const std::vector<onvif::OnvifCamera>& cameras,
+                                          const std::function<std::string(onvif::Reading)>& unread_text);
     // Our discovery's rows as the records merge_cameras takes (MAC, address and version).
     std::vector<DEV_INFO> own_records() const;
 
@@ -113,9 +119,8 @@ public:
     bool set_cell(size_t row, int column, std::string text);
 
     bool checked(size_t row) const;
-    // False for a row outside the table, and for ticking a row found by ONVIF alone.
-    bool set_checked(size_t row, bool checked);
-    void select_all();  // both leave the rows found by ONVIF alone unticked
+    bool set_checked(size_t row, bool checked);  // false for a row outside the table
+    void select_all();
     void invert();
     size_t count_checked() const;
     bool is_type1(size_t row) const;

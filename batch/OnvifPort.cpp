@@ -82,12 +82,13 @@ std::string posix_tz(int32_t seconds_east) {
 OnvifPort::OnvifPort(DeviceTable& devices, const WorkerContext& context, StepReporter& reporter, OnvifTarget target,
                      std::unique_ptr<CameraFinder> finder, TransportMaker transport)
     : m_devices(devices), m_context(context), m_reporter(reporter), m_target(std::move(target)),
-      m_finder(std::move(finder)), m_transport(std::move(transport)), m_xaddr(m_target.xaddr) {}
+      m_finder(std::move(finder)), m_transport(std::move(transport)), m_password(m_context.password),
+      m_xaddr(m_target.xaddr) {}
 
 OnvifPort::~OnvifPort() = default;
 
 std::unique_ptr<onvif::DeviceClient> OnvifPort::client_at(const std::string& xaddr) const {
-    return std::make_unique<onvif::DeviceClient>(xaddr, m_context.user, m_context.password,
+    return std::make_unique<onvif::DeviceClient>(xaddr, m_context.user, m_password,
                                                   m_transport ? m_transport() : std::make_unique<onvif::CurlTransport>());
 }
 
@@ -142,6 +143,8 @@ bool OnvifPort::change_address(bool fixed) {
     if (!arrived_at(address, reboot_needed ? kMoveRebootBudgetMs : kMoveBudgetMs)) return false;
     m_moved_to = address;
     m_xaddr = with_host(m_xaddr, address);
+    // No discovery of ours hears an ONVIF camera move: its row learns it here.
+    m_devices.set_cell(static_cast<size_t>(m_context.row), COL_IP, address);
     return true;
 }
 
@@ -174,25 +177,51 @@ StepOutcome OnvifPort::sync_clock() {
     return std::llabs(off) <= kClockToleranceS ? StepOutcome::Done : StepOutcome::Failed;
 }
 
+bool OnvifPort::can_do_any(const JobSteps& steps) const { return onvif_can_do_any(steps); }
+
+bool onvif_can_do_any(const JobSteps& steps) {
+    return steps.need_update || steps.change_time_sync || steps.change_time_zone || steps.change_dhcp ||
+           steps.change_password || steps.restore_factory_settings;
+}
+
 // The fields ONVIF has calls for are applied; busy ends the step at once, for the pass to
 // send the record again. Any field it cannot set makes the step Unsupported (never Done), a
 // failed one Failed. The DHCP change goes last, as it may reboot the camera.
 StepOutcome OnvifPort::apply_settings(const DeviceSettings& settings) {
-    if (!m_client) return StepOutcome::Failed;
-    bool failed = false;
+    const bool settable = settings.time_zone || settings.password || settings.dhcp_enable;
     bool unsupported = settings.video_standard || settings.time_format || settings.language ||
                        settings.wifi_ch_max || settings.wifi_ch_default;
+    if (!settable) return unsupported ? StepOutcome::Unsupported : StepOutcome::Done;
+    if (!m_client) return StepOutcome::Failed;
+    bool failed = false;
     const auto take = [&](StepOutcome outcome) {
         failed = failed || outcome == StepOutcome::Failed;
         unsupported = unsupported || outcome == StepOutcome::Unsupported;
         return outcome == StepOutcome::Busy;
     };
     if (settings.time_zone && take(set_time_zone(*settings.time_zone))) return StepOutcome::Busy;
-    if (settings.password && take(onvif_outcome(m_client->set_user_password(m_context.user, *settings.password))))
-        return StepOutcome::Busy;
-    if (settings.dhcp_enable && take(set_dhcp(*settings.dhcp_enable != 0))) return StepOutcome::Busy;
+    if (settings.password && take(set_password(*settings.password))) return StepOutcome::Busy;
+    // A new password that failed its proof leaves no login for the rest.
+    if (settings.dhcp_enable && !m_client) failed = true;
+    else if (settings.dhcp_enable && take(set_dhcp(*settings.dhcp_enable != 0))) return StepOutcome::Busy;
     if (failed) return StepOutcome::Failed;
     return unsupported ? StepOutcome::Unsupported : StepOutcome::Done;
+}
+
+// The login user's own password, proved by a login with it before the job's later steps
+// (and passes) use it. A camera that took it but refuses it has locked the job out: Failed.
+StepOutcome OnvifPort::set_password(const std::string& password) {
+    const StepOutcome set = onvif_outcome(m_client->set_user_password(m_context.user, password));
+    if (set != StepOutcome::Done) return set;
+    const std::string before = m_password;
+    m_password = password;
+    const LoginResult proof = login_at(m_xaddr);
+    DEBUG_LOCATION(kFile, "OnvifPort::set_password");
+    debug_log("device index %d new password set, login with it: %d\n", m_context.row, proof.code);
+    if (m_client) return StepOutcome::Done;
+    // Not refused: the camera may still be applying it; the next login uses the new one.
+    if (proof.refusal != LoginRefusal::None) m_password = before;
+    return StepOutcome::Failed;
 }
 
 // The zone alone: the camera keeps its own time, sent back to it as the login read it.
@@ -217,10 +246,11 @@ StepOutcome OnvifPort::set_dhcp(bool on) {
     return onvif_outcome(m_client->system_reboot(message));
 }
 
-// Soft: the camera keeps what it needs to stay reachable, so the job does not lose it.
+// Soft unless the job asks for hard: soft keeps what the camera needs to stay reachable.
 StepOutcome OnvifPort::factory_reset() {
     if (!m_client) return StepOutcome::Failed;
-    return onvif_outcome(m_client->set_system_factory_default(onvif::FactoryDefault::soft));
+    const bool hard = m_context.inputs->factory_reset_hard();
+    return onvif_outcome(m_client->set_system_factory_default(hard ? onvif::FactoryDefault::hard : onvif::FactoryDefault::soft));
 }
 
 std::string OnvifPort::expected_version() const {

@@ -19,7 +19,8 @@ struct OnvifTarget {
 
 // The device port over ONVIF's device service (onvif::DeviceClient): logins, addresses
 // (SetNetworkInterfaces, the gateway, a reboot when asked for), the clock and time zone,
-// the password, a factory reset, and the firmware upgrade (OnvifUpgrade.cpp). A camera is
+// the login user's password (proved by logging in with it; later logins use it), a factory
+// reset, and the firmware upgrade (OnvifUpgrade.cpp). A camera is
 // found again by its UUID through the CameraFinder. What ONVIF has no call for (logo, shell
 // command, cloud UID, video standard, time format, menu language, Wi-Fi channels, our
 // password reset) is Unsupported.
@@ -44,6 +45,7 @@ public:
     void read_back_version() override;
     std::string version_after() const override { return m_version_after; }
     std::string expected_version() const override;
+    bool can_do_any(const JobSteps& steps) const override;
     StepOutcome send_logo(const std::string&) override { return StepOutcome::Unsupported; }
     StepOutcome run_command(const std::string&) override { return StepOutcome::Unsupported; }
     StepOutcome sync_clock() override;
@@ -57,6 +59,7 @@ private:
     bool arrived_at(const std::string& address, int64_t budget_ms);
     StepOutcome set_dhcp(bool on);
     StepOutcome set_time_zone(int32_t seconds_east);
+    StepOutcome set_password(const std::string& password);
     // The upgrade's parts.
     bool upload(int32_t& passes_left, int64_t& down_ms);
     void upload_refused(const onvif::UploadResult& result, int32_t& passes_left);
@@ -72,6 +75,7 @@ private:
     std::unique_ptr<CameraFinder> m_finder;
     TransportMaker m_transport;
 
+    std::string m_password;                       // the login's: a password step changes it
     std::string m_xaddr;                          // where the camera is now
     std::unique_ptr<onvif::DeviceClient> m_client;  // set while logged in
     std::string m_moved_to;                       // the address a change request verified
@@ -80,6 +84,8 @@ private:
     std::string m_version_after;
 };
 
+// ONVIF has a call for one of these steps (the address steps aside).
+bool onvif_can_do_any(const JobSteps& steps);
 // A call's result as a step's outcome: busy asks for the pass again, a call the camera does
 // not have is Unsupported.
 StepOutcome onvif_outcome(const onvif::Result& result);

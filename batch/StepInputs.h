@@ -24,4 +24,6 @@ public:
     virtual std::string fixed_ip() const = 0;
     virtual std::string subnet_mask() const = 0;
     virtual std::string gateway() const = 0;
+    // A factory reset that also forgets the network settings (ONVIF's Hard); ours has one kind.
+    virtual bool factory_reset_hard() const { return false; }
 };

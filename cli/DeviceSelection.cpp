@@ -15,10 +15,16 @@ std::string upper(std::string text) {
 
 } // namespace
 
+std::string upgrade_version(const RunOptions& options) {
+    const std::string version = BatchJob::file_version(options.upgrade_file);
+    return version.empty() ? options.expect_version : version;
+}
+
 DeviceSelection select_devices(const std::vector<DeviceRow>& rows, const RunOptions& options) {
     DeviceSelection selection;
     std::set<std::string> macs, ips(options.ips.begin(), options.ips.end()), found;
     for (const std::string& mac : options.macs) macs.insert(upper(mac));
+    const std::string expected = upgrade_version(options);
     for (size_t i = 0; i < rows.size(); ++i) {
         const DeviceRow& row = rows[i];
         const std::string mac = upper(row.mac);
@@ -27,9 +33,11 @@ DeviceSelection select_devices(const std::vector<DeviceRow>& rows, const RunOpti
         if (by_ip) found.insert(row.ip);
         if (!options.all && !by_mac && !by_ip) continue;
         const int index = static_cast<int>(i);
-        if (row.version.empty())
+        if (!reaches(row, options.protocol)) {
+            if (!options.all) selection.other_protocol.push_back(index);
+        } else if (row.version.empty() && !over_onvif(row, options.protocol))
             selection.without_version.push_back(index);
-        else if (options.only_outdated && BatchJob::version_matches(options.upgrade_file, row.version))
+        else if (options.only_outdated && BatchJob::version_text_matches(expected, row.version))
             selection.up_to_date.push_back(index);
         else
             selection.rows.push_back(index);

@@ -44,15 +44,7 @@ void add_discover_command(CLI::App& app, int& exit_code) {
     cmd->add_option("--format", options->format, "Output format: table, json or csv")
         ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case).description(""))->type_name("table|json|csv");
     cmd->add_flag("--onvif,!--no-onvif", options->onvif, "Find ONVIF cameras too, with WS-Discovery (default: on)");
-    cmd->add_option("--probe-range", options->probe_range,
-                    "Also probe each address FIRST-LAST for ONVIF cameras by unicast (behind a router; at most 65536)")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                onvif::ProbeRange range;
-                return onvif::parse_probe_range(text, range) ? std::string()
-                                                             : std::string("expected FIRST-LAST, two IPv4 addresses, at most 65536 apart");
-            },
-            "FIRST-LAST"));
+    add_probe_range_option(*cmd, options->probe_range);
     add_login_options(*cmd, options->user, options->password_file);
     cmd->callback([options, cmd, &exit_code] {
         options->user_given = cmd->get_option("--user")->count() > 0;

@@ -27,8 +27,9 @@ struct JobScheduler::Slot {
 };
 
 JobScheduler::JobScheduler(CDiscovery& discovery, DeviceTable& devices, const StepInputs& inputs,
-                           NeighbourCache& neighbours, Hooks hooks)
-    : m_discovery(discovery), m_devices(devices), m_inputs(inputs), m_neighbours(neighbours), m_hooks(std::move(hooks)) {}
+                           NeighbourCache& neighbours, Hooks hooks, BatchJob::PortMaker make_port)
+    : m_discovery(discovery), m_devices(devices), m_inputs(inputs), m_neighbours(neighbours), m_hooks(std::move(hooks)),
+      m_make_port(std::move(make_port)) {}
 
 JobScheduler::~JobScheduler() {
     for (auto& slot : m_slots) slot->finish();
@@ -66,7 +67,9 @@ void JobScheduler::launch_next(const JobLaunch& launch, const std::vector<JobDev
     slot->channel = std::make_unique<ReportChannel>(
         dispatch, [this, raw](ReportKind kind, uint32_t payload) { on_report(*raw, kind, payload); });
     slot->channel->open();
-    slot->job = std::make_unique<BatchJob>(m_discovery, m_devices, m_inputs, *slot->channel, m_neighbours);
+    slot->job = m_make_port
+                    ? std::make_unique<BatchJob>(m_devices, m_inputs, *slot->channel, m_neighbours, m_make_port)
+                    : std::make_unique<BatchJob>(m_discovery, m_devices, m_inputs, *slot->channel, m_neighbours);
 
     JobLaunch job_launch = launch;
     job_launch.devices = batch;

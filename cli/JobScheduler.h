@@ -31,8 +31,9 @@ public:
         std::function<void()> tick;      // after every turn of the loop
     };
 
+    // make_port: the port each worker talks through; empty: our protocol over `discovery`.
     JobScheduler(CDiscovery& discovery, DeviceTable& devices, const StepInputs& inputs, NeighbourCache& neighbours,
-                 Hooks hooks);
+                 Hooks hooks, BatchJob::PortMaker make_port = {});
     ~JobScheduler();
 
     // `launch` carries everything but the devices. Returns when every job has ended or,
@@ -52,6 +53,7 @@ private:
     const StepInputs& m_inputs;
     NeighbourCache& m_neighbours;
     Hooks m_hooks;
+    BatchJob::PortMaker m_make_port;
     std::shared_ptr<TaskQueue> m_queue = std::make_shared<TaskQueue>();
     std::vector<std::unique_ptr<Slot>> m_slots;
 };

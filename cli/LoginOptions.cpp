@@ -1,5 +1,7 @@
 #include "cli/LoginOptions.h"
 
+#include "onvif/WsdProber.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
@@ -18,6 +20,22 @@ void add_login_options(CLI::App& cmd, std::string& user, std::string& password_f
             [](std::string&) { return std::string("not taken on the command line: use --password-file or FLEETSET_PASSWORD"); },
             ""))
         ->group(login);
+}
+
+void add_probe_range_option(CLI::App& cmd, std::string& range, const char* group) {
+    auto* option = cmd.add_option("--probe-range", range,
+                                  "Also probe each address FIRST-LAST for ONVIF cameras by unicast (behind a router; "
+                                  "at most 65536)")
+                       ->check(CLI::Validator(
+                           [](std::string& text) {
+                               onvif::ProbeRange parsed;
+                               return onvif::parse_probe_range(text, parsed)
+                                          ? std::string()
+                                          : std::string("expected FIRST-LAST, two IPv4 addresses, at most 65536 apart");
+                           },
+                           ""))
+                       ->type_name("FIRST-LAST");
+    if (group) option->group(group);
 }
 
 bool resolve_login_password(const std::string& password_file, std::string& password, bool* given) {

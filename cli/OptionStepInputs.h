@@ -23,6 +23,7 @@ public:
     std::string fixed_ip() const override { return m_options.fixed_ip; }
     std::string subnet_mask() const override { return m_options.subnet_mask; }
     std::string gateway() const override { return m_options.gateway; }
+    bool factory_reset_hard() const override { return m_options.factory_reset_kind == "hard"; }
 
 private:
     const RunOptions& m_options;

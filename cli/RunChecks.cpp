@@ -17,12 +17,20 @@ bool same_text_ignoring_case(const std::string& a, const std::string& b) {
 }
 
 // The window's text, with what exactly is wrong: a script's author has no Browse button.
-std::string check_firmware(const std::string& path, const EnglishTexts& texts) {
+// A file without our header is another maker's image: only ONVIF cameras take it, and only
+// a version given with it can tell whether the upgrade took.
+std::string check_firmware(const RunOptions& options, const EnglishTexts& texts) {
+    const std::string& path = options.upgrade_file;
     const std::string refusal = "--upgrade \"" + path + "\": " + texts.text("IDS_INVALID_UPGRADE_FILE");
     switch (check_firmware_path(path, true)) {
     case LaunchRefusal::None: return {};
     case LaunchRefusal::FirmwareMissing: return refusal + " (no such file)";
-    case LaunchRefusal::FirmwareNoHeader: return refusal + " (no readable version header)";
+    case LaunchRefusal::FirmwareNoHeader:
+        if (options.protocol == JobProtocol::own) return refusal + " (no readable version header)";
+        if (options.expect_version.empty())
+            return refusal + " (no readable version header): give --expect-version VERSION, the version the cameras "
+                             "must report after the upgrade";
+        return {};
     default: return refusal;
     }
 }
@@ -60,7 +68,7 @@ std::string check_run_options(RunOptions& options, const EnglishTexts& texts) {
             return "--ip-range \"" + options.ip_range + "\": " + texts.text(launch_refusal_key(refusal));
     }
     if (options.steps.need_update) {
-        if (std::string refusal = check_firmware(options.upgrade_file, texts); !refusal.empty()) return refusal;
+        if (std::string refusal = check_firmware(options, texts); !refusal.empty()) return refusal;
     }
     if (std::string refusal = check_command(options); !refusal.empty()) return refusal;
     if (options.steps.change_language) {
@@ -69,6 +77,8 @@ std::string check_run_options(RunOptions& options, const EnglishTexts& texts) {
             return "--language \"" + options.language + "\": expected 0 to 20 or a language name such as " +
                    texts.text("IDS_LANGUAGE_2");
     }
+    if (options.protocol == JobProtocol::own && !options.probe_range.empty())
+        return "--probe-range looks for ONVIF cameras: leave out --protocol own";
     if (!resolve_login_password(options.password_file, options.password))
         return "--password-file \"" + options.password_file + "\": cannot be read";
     return {};

@@ -2,6 +2,8 @@
 
 #include "batch/BatchJob.h"
 #include "batch/NeighbourCache.h"
+#include "batch/OnvifPort.h"
+#include "batch/PortChoice.h"
 #include "cli/DeviceRuns.h"
 #include "cli/DeviceSelection.h"
 #include "cli/JobPlan.h"
@@ -18,9 +20,12 @@
 #include "discovery/PrintableText.h"
 #include "foundation/Clock.h"
 #include "history/JobHistory.h"
+#include "onvif/CameraReader.h"
+#include "onvif/WsdProber.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -42,13 +47,39 @@ struct FoundDevices {
     }
 };
 
-// Waits for replies; false when a stop came first.
-bool search(double seconds, const StopSignal& stop) {
+// Waits for replies, and on until every ONVIF probe of a range has gone out; false when a
+// stop came first.
+bool search(double seconds, const StopSignal& stop, const onvif::WsdProber* prober) {
     for (int64_t left = static_cast<int64_t>(seconds * 1000); left > 0; left -= kSearchSliceMs) {
         if (stop.requested()) return false;
         Clock::sleep_ms(std::min(left, kSearchSliceMs));
     }
+    while (prober && !prober->probes_sent() && !stop.requested()) Clock::sleep_ms(kSearchSliceMs);
     return !stop.requested();
+}
+
+// The ONVIF cameras heard, read with the job's login (their versions, for --only-outdated
+// and the report) and merged into the table.
+void add_onvif_cameras(onvif::WsdProber& prober, const RunOptions& options, const StopSignal& stop, DeviceTable& table) {
+    prober.stop();
+    std::vector<onvif::OnvifCamera> cameras = prober.cameras();
+    // A job that ONVIF can do nothing of logs in to no ONVIF camera, not even to read it; one
+    // that names its cameras by address reads only those (a MAC is known only once read).
+    const bool read = onvif_can_do_any(options.steps) || options.only_outdated;
+    const bool by_address = !options.all && options.macs.empty();
+    std::vector<onvif::OnvifCamera> named, others;
+    for (onvif::OnvifCamera& camera : cameras) {
+        const bool is_named = std::find(options.ips.begin(), options.ips.end(), onvif::camera_address(camera)) !=
+                               options.ips.end();
+        (!by_address || is_named ? named : others).push_back(std::move(camera));
+    }
+    onvif::read_cameras(named, {read, options.user, options.password}, [&stop] { return stop.requested(); });
+    named.insert(named.end(), others.begin(), others.end());
+    table.update_onvif_rows(named, missing_version_text);
+}
+
+const char* protocol_word(const DeviceRow& row, JobProtocol protocol) {
+    return over_onvif(row, protocol) ? "onvif" : "own";
 }
 
 ProgressLine progress_line(const DeviceRun& run, const DeviceTable& table) {
@@ -101,7 +132,8 @@ int print_plan(const RunOptions& options, const DeviceSelection& selection, cons
     const auto line = [&](int row, const char* action, const std::string& new_ip) {
         const DeviceRow device = table.row(static_cast<size_t>(row)).value_or(DeviceRow{});
         const bool runs = std::string(action) == "run";
-        lines.push_back(PlanLine{device.mac, device.ip, device.version, "device-sdk", action, runs ? steps : "", new_ip});
+        const std::string protocol = over_onvif(device, options.protocol) ? "onvif" : "device-sdk";
+        lines.push_back(PlanLine{device.mac, device.ip, device.version, protocol, action, runs ? steps : "", new_ip});
     };
     for (const auto& batch : plan.batches)
         for (const JobDevice& device : batch) line(device.row, "run", device.new_ip);
@@ -147,6 +179,8 @@ int run_devices(const RunOptions& options, const EnglishTexts& texts, RunSummary
     DiscoveryConfig config;
     if (!options.interface_address.empty())
         config.local_addresses = [address = options.interface_address] { return std::vector<std::string>{address}; };
+    onvif::ProberConfig probing;
+    probing.local_addresses = config.local_addresses;
     CDiscovery discovery(std::move(config));
     // Before the start: the first sweep's replies must already reach the table.
     discovery.SetDiscoveryCB(&FoundDevices::on_found, &found);
@@ -154,23 +188,48 @@ int run_devices(const RunOptions& options, const EnglishTexts& texts, RunSummary
         complain("discovery could not start");
         return 1;
     }
-    if (!search(options.seconds, stop)) {
+    std::optional<onvif::WsdProber> prober;
+    if (options.protocol != JobProtocol::own) {
+        onvif::ProberConfig search_probes = probing;
+        if (!options.probe_range.empty()) onvif::parse_probe_range(options.probe_range, search_probes.range);
+        prober.emplace(std::move(search_probes));
+        if (!prober->start()) {
+            complain("ONVIF discovery could not start; only our own protocol's cameras are worked on");
+            prober.reset();
+        }
+    }
+    if (!search(options.seconds, stop, prober ? &*prober : nullptr)) {
         complain("stopped before the job started; nothing was sent");
         write_report(options, format_run_report({}, options.format));
         return 1;
     }
 
+    if (prober) add_onvif_cameras(*prober, options, stop, table);
+
     const DeviceSelection selection = select_devices(table.rows(), options);
     for (const std::string& name : selection.missing) complain(name + ": no such device was found");
+    for (int row : selection.other_protocol)
+        complain(table.cell(static_cast<size_t>(row), COL_MAC) + " (" + table.cell(static_cast<size_t>(row), COL_IP) +
+                 "): " + (options.protocol == JobProtocol::own ? "speaks only ONVIF" : "speaks no ONVIF") +
+                 ", left out by --protocol " + job_protocol_name(options.protocol));
     for (int row : selection.without_version)
         complain(table.cell(static_cast<size_t>(row), COL_MAC) + ": " + texts.text("IDS_NEED_UPDATE_FIRST"));
     for (int row : selection.up_to_date)
-        complain(table.cell(static_cast<size_t>(row), COL_MAC) + ": already runs " + BatchJob::file_version(options.upgrade_file) +
-                 ", left out");
+        complain(table.cell(static_cast<size_t>(row), COL_MAC) + ": already runs " + upgrade_version(options) + ", left out");
     if (selection.rows.empty() && selection.up_to_date.empty() && selection.without_version.empty()) {
         complain(table.size() == 0 ? "no devices found" : "none of the named devices was found");
         write_report(options, format_run_report({}, options.format));
         return 1;
+    }
+    // Our cameras take only files with our header; another maker's image is for ONVIF cameras.
+    if (options.steps.need_update && BatchJob::file_version(options.upgrade_file).empty()) {
+        for (int row : selection.rows) {
+            const DeviceRow device = table.row(static_cast<size_t>(row)).value_or(DeviceRow{});
+            if (over_onvif(device, options.protocol)) continue;
+            complain(device.mac + ": the firmware file has no version header of ours, which our protocol's cameras need; "
+                                  "leave it out or use --protocol onvif");
+            return 2;
+        }
     }
     const JobPlan plan = plan_jobs(options, selection.rows, table.rows(), texts);
     if (!plan.refusal.empty()) {
@@ -222,15 +281,20 @@ int run_devices(const RunOptions& options, const EnglishTexts& texts, RunSummary
     launch.local_address = options.interface_address;
     ran = true;
     {
-        JobScheduler scheduler(discovery, table, inputs, neighbours, hooks);
+        PortChoice choice{options.protocol, options.expect_version, probing};
+        JobScheduler scheduler(discovery, table, inputs, neighbours, hooks, choose_ports(discovery, table, choice));
         scheduler.run(launch, plan.batches, plan.max_alive);
     }
     display.redraw(lines(), true);
     discovery.StopDiscovery();
 
     const int64_t now = Clock::now_ms();
-    for (const DeviceRun& run : runs.runs())
-        reports.push_back(device_report(run, table.row(static_cast<size_t>(run.row)).value_or(DeviceRow{}), now));
+    for (const DeviceRun& run : runs.runs()) {
+        const DeviceRow row = table.row(static_cast<size_t>(run.row)).value_or(DeviceRow{});
+        reports.push_back(device_report(run, row, now));
+        reports.back().protocol = protocol_word(row, options.protocol);
+        reports.back().uuid = row.uuid;
+    }
     count_reports(reports, selection, summary);
     size_t failed = selection.missing.size();
     for (const DeviceReport& report : reports) failed += device_succeeded(report) ? 0 : 1;

@@ -65,7 +65,9 @@ void add_steps(CLI::App& cmd, RunOptions& o) {
         ->transform(CLI::Transformer(std::map<std::string, std::string>{{"auto", "0"}}, CLI::ignore_case).description(""))
         ->check(CLI::Range(0, 14).description(""))->type_name("1-14|auto")->group(steps);
     cmd.add_option("--uid", o.uid, "Write this cloud UID to the device")->group(steps);
-    cmd.add_flag("--factory-reset", o.factory_reset, "Restore the factory settings")->group(steps);
+    cmd.add_option("--factory-reset", o.factory_reset_kind,
+                   "Restore the factory settings; hard also forgets the network settings (ONVIF cameras only)")
+        ->expected(0, 1)->default_str("soft")->check(CLI::IsMember({"soft", "hard"}).description(""))->type_name("[soft|hard]")->group(steps);
     cmd.add_flag("--reset-password", o.reset_password, "Reset the device password")->group(steps);
 }
 
@@ -85,9 +87,21 @@ void add_devices(CLI::App& cmd, RunOptions& o) {
     cmd.add_option("--ip", o.ips, "The devices with these addresses (comma separated)")
         ->delimiter(',')->check(CLI::ValidIPV4)->excludes(all)->group(devices);
     cmd.add_flag("--only-outdated", o.only_outdated, "With --upgrade: leave out devices that already run the file's version")
-        ->needs(cmd.get_option("--upgrade"))->group(devices);
+        ->type_name("VERSION")->needs(cmd.get_option("--upgrade"))->group(devices);
     cmd.add_option("--parallel", o.parallel, "Devices worked on at once")
         ->check(CLI::Range(1, 100))->capture_default_str()->group(devices);
+    const std::map<std::string, JobProtocol> protocols = {
+        {"auto", JobProtocol::automatic}, {"own", JobProtocol::own}, {"onvif", JobProtocol::onvif}};
+    cmd.add_option("--protocol", o.protocol,
+                   "How to reach the cameras: own (our protocol only), onvif (ONVIF only, also for cameras that "
+                   "speak both), auto (ours where a camera has it, else ONVIF; the default)")
+        ->transform(CLI::CheckedTransformer(protocols, CLI::ignore_case).description(""))->type_name("own|onvif|auto")
+        ->group(devices);
+    add_probe_range_option(cmd, o.probe_range, devices);
+    cmd.add_option("--expect-version", o.expect_version,
+                   "With --upgrade: the version an ONVIF camera must report after its reboot, for a firmware file "
+                   "without our version header")
+        ->type_name("VERSION")->needs(cmd.get_option("--upgrade"))->group(devices);
 }
 
 void add_output(CLI::App& cmd, RunOptions& o) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "batch/JobSteps.h"
+#include "batch/PortChoice.h"
 #include "batch/LaunchPlan.h"
 #include "cli/TextTable.h"
 
@@ -30,7 +31,7 @@ struct RunOptions {
     int wifi_max_channel = 14;
     int wifi_default_channel = 0;  // 0: automatic
     std::string uid;
-    bool factory_reset = false;
+    std::string factory_reset_kind = "soft";  // "hard": ONVIF's reset that forgets the network too
     bool reset_password = false;
 
     // Login; the password never comes from a flag.
@@ -45,6 +46,9 @@ struct RunOptions {
     std::vector<std::string> ips;
     bool only_outdated = false;
     int parallel = 100;
+    JobProtocol protocol = JobProtocol::automatic;
+    std::string probe_range;       // unicast ONVIF probes, FIRST-LAST
+    std::string expect_version;    // what an ONVIF camera's upgrade must end on, for a file without our header
 
     // Output.
     ReportFormat format = ReportFormat::Table;

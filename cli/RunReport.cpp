@@ -44,6 +44,8 @@ std::string to_json(const std::vector<DeviceReport>& devices) {
         nlohmann::ordered_json steps = nlohmann::ordered_json::object();
         for (size_t i = 0; i < kStepNames.size(); ++i) steps[kStepNames[i]] = d.steps[i];
         array.push_back({{"mac", d.mac},
+                         {"protocol", d.protocol},
+                         {"uuid", d.uuid},
                          {"ip_before", d.ip_before},
                          {"ip_after", d.ip_after},
                          {"version_before", d.version_before},

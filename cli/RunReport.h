@@ -12,8 +12,12 @@
 // The outcome of one device at the end of a run.
 struct DeviceReport {
     std::string mac;
+    std::string protocol;  // the one the job spoke: "own" or "onvif"
+    std::string uuid;      // the ONVIF endpoint, "" when none is known
     std::string ip_before, ip_after;
-    std::string version_before, version_after;  // after: the list's version at the end
+    // after: the list's version at the end, which a worker sets to what the device said
+    // after its reboot.
+    std::string version_before, version_after;
     // Columns 6 to 11: "ok", "failed", "skipped" (not requested) or "" (no mark).
     std::array<std::string, kMarkColumns> steps;
     std::string message;

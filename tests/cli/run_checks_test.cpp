@@ -53,7 +53,10 @@ TEST(RunChecks, RefusalsExitWith2BeforeTheJobWithTheReason) {
         {{"--all", "--ip-range", "127.0.0.1-127.0.0.9"}, "The address range must hold addresses a camera can use"},
         {{"--all", "--upgrade", "a.updat"}, "\"a.updat\": Invalid firmware file"},
         {{"--all", "--upgrade", dir.path() + "/missing.update"}, "Invalid firmware file (no such file)"},
-        {{"--all", "--upgrade", headerless}, "Invalid firmware file (no readable version header)"},
+        {{"--all", "--upgrade", headerless}, "Invalid firmware file (no readable version header): give --expect-version"},
+        {{"--all", "--upgrade", headerless, "--protocol", "own"}, "Invalid firmware file (no readable version header)"},
+        {{"--all", "--sync-time", "--protocol", "own", "--probe-range", "10.1.0.1-10.1.0.9"}, "leave out --protocol own"},
+        {{"--all", "--factory-reset", "medium"}, "--factory-reset: medium not in {soft,hard}"},
         {{"--all", "--sync-time", "--password", "secret"}, "--password: not taken on the command line"},
         {{"--all", "--language", "Klingon"}, "expected 0 to 20 or a language name"},
         {{"--all", "--sync-time", "--command", "reboot"}, "runs only as the job's one step"},
@@ -89,11 +92,21 @@ TEST(RunChecks, TheJobGetsTheResolvedOptionsAndSetsTheExitCode) {
     EXPECT_EQ(inputs.default_wifi_channel(), "0");
 
     RunCli plain;
-    EXPECT_EQ(plain({"--all", "--video-standard", "PAL"}), 7);
+    EXPECT_EQ(plain({"--all", "--video-standard", "PAL", "--factory-reset"}), 7);
     ASSERT_TRUE(plain.job);
     EXPECT_EQ(plain.job->password, "from-environment");
     EXPECT_EQ(OptionStepInputs(*plain.job).video_standard_index(), 1);
+    EXPECT_TRUE(plain.job->steps.restore_factory_settings && !OptionStepInputs(*plain.job).factory_reset_hard());
     ::unsetenv("FLEETSET_PASSWORD");
+
+    // Another maker's image goes to ONVIF cameras with the version they must come back on.
+    RunCli onvif;
+    EXPECT_EQ(onvif({"--all", "--upgrade", dir.write("vendor.update", "another maker's image"), "--expect-version",
+                     "5.7.3", "--protocol", "onvif", "--factory-reset", "hard"}),
+              7) << onvif.error;
+    ASSERT_TRUE(onvif.job);
+    EXPECT_EQ(onvif.job->protocol, JobProtocol::onvif);
+    EXPECT_TRUE(OptionStepInputs(*onvif.job).factory_reset_hard());
 }
 
 TEST(JobPlan, AnAddressChangeGoesInRoundsWithFreeAddressesInListOrder) {

@@ -8,8 +8,6 @@
 #include "ui/batch/OnvifLoginDialog.h"
 #include "ui/batch/SettingsStore.h"
 
-#include <algorithm>
-#include <map>
 
 namespace {
 
@@ -46,17 +44,8 @@ std::string CfleetsetDlg::unread_text(onvif::Reading reading) const {
 }
 
 void CfleetsetDlg::show_onvif_cameras(const std::vector<onvif::OnvifCamera>& cameras) {
-    std::map<std::string, onvif::Reading> readings;
-    for (const onvif::OnvifCamera& camera : cameras) readings[camera.uuid] = camera.reading;
-    int first = -1;
-    int last = -1;
-    for (const CameraRow& camera : merge_cameras(m_devices.own_records(), cameras)) {
-        if (camera.protocol == CameraProtocol::own) continue;
-        const auto update = m_devices.update_onvif_row(camera, unread_text(readings[camera.uuid]));
-        if (update.row < 0 || update.inserted) continue;
-        first = first < 0 ? update.row : std::min(first, update.row);
-        last = std::max(last, update.row);
-    }
+    const auto [first, last] =
+        m_devices.update_onvif_rows(cameras, [this](onvif::Reading reading) { return unread_text(reading); });
     m_list_model->rows_written(first, last);
 }
 
