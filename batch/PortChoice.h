@@ -23,8 +23,14 @@ struct PortChoice {
     // What an upgrade must leave an ONVIF camera on when the file has no header of ours.
     std::string expected_version;
     onvif::ProberConfig prober;  // how a worker finds its ONVIF camera again
+    // The ONVIF cameras' own login, when it differs from the job's (the window keeps one).
+    bool onvif_login = false;
+    std::string onvif_user;
+    std::string onvif_password;
 };
 
 // The port for each worker by its row: ours (OwnProtocolPort over `discovery`) or ONVIF
 // (OnvifPort with a WS-Discovery finder), as `choice` says for the row's protocols.
 BatchJob::PortMaker choose_ports(CDiscovery& discovery, DeviceTable& devices, PortChoice choice);
+// The same, reading *choice at each worker's start: change it only while no job runs.
+BatchJob::PortMaker choose_ports(CDiscovery& discovery, DeviceTable& devices, const PortChoice* choice);

@@ -46,10 +46,10 @@ constexpr std::array<Entry, 33> kEffects{{
     {ST_SETTING_SKIP, mark(COL_MARK_SETTINGS, kMarkSkipped)},
     {ST_CLEAR_ROW, StatusEffect{-1, nullptr, nullptr, true}},
     {ST_LOGIN_MAX_USER, message("IDS_LOGIN_MAX_USER")},
-    {ST_LOGO_UNSUPPORTED, mark(COL_MARK_LOGO, kMarkUnsupported)},
-    {ST_COMMAND_UNSUPPORTED, mark(COL_MARK_COMMAND, kMarkUnsupported)},
-    {ST_TIME_SYNC_UNSUPPORTED, mark(COL_MARK_CLOCK, kMarkUnsupported)},
-    {ST_SETTING_UNSUPPORTED, mark(COL_MARK_SETTINGS, kMarkUnsupported)},
+    {ST_LOGO_UNSUPPORTED, mark(COL_MARK_LOGO, kMarkUnsupported, "IDS_ONVIF_UNSUPPORTED")},
+    {ST_COMMAND_UNSUPPORTED, mark(COL_MARK_COMMAND, kMarkUnsupported, "IDS_ONVIF_UNSUPPORTED")},
+    {ST_TIME_SYNC_UNSUPPORTED, mark(COL_MARK_CLOCK, kMarkUnsupported, "IDS_ONVIF_UNSUPPORTED")},
+    {ST_SETTING_UNSUPPORTED, mark(COL_MARK_SETTINGS, kMarkUnsupported, "IDS_ONVIF_UNSUPPORTED")},
 }};
 
 // Every cell the code writes, in column order; the message last.

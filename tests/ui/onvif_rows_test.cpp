@@ -5,6 +5,9 @@
 #include "support/DeviceRecord.h"
 #include "sim/SimFleet.h"
 #include "support/FakeSecrets.h"
+#include "support/TempFile.h"
+#include "batch/StatusMarks.h"
+#include "ui/batch/ControlIds.h"
 #include "ui/batch/DeviceListModel.h"
 #include "ui/batch/OnvifLoginDialog.h"
 
@@ -85,25 +88,38 @@ TEST_F(OnvifRows, MixedFleetListsEachCameraOnceWithWhoFoundIt) {
     EXPECT_EQ(first_line({ours}), kDeviceColumns) << "a list of our cameras only exports as before";
 }
 
-// No job step speaks ONVIF: a camera found by ONVIF alone is never ticked, by hand or by the
-// buttons, until our discovery finds it too and its row becomes both.
-TEST_F(OnvifRows, OnlyCamerasOurDiscoveryFoundAreTicked) {
+// ONVIF cameras are ticked like ours, until our discovery finds one too and its row becomes
+// both. An upgrade of one needs the version it must come back on when the file has no header
+// of ours; a step it cannot do reads as not done, and its message says why.
+TEST_F(OnvifRows, OnvifCamerasAreTickedAndWorkedOnByTheirOwnRules) {
+    open();
+    std::vector<QString> refusals;
+    window->set_refusal([&](QWidget*, const QString& text, const QString&) { refusals.push_back(text); });
     own("00:1A:2B:00:00:01", "10.77.1.1");
     window->show_onvif_cameras({onvif_camera("later-ours", "10.77.1.7", "")});
     ASSERT_EQ(rows(), 2);
     auto* model = window->list_model();
-    EXPECT_FALSE(model->setData(model->index(1, COL_INDEX), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_TRUE(model->setData(model->index(1, COL_INDEX), Qt::Checked, Qt::CheckStateRole));
     window->select_all();
-    EXPECT_EQ(window->count_checked(), 1);
-    window->select_invert();
-    EXPECT_EQ(window->count_checked(), 0);
+    EXPECT_EQ(window->count_checked(), 2);
+
+    support::TempDir files;
+    window->control_as<QLineEdit>(batch_ids::FirmwarePathEdit)
+        ->setText(QString::fromStdString(files.write("vendor.update", "another maker's image")));
+    window->launch(batch_ids::UpgradeButton);
+    ASSERT_EQ(refusals.size(), 1u);
+    EXPECT_TRUE(refusals[0].startsWith("This firmware file has no version header of ours")) << refusals[0].toStdString();
+    EXPECT_FALSE(window->job_running());
+
+    apply_status(window->devices(), 1, ST_LOGO_UNSUPPORTED, [](std::string_view key) {
+        return key == "IDS_ONVIF_UNSUPPORTED" ? std::string("why") : std::string();
+    });
+    EXPECT_EQ(shown(1, COL_MARK_LOGO) + " " + shown(1, COL_MESSAGE), QString::fromUtf8(kMarkSkipped) + " why");
 
     own("00:1A:2B:00:00:07", "10.77.1.7");
     ASSERT_EQ(rows(), 2) << "our discovery takes the ONVIF row over";
     EXPECT_EQ(shown(1, COL_PROTOCOL), "both");
     EXPECT_EQ(shown(1, COL_MAC), "00:1A:2B:00:00:07");
-    window->select_all();
-    EXPECT_EQ(window->count_checked(), 2);
 }
 
 TEST_F(OnvifRows, LoginIsKeptWithItsPasswordInTheSecretStore) {

@@ -1,5 +1,7 @@
 #include "ui/batch/DeviceListModel.h"
 
+#include "batch/StatusMarks.h"
+
 #include <algorithm>
 
 DeviceListModel::DeviceListModel(DeviceTable& table, QObject* parent)
@@ -24,10 +26,13 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
             for (auto protocol : {CameraProtocol::own, CameraProtocol::onvif, CameraProtocol::both})
                 if (name == protocol_name(protocol)) return m_protocols.value(static_cast<int>(protocol));
         }
+        // A step the camera cannot do reads as not done; the row's message says why.
+        if (index.column() >= COL_MARK_IP && index.column() < COL_MESSAGE &&
+            m_table.cell(row, index.column()) == kMarkUnsupported)
+            return QString::fromUtf8(kMarkSkipped);
         return QString::fromStdString(m_table.cell(row, index.column()));
     case Qt::CheckStateRole:
-        // A camera found by ONVIF alone has no box: no job can work on it.
-        if (index.column() == COL_INDEX && !onvif_only(row)) return m_table.checked(row) ? Qt::Checked : Qt::Unchecked;
+        if (index.column() == COL_INDEX) return m_table.checked(row) ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() == COL_PORT) return int(Qt::AlignCenter);
@@ -49,7 +54,7 @@ bool DeviceListModel::setData(const QModelIndex& index, const QVariant& value, i
 Qt::ItemFlags DeviceListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == COL_INDEX && !onvif_only(static_cast<size_t>(index.row()))) f |= Qt::ItemIsUserCheckable;
+    if (index.column() == COL_INDEX) f |= Qt::ItemIsUserCheckable;
     return f;
 }
 
@@ -68,10 +73,6 @@ void DeviceListModel::set_camera_texts(const QString& protocol_header, const QSt
         if (!protocols[i].isEmpty()) m_protocols[i] = protocols[i];
     emit headerDataChanged(Qt::Horizontal, COL_PROTOCOL, COL_MODEL);
     if (m_shown > 0) emit dataChanged(index(0, COL_PROTOCOL), index(m_shown - 1, COL_PROTOCOL));
-}
-
-bool DeviceListModel::onvif_only(size_t row) const {
-    return m_table.cell(row, COL_PROTOCOL) == protocol_name(CameraProtocol::onvif);
 }
 
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {

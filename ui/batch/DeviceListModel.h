@@ -39,8 +39,6 @@ public:
     static constexpr int kColumnWidths[kListColumns] = {50, 140, 115, 50, 115, 70, 64, 64, 64, 72, 56, 64, 200, 70, 150};
 
 private:
-    bool onvif_only(size_t row) const;
-
     DeviceTable& m_table;
     int m_shown = 0;
     QString m_message_header;

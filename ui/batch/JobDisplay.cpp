@@ -125,11 +125,12 @@ void CfleetsetDlg::show_job_end() {
     int failed = 0;
     for (const int row : m_launched_rows) {
         if (row < 0 || static_cast<size_t>(row) >= m_devices.size()) continue;
-        // Done means every step column says done or not requested; a blank one never ran.
+        // Done means every step column says done, not requested or not possible on this
+        // camera; a blank one never ran.
         bool ok = true;
         for (int column = COL_MARK_IP; column < COL_MARK_IP + kMarkColumns; ++column) {
             const std::string mark = m_devices.cell(static_cast<size_t>(row), column);
-            ok = ok && (mark == kMarkDone || mark == kMarkSkipped);
+            ok = ok && (mark == kMarkDone || mark == kMarkSkipped || mark == kMarkUnsupported);
         }
         ++(ok ? succeeded : failed);
     }

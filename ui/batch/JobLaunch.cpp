@@ -107,7 +107,8 @@ void CfleetsetDlg::launch(int button_id) {
                 if (step.button == button_id) m_dostep.*step.flag = 1;
         }
     }
-    if (!check_ticked_rows() || !check_address_change() || !confirm_resets()) {
+    if (!m_job.running()) choose_onvif_ports();
+    if (!check_ticked_rows() || !check_onvif_upgrade(path) || !check_address_change() || !confirm_resets()) {
         save_cfg_param();
         return;
     }

@@ -24,6 +24,8 @@ namespace {
 const QString kAllStepsName = QStringLiteral("all_steps");
 const QString kOnvifUserName = QStringLiteral("onvif_user");
 const QString kOnvifPasswordName = QStringLiteral("onvif_pass");
+const QString kOnvifExpectName = QStringLiteral("onvif_expect_version");
+const QString kOnvifPreferName = QStringLiteral("onvif_for_both");
 
 constexpr const char* kFile = "fleetsetDlg";
 
@@ -129,7 +131,7 @@ int SettingsStore::save_cfg_param(const SettingsValues& values) {
     const bool keychain = passwords_in_keychain();
     QSettings file(m_path, QSettings::IniFormat);
     std::vector<std::pair<QString, QVariant>> beside;  // kept by their own calls
-    for (const QString& name : {kAllStepsName, kOnvifUserName, kOnvifPasswordName})
+    for (const QString& name : {kAllStepsName, kOnvifUserName, kOnvifPasswordName, kOnvifExpectName, kOnvifPreferName})
         if (const QVariant value = file.value(name); value.isValid()) beside.emplace_back(name, value);
     file.clear();  // only this save's values remain, whatever an older file held
     for (const auto& [name, value] : beside) file.setValue(name, value);
@@ -201,6 +203,24 @@ int SettingsStore::save_onvif_login(const QString& user, const QString& password
         file.remove(kOnvifPasswordName);  // one kept in the file before a keychain was there goes
     else
         file.setValue(kOnvifPasswordName, password.isNull() ? QString(QLatin1String("")) : password);
+    file.sync();
+    return file.status() == QSettings::NoError ? 0 : 1;
+}
+
+void SettingsStore::load_onvif_job(QString& expected_version, bool& prefer_onvif) {
+    expected_version.clear();
+    prefer_onvif = false;
+    if (!QFileInfo(m_path).isFile() || !is_settings_file(m_path)) return;
+    const QSettings file(m_path, QSettings::IniFormat);
+    expected_version = file_text(file, kOnvifExpectName).value_or(QString());
+    prefer_onvif = file.value(kOnvifPreferName).toString() == QLatin1String("1");
+}
+
+int SettingsStore::save_onvif_job(const QString& expected_version, bool prefer_onvif) {
+    if (!make_private_file()) return 1;
+    QSettings file(m_path, QSettings::IniFormat);
+    file.setValue(kOnvifExpectName, expected_version.isNull() ? QString(QLatin1String("")) : expected_version);
+    file.setValue(kOnvifPreferName, QLatin1String(prefer_onvif ? "1" : "0"));
     file.sync();
     return file.status() == QSettings::NoError ? 0 : 1;
 }

@@ -83,6 +83,10 @@ public:
     void load_onvif_login(QString& user, QString& password);
     int save_onvif_login(const QString& user, const QString& password);
 
+    // The ONVIF options of a job (see CfleetsetDlg::set_onvif_job), kept beside the values.
+    void load_onvif_job(QString& expected_version, bool& prefer_onvif);
+    int save_onvif_job(const QString& expected_version, bool prefer_onvif);
+
     const QString& path() const { return m_path; }
 
 private:

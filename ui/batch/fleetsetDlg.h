@@ -5,6 +5,7 @@
 #include "batch/JobInputs.h"
 #include "batch/NeighbourCache.h"
 #include "batch/OnvifSearch.h"
+#include "batch/PortChoice.h"
 #include "batch/ReportChannel.h"
 #include "discovery/Discovery.h"
 #include "ui/batch/WindowStepInputs.h"
@@ -75,6 +76,9 @@ public:
     // kept and the cameras are read with it, off the window thread.
     void ask_onvif_login();
     void set_onvif_login(const QString& user, const QString& password);
+    // The ONVIF side of the next launches: the version an upgrade must end on for a file
+    // without our header, and whether a camera that speaks both is worked on over ONVIF.
+    void set_onvif_job(const QString& expected_version, bool prefer_onvif);
     // Empties the list and searches again from the address in the network-card box; the
     // sweep runs beside the window.
     void refresh_list();
@@ -178,6 +182,8 @@ private:
     // The launch's own checks after the button's: a ticked row, an address change that
     // cannot lose a camera, and a yes to a reset of every ticked camera.
     bool check_ticked_rows();
+    bool check_onvif_upgrade(const QString& path);
+    void choose_onvif_ports();
     bool check_address_change();
     bool confirm_resets();
     QString lang(const char* key) const;
@@ -191,7 +197,9 @@ private:
     DiscoveryInbox m_inbox;
     CDiscovery m_discovery;
     NeighbourCacheRef m_neighbours;
-    BatchJob m_job{m_discovery, m_devices, m_step_inputs, m_reports, m_neighbours};
+    // What the ONVIF cameras' workers are given; written at a launch, when no worker runs.
+    PortChoice m_port_choice;
+    BatchJob m_job{m_devices, m_step_inputs, m_reports, m_neighbours, choose_ports(m_discovery, m_devices, &m_port_choice)};
     // Reports by a queued call only; stopped (joined) with discovery.
     OnvifSearch m_onvif;
     bool m_onvif_login_loaded = false;
