@@ -76,6 +76,7 @@ TEST_F(PortTest, RefusedCredentialsEndTheDeviceABusyOrSilentCameraIsTriedAgain) 
 
 TEST_F(PortTest, StepsOnvifCannotDoAreUnsupportedBusyRepeatsAndTheClockIsReadBack) {
     const auto settings = [](DeviceSettings s) { return Step([s](OnvifPort& p) { return p.apply_settings(s); }); };
+    const HttpResponse admin = reply(onvif::users_response({{"Admin", "Administrator"}}));
     const HttpResponse nic = reply(onvif::network_interfaces_response({{"eth0", "", "", true, true, false, {{"10.0.0.1", 16}}, {}, {}}}));
     const struct { const char* name; std::map<std::string, std::deque<HttpResponse>> answers; Step step; StepOutcome outcome; const char* sent; } rows[] = {
         {"password reset", {}, [](OnvifPort& p) { return p.reset_password(); }, StepOutcome::Unsupported, nullptr},
@@ -83,6 +84,12 @@ TEST_F(PortTest, StepsOnvifCannotDoAreUnsupportedBusyRepeatsAndTheClockIsReadBac
         {"busy zone", {{"SetSystemDateAndTime", {ScriptedCamera::fault(503, "Busy")}}}, settings({{}, 28800, {}, {}, {}, {}, {}, {}, true}), StepOutcome::Busy, nullptr},
         {"dhcp", {{"GetNetworkInterfaces", {nic}}, {"SetNetworkInterfaces", {reply(onvif::set_network_interfaces_response(true))}}},
          settings({{}, {}, {}, 1, {}, {}, {}, {}, true}), StepOutcome::Done, "SystemReboot@10.0.0.1"},
+        {"password proved by a login", {{"GetUsers", {admin}}}, settings({{}, {}, {}, {}, {}, "n3w", {}, {}, true}), StepOutcome::Done, "SetUser@10.0.0.1"},
+        {"password refused at its proof",
+         {{"GetUsers", {admin}}, {"GetDeviceInformation", {version("1.0.0"), ScriptedCamera::fault(400, "NotAuthorized")}}},
+         settings({{}, {}, {}, 1, {}, "n3w", {}, {}, true}), StepOutcome::Failed, nullptr},
+        {"nothing settable, no login", {{"GetDeviceInformation", {HttpResponse{}}}}, settings({1, {}, {}, {}, {}, {}, {}, {}, true}),
+         StepOutcome::Unsupported, nullptr},
         {"factory", {{"SetSystemFactoryDefault", {ScriptedCamera::fault(500, "ActionNotSupported")}}}, [](OnvifPort& p) { return p.factory_reset(); }, StepOutcome::Unsupported, nullptr},
         {"clock off", {{"GetSystemDateAndTime", {clock(std::time(nullptr) - 10)}}}, [](OnvifPort& p) { return p.sync_clock(); }, StepOutcome::Failed, nullptr},
     };
