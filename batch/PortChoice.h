@@ -25,8 +25,8 @@ struct PortChoice {
     onvif::ProberConfig prober;  // how a worker finds its ONVIF camera again
     // The ONVIF cameras' own login, when it differs from the job's (the window keeps one).
     bool onvif_login = false;
-    std::string onvif_user;
-    std::string onvif_password;
+    std::string onvif_user{};
+    std::string onvif_password{};
 };
 
 // The port for each worker by its row: ours (OwnProtocolPort over `discovery`) or ONVIF

@@ -24,17 +24,21 @@ std::string seconds_text(double seconds) {
     return text;
 }
 
-std::vector<std::string> header() {
+// The protocol goes beside the MAC in the table, which people read, and last in CSV, whose
+// earlier columns scripts may count on.
+std::vector<std::string> header(ReportFormat format) {
     std::vector<std::string> cells = {"mac", "ip_before", "ip_after", "version_before", "version_after"};
     cells.insert(cells.end(), kStepNames.begin(), kStepNames.end());
     cells.insert(cells.end(), {"seconds", "status_codes", "message"});
+    cells.insert(format == ReportFormat::Table ? cells.begin() + 1 : cells.end(), "protocol");
     return cells;
 }
 
-std::vector<std::string> cells(const DeviceReport& d) {
+std::vector<std::string> cells(const DeviceReport& d, ReportFormat format) {
     std::vector<std::string> cells = {d.mac, d.ip_before, d.ip_after, d.version_before, d.version_after};
     cells.insert(cells.end(), d.steps.begin(), d.steps.end());
     cells.insert(cells.end(), {seconds_text(d.seconds), codes_text(d.status_codes), d.message});
+    cells.insert(format == ReportFormat::Table ? cells.begin() + 1 : cells.end(), d.protocol);
     return cells;
 }
 
@@ -81,8 +85,8 @@ DeviceReport device_report(const DeviceRun& run, const DeviceRow& row, int64_t n
 std::string format_run_report(const std::vector<DeviceReport>& devices, ReportFormat format) {
     if (format == ReportFormat::Json) return to_json(devices);
     std::vector<std::vector<std::string>> rows;
-    for (const DeviceReport& d : devices) rows.push_back(cells(d));
-    return format_rows(header(), rows, format);
+    for (const DeviceReport& d : devices) rows.push_back(cells(d, format));
+    return format_rows(header(format), rows, format);
 }
 
 bool device_succeeded(const DeviceReport& device) {

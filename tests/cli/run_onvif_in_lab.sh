@@ -67,6 +67,9 @@ expect 00:1A:2B:00:01:0A '.steps.upgrade == "ok" and .steps.time_sync == "ok"'
 
 # A new password proved by a login with it, then a hard reset logged in with that password.
 moved=$(jq -r '.[] | select(.mac == "00:1A:2B:00:01:03") | .ip_after' mixed.json)
+# --only-outdated reads an ONVIF camera's version: this one is up to date now.
+run --ip "$moved" --upgrade fw.update --only-outdated --dry-run > plan.json 2> plan.err || { cat plan.err; fail "dry run"; }
+jq -e '.[0].action == "up to date" and .[0].protocol == "onvif"' plan.json > /dev/null || { cat plan.json; fail "not up to date"; }
 run --protocol onvif --ip "$moved" --device-password n3w-pw > password.json 2> password.err \
   || { cat password.err; fail "the password job failed"; }
 jq -e '.[0].steps.settings == "ok"' password.json > /dev/null || { cat password.json; fail "the password was not set"; }
