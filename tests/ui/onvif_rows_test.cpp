@@ -115,6 +115,8 @@ TEST_F(OnvifRows, OnvifCamerasAreTickedAndWorkedOnByTheirOwnRules) {
         return key == "IDS_ONVIF_UNSUPPORTED" ? std::string("why") : std::string();
     });
     EXPECT_EQ(shown(1, COL_MARK_LOGO) + " " + shown(1, COL_MESSAGE), QString::fromUtf8(kMarkSkipped) + " why");
+    EXPECT_EQ(model->index(1, COL_MARK_LOGO).data(Qt::ToolTipRole).toString(), "Not supported by this camera (ONVIF)")
+        << "the mark keeps why when a later step writes the message";
 
     own("00:1A:2B:00:00:07", "10.77.1.7");
     ASSERT_EQ(rows(), 2) << "our discovery takes the ONVIF row over";

@@ -31,6 +31,12 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
             m_table.cell(row, index.column()) == kMarkUnsupported)
             return QString::fromUtf8(kMarkSkipped);
         return QString::fromStdString(m_table.cell(row, index.column()));
+    case Qt::ToolTipRole:
+        // The row's message says why only until the next step writes it.
+        if (index.column() >= COL_MARK_IP && index.column() < COL_MESSAGE &&
+            m_table.cell(row, index.column()) == kMarkUnsupported)
+            return m_unsupported_tip;
+        return {};
     case Qt::CheckStateRole:
         if (index.column() == COL_INDEX) return m_table.checked(row) ? Qt::Checked : Qt::Unchecked;
         return {};

@@ -20,6 +20,8 @@ public:
     // The protocol and model columns' headers, and the protocol's names (own, ONVIF, both).
     // An empty text keeps the English one.
     void set_camera_texts(const QString& protocol_header, const QString& model_header, const QStringList& protocols);
+    // The tooltip of a step the camera cannot do, whose mark reads as not requested.
+    void set_unsupported_tip(const QString& tip) { m_unsupported_tip = tip; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,6 +46,7 @@ private:
     QString m_message_header;
     QStringList m_step_headers{"Address", "Upgrade", "Logo", "Command", "Clock", "Settings"};
     QString m_marks_tip;
+    QString m_unsupported_tip;
     QStringList m_camera_headers{"Protocol", "Model"};
     QStringList m_protocols{"own", "ONVIF", "both"};  // in the order of CameraProtocol
 };

@@ -245,6 +245,7 @@ void CfleetsetDlg::on_init_dialog() {
                             "IDS_COL_SETTINGS"})
         steps << lang(key);
     m_list_model->set_step_headers(steps, lang("IDS_MARKS_TIP"));
+    m_list_model->set_unsupported_tip(lang("IDS_ONVIF_UNSUPPORTED"));
     m_list_model->set_camera_texts(lang("IDS_COL_PROTOCOL"), lang("IDS_COL_MODEL"),
                                    {lang("IDS_PROTOCOL_OWN"), lang("IDS_PROTOCOL_ONVIF"), lang("IDS_PROTOCOL_BOTH")});
     if (job_running()) {
