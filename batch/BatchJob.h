@@ -76,6 +76,9 @@ public:
 
     // The firmware file's version ("%d.%d.%d"), empty when the file has no readable header.
     static std::string file_version(const std::string& path);
+    // The same for a file with our header (its magic): another maker's image has numbers
+    // there too, which say nothing. Empty otherwise.
+    static std::string own_header_version(const std::string& path);
     // The device runs the file's version: the same numbers, optionally followed by more
     // parts after a '.' or '-' (1.2.3 matches 1.2.3.0 and 1.2.3-build, not 1.2.30 or V1.2.3).
     static bool version_matches(const std::string& path, const std::string& device_version);

@@ -9,6 +9,7 @@ constexpr size_t kHeaderSize = 456;
 constexpr size_t kMajorOffset = 32;
 constexpr size_t kMinorOffset = 36;
 constexpr size_t kBuildOffset = 40;
+constexpr char kOwnMagic[4] = {'O', 'V', 'F', 'W'};  // our firmware files begin so
 
 int32_t little_endian_i32(const unsigned char* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -27,6 +28,16 @@ std::string BatchJob::file_version(const std::string& path) {
     std::snprintf(text, sizeof text, "%d.%d.%d", little_endian_i32(header + kMajorOffset),
                   little_endian_i32(header + kMinorOffset), little_endian_i32(header + kBuildOffset));
     return text;
+}
+
+std::string BatchJob::own_header_version(const std::string& path) {
+    char magic[sizeof kOwnMagic] = {};
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return {};
+    const size_t got = std::fread(magic, 1, sizeof magic, file);
+    std::fclose(file);
+    if (got != sizeof magic || std::memcmp(magic, kOwnMagic, sizeof magic) != 0) return {};
+    return file_version(path);
 }
 
 bool BatchJob::version_matches(const std::string& path, const std::string& device_version) {

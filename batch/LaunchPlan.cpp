@@ -82,7 +82,7 @@ LaunchRefusal check_firmware_path(const std::string& path, bool read_header) {
     struct stat info{};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ::access(path.c_str(), R_OK) != 0)
         return LaunchRefusal::FirmwareMissing;
-    if (read_header && BatchJob::file_version(path).empty()) return LaunchRefusal::FirmwareNoHeader;
+    if (read_header && BatchJob::own_header_version(path).empty()) return LaunchRefusal::FirmwareNoHeader;
     return LaunchRefusal::None;
 }
 

@@ -254,7 +254,7 @@ StepOutcome OnvifPort::factory_reset() {
 }
 
 std::string OnvifPort::expected_version() const {
-    return BatchJob::file_version(m_context.upgrade_file).empty() ? m_target.expected_version : std::string();
+    return BatchJob::own_header_version(m_context.upgrade_file).empty() ? m_target.expected_version : std::string();
 }
 
 bool OnvifPort::pause(int64_t ms) const {

@@ -16,7 +16,7 @@ std::string upper(std::string text) {
 } // namespace
 
 std::string upgrade_version(const RunOptions& options) {
-    const std::string version = BatchJob::file_version(options.upgrade_file);
+    const std::string version = BatchJob::own_header_version(options.upgrade_file);
     return version.empty() ? options.expect_version : version;
 }
 

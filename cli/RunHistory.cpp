@@ -1,6 +1,7 @@
 #include "cli/RunHistory.h"
 
 #include "batch/BatchJob.h"
+#include "cli/DeviceSelection.h"
 #include "discovery/PrintableText.h"
 #include "history/JobHistory.h"
 
@@ -43,7 +44,7 @@ void record_run_history(const RunOptions& options, const std::vector<DeviceRepor
     job.ended = ended;
     job.host = host_name();
     job.origin = "cli";
-    job.steps = history_steps(options, options.steps.need_update ? BatchJob::file_version(options.upgrade_file) : "");
+    job.steps = history_steps(options, options.steps.need_update ? upgrade_version(options) : "");
     job.exit_code = exit_code;
     for (const DeviceReport& r : reports)
         job.devices.push_back(

@@ -222,7 +222,7 @@ int run_devices(const RunOptions& options, const EnglishTexts& texts, RunSummary
         return 1;
     }
     // Our cameras take only files with our header; another maker's image is for ONVIF cameras.
-    if (options.steps.need_update && BatchJob::file_version(options.upgrade_file).empty()) {
+    if (options.steps.need_update && BatchJob::own_header_version(options.upgrade_file).empty()) {
         for (int row : selection.rows) {
             const DeviceRow device = table.row(static_cast<size_t>(row)).value_or(DeviceRow{});
             if (over_onvif(device, options.protocol)) continue;

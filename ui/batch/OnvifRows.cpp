@@ -95,7 +95,7 @@ void CfleetsetDlg::choose_onvif_ports() {
 // An upgrade of an ONVIF camera is done only when the version it reports after its reboot is
 // the one expected: the file's header says which, else the ONVIF dialog's field.
 bool CfleetsetDlg::check_onvif_upgrade(const QString& path) {
-    if (!m_dostep.need_update || !BatchJob::file_version(path.toStdString()).empty() ||
+    if (!m_dostep.need_update || !BatchJob::own_header_version(path.toStdString()).empty() ||
         !m_port_choice.expected_version.empty())
         return true;
     for (size_t row = 0; row < m_devices.size(); ++row) {
