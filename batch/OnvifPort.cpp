@@ -6,6 +6,7 @@
 #include "batch/DeviceTable.h"
 #include "foundation/Clock.h"
 #include "foundation/debug_log.h"
+#include "onvif/TimeZone.h"
 
 #include <arpa/inet.h>
 
@@ -66,17 +67,6 @@ int mask_prefix(const std::string& mask) {
     // Ones after the first zero make no subnet.
     if (prefix < 32 && (bits << prefix) != 0) return -1;
     return prefix;
-}
-
-std::string posix_tz(int32_t seconds_east) {
-    // POSIX counts west as positive.
-    const int32_t west = -seconds_east;
-    const int32_t magnitude = std::abs(west);
-    std::string tz = "UTC";
-    if (west < 0) tz += '-';
-    tz += std::to_string(magnitude / 3600);
-    if (magnitude % 3600) tz += ":" + std::string(magnitude % 3600 / 60 < 10 ? "0" : "") + std::to_string(magnitude % 3600 / 60);
-    return tz;
 }
 
 OnvifPort::OnvifPort(DeviceTable& devices, const WorkerContext& context, StepReporter& reporter, OnvifTarget target,
@@ -166,7 +156,7 @@ StepOutcome OnvifPort::sync_clock() {
     std::tm local{};
     localtime_r(&now, &local);
     const onvif::Result set =
-        m_client->set_system_date_and_time({now, posix_tz(static_cast<int32_t>(local.tm_gmtoff)), false});
+        m_client->set_system_date_and_time({now, onvif::posix_tz(static_cast<int32_t>(local.tm_gmtoff)), false});
     if (!set.ok()) return onvif_outcome(set);
     onvif::SystemDateAndTime clock;
     const onvif::Result read = m_client->read_clock(&clock);
@@ -224,10 +214,12 @@ StepOutcome OnvifPort::set_password(const std::string& password) {
     return StepOutcome::Failed;
 }
 
-// The zone alone: the camera keeps its own time, sent back to it as the login read it.
+// The zone alone: the camera keeps its own time, sent back to it as the login read it. The zone
+// is not read back: cameras write it back in their own ways ("GMT+08:00" for 8 hours east is
+// common), which would fail a zone that took.
 StepOutcome OnvifPort::set_time_zone(int32_t seconds_east) {
     const int64_t camera_utc = static_cast<int64_t>(std::time(nullptr)) + m_client->clock_offset();
-    return onvif_outcome(m_client->set_system_date_and_time({camera_utc, posix_tz(seconds_east), false}));
+    return onvif_outcome(m_client->set_system_date_and_time({camera_utc, onvif::posix_tz(seconds_east), false}));
 }
 
 // The interface keeps its manual address for when DHCP is turned off again.

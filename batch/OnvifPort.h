@@ -94,5 +94,3 @@ std::string url_host(const std::string& url);
 std::string with_host(const std::string& url, const std::string& host);
 // A dotted-quad subnet mask's prefix length; -1 when it is no contiguous mask.
 int mask_prefix(const std::string& mask);
-// A UTC offset as a POSIX TZ ("UTC-8" is 8 hours east, "UTC-5:30").
-std::string posix_tz(int32_t seconds_east);
