@@ -92,20 +92,6 @@ TEST(DeviceTable, UnknownDeviceTypeIsLoggedAndStillListed) {
     EXPECT_EQ(lines[1], "unknown device type: 0\n");
 }
 
-TEST(DeviceTable, ListGrowsPastNinetyNineInDiscoveryOrder) {
-    DeviceTable table;
-    for (int n = 0; n < 150; ++n) table.update_dev_find_list(device(numbered_mac(n), "10.77.1.1"), true, kNeedUpdate);
-    ASSERT_EQ(table.size(), 150u);
-    EXPECT_EQ((std::vector<std::string>{table.cell(8, COL_INDEX), table.cell(98, COL_INDEX), table.cell(99, COL_INDEX),
-                                        table.cell(149, COL_INDEX)}),
-              (std::vector<std::string>{"09", "99", "100", "150"}));
-    EXPECT_EQ(table.cell(120, COL_MAC), numbered_mac(120));
-    EXPECT_EQ(table.find_mac(numbered_mac(149)), 149);
-    // Changes still find their row beyond the hundredth.
-    table.update_dev_find_list(device(numbered_mac(140), "10.77.9.9"), false, kNeedUpdate);
-    EXPECT_EQ(table.cell(140, COL_IP), "10.77.9.9");
-}
-
 TEST(DeviceTable, AFullListGivesAForgottenUntickedRowToANewDeviceElseLeavesItOut) {
     DeviceTable table;
     table.set_row_limit(3);
