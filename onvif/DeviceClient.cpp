@@ -1,10 +1,13 @@
 #include "onvif/DeviceClient.h"
 
 #include "foundation/debug_log.h"
+#include "onvif/Crypto.h"
+#include "onvif/Multipart.h"
 #include "onvif/Namespaces.h"
 #include "onvif/UsernameToken.h"
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 
 namespace onvif {
@@ -73,16 +76,7 @@ Result DeviceClient::exchange(const Request& request, SoapReply& reply) {
     // At most: a token refused for a digest challenge, then a stale nonce renewed.
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::string authorization, security;
-        if (m_challenge) {
-            m_login = Login::digest;
-            authorization = digest_authorization(m_path);
-        } else if (!m_user.empty()) {
-            UsernameToken token;
-            if (!make_username_token(m_user, m_password, static_cast<int64_t>(std::time(nullptr)) + m_clock_offset, token))
-                return make_result(Status::fault, "no random bytes for the login");
-            m_login = Login::username_token;
-            security = security_header(token);
-        }
+        if (!sign(authorization, security)) return make_result(Status::fault, "no random bytes for the login");
         HttpResponse response;
         Result result = post(request, std::move(authorization), std::move(security), reply, response);
         if (response.status != 401) return result;
@@ -92,6 +86,21 @@ Result DeviceClient::exchange(const Request& request, SoapReply& reply) {
         if (!take_challenge(response.www_authenticate, result.text)) return result;
     }
     return make_result(Status::not_authorized, "digest challenges without end", 401);
+}
+
+bool DeviceClient::sign(std::string& authorization, std::string& security) {
+    authorization.clear();
+    security.clear();
+    if (m_challenge) {
+        m_login = Login::digest;
+        authorization = digest_authorization(m_path);
+    } else if (!m_user.empty()) {
+        UsernameToken token;
+        if (!make_username_token(m_user, m_password, static_cast<int64_t>(std::time(nullptr)) + m_clock_offset, token)) return false;
+        m_login = Login::username_token;
+        security = security_header(token);
+    }
+    return true;
 }
 
 std::string DeviceClient::digest_authorization(const std::string& path) {
@@ -220,7 +229,10 @@ Result DeviceClient::start_firmware_upgrade(FirmwareUpgradeStart& out) {
 }
 
 UploadResult DeviceClient::upload_firmware(const std::string& upload_uri, const std::string& file_path, const UploadWatch& watch) {
-    HttpUpload upload{upload_uri, file_path, {}, watch};
+    HttpUpload upload;
+    upload.url = upload_uri;
+    upload.file_path = file_path;
+    upload.watch = watch;
     UploadResult result;
     // At most: the upload challenged for a digest, then sent again with one.
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -233,6 +245,61 @@ UploadResult DeviceClient::upload_firmware(const std::string& upload_uri, const 
         DEBUG_LOCATION("onvif", "DeviceClient");
         debug_log("firmware upload to %s: %s\n", upload_uri.c_str(), describe(result).c_str());
     }
+    return result;
+}
+
+namespace {
+
+constexpr const char* kRootId = "envelope@fleetset";
+constexpr const char* kAttachmentId = "firmware@fleetset";
+
+// What a transfer that brought no SOAP answer comes to.
+Result transfer_failure(const UploadResult& sent) {
+    const Status status = sent.status == UploadStatus::unreadable ? Status::bad_argument : Status::unreachable;
+    return make_result(status, describe(sent), sent.http_status);
+}
+
+} // namespace
+
+Result DeviceClient::upgrade_system_firmware(const std::string& file_path, const UploadWatch& watch, std::string& message) {
+    if (!m_clock_tried) {
+        const Result clock = read_clock();
+        if (clock.status == Status::unreachable) return clock;
+    }
+    std::array<uint8_t, 12> random{};
+    if (!random_bytes(random)) return make_result(Status::fault, "no random bytes for the boundary");
+    const std::string boundary = "fleetset-" + hex_lower(random);
+    const Request request = onvif::upgrade_system_firmware(kAttachmentId);
+    const std::string action = std::string(ns::kDevice) + "/" + request.operation;
+    HttpUpload upload;
+    upload.url = m_xaddr;
+    upload.file_path = file_path;
+    upload.watch = watch;
+    upload.max_answer = kMaxSoapBytes;
+    UploadResult sent;
+    // At most: a token refused for a digest challenge, then a stale nonce renewed.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::string security;
+        if (!sign(upload.authorization, security)) return make_result(Status::fault, "no random bytes for the login");
+        XopFraming framing = xop_framing(build_request(request.body, security), action, boundary, kRootId, kAttachmentId);
+        upload.content_type = std::move(framing.content_type);
+        upload.prefix = std::move(framing.prefix);
+        upload.suffix = std::move(framing.suffix);
+        sent = m_transport->upload(upload);
+        std::string why;
+        if (sent.status != UploadStatus::refused || sent.http_status != 401 || !take_challenge(sent.www_authenticate, why)) break;
+    }
+    Result result;
+    if (sent.status == UploadStatus::ok || sent.status == UploadStatus::refused) {
+        SoapReply reply;
+        result = reply.parse(sent.http_status, sent.answer);
+        if (result.ok() && !is_element(reply.body(), ns::kDevice, request.operation + "Response"))
+            result = make_result(Status::bad_reply, "expected UpgradeSystemFirmwareResponse, got " + std::string(reply.body().name()), sent.http_status);
+        if (result.ok()) read_upgrade_system_firmware(reply.body(), message);
+    } else {
+        result = transfer_failure(sent);
+    }
+    if (!result.ok()) log_failure(m_xaddr, request.operation, result);
     return result;
 }
 

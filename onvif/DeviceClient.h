@@ -61,6 +61,11 @@ public:
     // The firmware file POSTed to the UploadUri, streamed. When the camera wants a digest
     // (known from earlier calls, or a 401 challenge to the upload) it is answered as for calls.
     UploadResult upload_firmware(const std::string& upload_uri, const std::string& file_path, const UploadWatch& watch = {});
+    // UpgradeSystemFirmware: the file streamed as the XOP attachment of a multipart/related
+    // POST to the device service, signed as calls are; message is the camera's answer. A file
+    // that cannot be read is bad_argument, a transfer lost or stopped unreachable; a refused
+    // image keeps the camera's HTTP status (415) or its fault (InvalidFirmware: bad_argument).
+    Result upgrade_system_firmware(const std::string& file_path, const UploadWatch& watch, std::string& message);
 
     // Any request, signed; when ok, reply.body() is the "tds:<operation>Response" element.
     Result call(const Request& request, SoapReply& reply);
@@ -74,6 +79,9 @@ public:
 
 private:
     Result exchange(const Request& request, SoapReply& reply);
+    // The next request's login: a digest answer or a UsernameToken header; false without
+    // random bytes for a token.
+    bool sign(std::string& authorization, std::string& security);
     Result post(const Request& request, std::string authorization, std::string security, SoapReply& reply, HttpResponse& response);
     template <class Out, class Reader>
     Result read(const Request& request, Out& out, Reader reader);

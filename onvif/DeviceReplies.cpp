@@ -101,6 +101,10 @@ std::string start_firmware_upgrade_response(std::string_view upload_uri, int upl
            element("tds:ExpectedDownTime", duration_text(expected_down_time_s)) + "</tds:StartFirmwareUpgradeResponse>";
 }
 
+std::string upgrade_system_firmware_response(std::string_view message) {
+    return "<tds:UpgradeSystemFirmwareResponse>" + element("tds:Message", message) + "</tds:UpgradeSystemFirmwareResponse>";
+}
+
 std::string set_network_interfaces_response(bool reboot_needed) {
     return "<tds:SetNetworkInterfacesResponse>" + element("tds:RebootNeeded", boolean(reboot_needed)) + "</tds:SetNetworkInterfacesResponse>";
 }

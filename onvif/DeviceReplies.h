@@ -28,6 +28,7 @@ std::string users_response(const std::vector<UserEntry>& users);
 
 // Durations as whole seconds ("PT30S").
 std::string start_firmware_upgrade_response(std::string_view upload_uri, int upload_delay_s, int expected_down_time_s);
+std::string upgrade_system_firmware_response(std::string_view message);
 std::string set_network_interfaces_response(bool reboot_needed);
 std::string network_default_gateway_response(const std::vector<std::string>& ipv4);
 std::string system_reboot_response(std::string_view message);

@@ -1,6 +1,7 @@
 #include "onvif/FirmwareMessages.h"
 
 #include "onvif/BoundedXml.h"
+#include "onvif/Multipart.h"
 #include "onvif/Namespaces.h"
 
 namespace onvif {
@@ -75,6 +76,18 @@ bool parse_duration(std::string_view text, int64_t& ms) {
 
 Request start_firmware_upgrade() {
     return {"StartFirmwareUpgrade", "<tds:StartFirmwareUpgrade/>"};
+}
+
+Request upgrade_system_firmware(std::string_view attachment_id) {
+    return {"UpgradeSystemFirmware", "<tds:UpgradeSystemFirmware><tds:Firmware xmlns:xmime=\"" + std::string(kXmlMimeNamespace) +
+                                         "\" xmime:contentType=\"application/octet-stream\"><xop:Include xmlns:xop=\"" +
+                                         kXopNamespace + "\" href=\"cid:" + xml_escape(attachment_id) +
+                                         "\"/></tds:Firmware></tds:UpgradeSystemFirmware>"};
+}
+
+bool read_upgrade_system_firmware(pugi::xml_node response, std::string& message) {
+    message = child_text(response, ns::kDevice, "Message");
+    return true;
 }
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string_view>
 
 // StartFirmwareUpgrade: where to POST the firmware file and how long to wait around it. The
-// file itself goes as one HTTP POST (HttpUpload.h); the older UpgradeSystemFirmware, with the
-// image inside the SOAP message, is not used.
+// file itself goes as one HTTP POST (HttpUpload.h). A camera without that upload takes the
+// older UpgradeSystemFirmware, the image an XOP attachment of the SOAP message (Multipart.h).
 namespace onvif {
 
 // The longest wait a camera may ask for; a longer one is read as a damaged answer.
@@ -29,5 +29,10 @@ Request start_firmware_upgrade();
 // False without an UploadUri, with one on another host than xaddr's, or with a duration that
 // does not read; xaddr resolves a bare path.
 bool read_start_firmware_upgrade(pugi::xml_node response, std::string_view xaddr, FirmwareUpgradeStart& out);
+
+// The firmware as the attachment whose Content-ID is attachment_id.
+Request upgrade_system_firmware(std::string_view attachment_id);
+// The camera's Message, which it may leave out.
+bool read_upgrade_system_firmware(pugi::xml_node response, std::string& message);
 
 } // namespace onvif

@@ -10,19 +10,25 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace onvif {
 
 namespace {
 
-// The start of the camera's answer kept for the report; the rest is read and dropped.
-constexpr size_t kMaxAnswerText = 512;
+// The start of the camera's answer's first line kept for the report.
+constexpr size_t kMaxAnswerLine = 512;
 
+// The body is the prefix, the file and the suffix; `position` runs over all three.
 struct Sending {
     int fd = -1;
+    const std::string* prefix = nullptr;
+    const std::string* suffix = nullptr;
+    uint64_t file_size = 0;
     uint64_t total = 0;
-    uint64_t read = 0;
+    uint64_t position = 0;
     uint64_t reported = 0;
+    size_t max_answer = 0;
     const UploadWatch* watch = nullptr;
     bool stopped = false;
     bool read_failed = false;
@@ -34,29 +40,45 @@ struct Sending {
     }
 };
 
+size_t copy_from(const std::string& text, uint64_t at, char* buffer, size_t room) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(room, text.size() - at));
+    std::memcpy(buffer, text.data() + at, n);
+    return n;
+}
+
+// One part of the body at a time; curl asks again for the rest.
 size_t on_read(char* buffer, size_t size, size_t count, void* user) {
     auto* s = static_cast<Sending*>(user);
     if (s->stop_asked()) return CURL_READFUNC_ABORT;
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(size * count, s->total - s->read));
-    if (want == 0) return 0;
-    ssize_t got;
-    do got = ::read(s->fd, buffer, want);
-    while (got < 0 && errno == EINTR);
-    if (got <= 0) {  // the file shrank or failed under us: what was announced cannot be sent
-        s->read_failed = true;
-        return CURL_READFUNC_ABORT;
+    const size_t room = size * count;
+    if (room == 0 || s->position >= s->total) return 0;
+    const uint64_t file_start = s->prefix->size(), file_end = file_start + s->file_size;
+    size_t given = 0;
+    if (s->position < file_start) {
+        given = copy_from(*s->prefix, s->position, buffer, room);
+    } else if (s->position >= file_end) {
+        given = copy_from(*s->suffix, s->position - file_end, buffer, room);
+    } else {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(room, file_end - s->position));
+        ssize_t got;
+        do got = ::pread(s->fd, buffer, want, static_cast<off_t>(s->position - file_start));
+        while (got < 0 && errno == EINTR);
+        if (got <= 0) {  // the file shrank or failed under us: what was announced cannot be sent
+            s->read_failed = true;
+            return CURL_READFUNC_ABORT;
+        }
+        given = static_cast<size_t>(got);
     }
-    s->read += static_cast<uint64_t>(got);
-    return static_cast<size_t>(got);
+    s->position += given;
+    return given;
 }
 
-// curl goes back to the start when it sends the file again on a fresh connection, after the
+// curl goes back to the start when it sends the body again on a fresh connection, after the
 // kept one turned out closed.
 int on_seek(void* user, curl_off_t offset, int origin) {
     auto* s = static_cast<Sending*>(user);
     if (origin != SEEK_SET || offset < 0 || static_cast<uint64_t>(offset) > s->total) return CURL_SEEKFUNC_CANTSEEK;
-    if (::lseek(s->fd, static_cast<off_t>(offset), SEEK_SET) < 0) return CURL_SEEKFUNC_FAIL;
-    s->read = static_cast<uint64_t>(offset);
+    s->position = static_cast<uint64_t>(offset);
     return CURL_SEEKFUNC_OK;
 }
 
@@ -73,7 +95,7 @@ int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent)
 
 size_t on_answer(char* data, size_t, size_t size, void* user) {
     auto* s = static_cast<Sending*>(user);
-    s->answer.append(data, std::min(size, kMaxAnswerText - std::min(kMaxAnswerText, s->answer.size())));
+    s->answer.append(data, std::min(size, s->max_answer - std::min(s->max_answer, s->answer.size())));
     return size;
 }
 
@@ -126,7 +148,11 @@ UploadResult CurlTransport::upload(const HttpUpload& request) {
         result.text = request.file_path + ": not a readable file";
         return result;
     }
-    sending.total = result.total = static_cast<uint64_t>(info.st_size);
+    sending.prefix = &request.prefix;
+    sending.suffix = &request.suffix;
+    sending.max_answer = request.max_answer;
+    sending.file_size = static_cast<uint64_t>(info.st_size);
+    sending.total = result.total = request.prefix.size() + sending.file_size + request.suffix.size();
     if (!m_curl) {
         ::close(sending.fd);
         result.status = UploadStatus::unreachable;
@@ -136,7 +162,7 @@ UploadResult CurlTransport::upload(const HttpUpload& request) {
     CURL* curl = m_curl;
     HttpResponse response;
     curl_request::Received received{&response, 0};
-    const HttpRequest head{request.url, "application/octet-stream", request.authorization, {}};
+    const HttpRequest head{request.url, request.content_type, request.authorization, {}};
     curl_slist* headers = curl_request::prepare(curl, head, "Expect: 100-continue", m_limits.connect_timeout_ms, received);
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, on_read);
     curl_easy_setopt(curl, CURLOPT_READDATA, &sending);
@@ -166,7 +192,8 @@ UploadResult CurlTransport::upload(const HttpUpload& request) {
     result.status = classify(code, result.http_status, sending, result.sent, connect_us);
     result.www_authenticate = std::move(response.www_authenticate);
     if (result.status == UploadStatus::ok || result.status == UploadStatus::refused) {
-        result.text = sending.answer.substr(0, sending.answer.find_first_of("\r\n"));
+        result.text = sending.answer.substr(0, std::min(sending.answer.find_first_of("\r\n"), kMaxAnswerLine));
+        result.answer = std::move(sending.answer);
     } else if (code != CURLE_OK) {
         result.text = curl_easy_strerror(code);
         DEBUG_LOCATION("onvif", "CurlTransport::upload");

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -6,7 +7,9 @@
 
 // A file sent as the body of one HTTP POST, the way a camera takes a firmware image after
 // StartFirmwareUpgrade: streamed from the file as it goes out, never held whole, with
-// Content-Length and Content-Type application/octet-stream.
+// Content-Length and Content-Type application/octet-stream. The same POST carries the image
+// inside a multipart message (UpgradeSystemFirmware): the parts before and after it go as a
+// prefix and a suffix around the file, still counted in one Content-Length up front.
 namespace onvif {
 
 struct UploadWatch {
@@ -21,6 +24,10 @@ struct HttpUpload {
     std::string file_path;
     std::string authorization;  // a whole Authorization value, or empty
     UploadWatch watch;
+    std::string content_type = "application/octet-stream";
+    std::string prefix;  // sent before the file
+    std::string suffix;  // and after it
+    size_t max_answer = 512;  // the start of the camera's answer kept in UploadResult::answer
 };
 
 enum class UploadStatus {
@@ -37,8 +44,9 @@ struct UploadResult {
     UploadStatus status = UploadStatus::ok;
     int http_status = 0;
     uint64_t sent = 0;
-    uint64_t total = 0;
-    std::string text;                           // what went wrong, or the start of the camera's answer
+    uint64_t total = 0;  // the whole body: prefix, file and suffix
+    std::string text;                           // what went wrong, or the first line of the camera's answer
+    std::string answer;                         // the camera's answer, up to HttpUpload::max_answer
     std::vector<std::string> www_authenticate;  // with a 401
     bool ok() const { return status == UploadStatus::ok; }
 };
