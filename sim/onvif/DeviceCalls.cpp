@@ -112,7 +112,7 @@ OnvifAnswer hostname(OnvifCallContext& call) {
 OnvifAnswer service_capabilities(OnvifCallContext& call) {
     const OnvifSide side = call.camera.current().device.onvif;
     DeviceServiceCapabilities caps;
-    caps.http_firmware_upgrade = true;
+    caps.http_firmware_upgrade = side.http_upload;
     caps.discovery_bye = true;
     caps.username_token = side.auth != OnvifAuth::Digest;
     caps.http_digest = side.auth != OnvifAuth::Token;
@@ -282,6 +282,8 @@ OnvifAnswer set_user(OnvifCallContext& call, pugi::xml_node op) {
 
 OnvifAnswer start_firmware_upgrade(OnvifCallContext& call) {
     const CameraConfig current = call.camera.current();
+    if (!current.device.onvif.http_upload)
+        return soap_fault_answer(500, "Receiver", "ActionNotSupported", "this camera takes firmware only by UpgradeSystemFirmware");
     std::string uri = "http://" + current.ip_address;
     if (current.http_port != 80) uri += ":" + std::to_string(current.http_port);
     uri += call.host.new_upload_path(call.index);

@@ -1,6 +1,7 @@
 #include "sim/onvif/FirmwareUpload.h"
 
 #include "devsdk/ovix_client.h"
+#include "devsdk/protocol/FirmwareHeader.h"
 #include "devsdk/protocol/UpgradeReceiver.h"
 #include "sim/DeviceCommands.h"
 
@@ -51,12 +52,24 @@ void end_transfer(SimCamera& camera, const char* outcome, uint64_t received, boo
 
 UploadOutcome receive_firmware(OnvifCallContext& call, HttpRequestReader& reader, const HttpHead& head) {
     if (!head.has_length) return {411, "no length"};
-    if (head.content_length < kFirmwareHeaderSize || head.content_length > kFirmwareHeaderSize + kMaxFirmwareImage) return {415, "size"};
+    return receive_image(call, reader, head.content_length, head.content_length);
+}
+
+UploadOutcome receive_image(OnvifCallContext& call, HttpRequestReader& reader, uint64_t file_size, uint64_t most) {
+    if (most < kFirmwareHeaderSize || most > kFirmwareHeaderSize + kMaxFirmwareImage) return {415, "size"};
     std::string header_bytes;
     if (!reader.read_body(kFirmwareHeaderSize, header_bytes)) return {0, "header cut"};
     UpgradeStart start;
-    start.file_size = head.content_length;
     std::memcpy(start.header.data(), header_bytes.data(), kFirmwareHeaderSize);
+    start.file_size = file_size;
+    if (file_size == 0) {
+        // The image is as long as its header says, if that fits; a damaged header is refused below.
+        FirmwareInfo announced;
+        if (decode_firmware_header(start.header, announced) == OVIX_OK) {
+            if (announced.image_length > most - kFirmwareHeaderSize) return {415, "size"};
+            start.file_size = kFirmwareHeaderSize + announced.image_length;
+        }
+    }
     const CameraConfig current = call.camera.current();
     FirmwareInfo info;
     int32_t result = check_upgrade_start(start, board_type_text(current.board_type), info);
@@ -105,5 +118,5 @@ UploadOutcome receive_firmware(OnvifCallContext& call, HttpRequestReader& reader
     });
     end_transfer(call.camera, "complete", receiver.received, true);
     call.host.reboot(call.index, kRestartDelayMs);
-    return {200, "installed " + version};
+    return {200, "installed " + version, start.file_size};
 }

@@ -10,5 +10,11 @@
 struct UploadOutcome {
     int status = 200;      // 0: the camera hung up without an answer (a fault)
     std::string detail;
+    uint64_t image_bytes = 0;  // of a whole image, its header included
 };
 UploadOutcome receive_firmware(OnvifCallContext& call, HttpRequestReader& reader, const HttpHead& head);
+
+// The same check and install for an image read from the reader's next bytes: file_size is
+// the image's length with its header, or 0 for as long as the header says; most bounds it.
+// A 415 outcome is also given when the image would be longer than most.
+UploadOutcome receive_image(OnvifCallContext& call, HttpRequestReader& reader, uint64_t file_size, uint64_t most);

@@ -38,6 +38,8 @@ public:
     bool read_body(uint64_t length, std::string& out);
     // Up to `max` of the next body bytes (what is buffered first); false on end or silence.
     bool read_some(size_t max, std::string& out);
+    // Bytes read ahead and not used, to be read again first.
+    void put_back(std::string_view bytes) { m_buffer.insert(0, bytes); }
     // Bytes already read beyond the current request (a pipelined next one).
     bool has_buffered() const { return !m_buffer.empty(); }
 

@@ -81,7 +81,7 @@ CameraProtocols read_protocols(const json& value, const std::string& where) {
 
 void read_onvif_side(const json& object, const std::string& where, OnvifSide& side) {
     check_keys(object, where, {"endpoint", "manufacturer", "model", "name", "hardware", "location", "auth", "digest_algorithms",
-                               "replay_check",
+                               "replay_check", "http_upload",
                                "upload_delay_s", "expected_down_time_s", "faults"});
     for (const auto& item : object.items()) {
         const std::string here = where + "." + item.key();
@@ -101,6 +101,7 @@ void read_onvif_side(const json& object, const std::string& where, OnvifSide& si
             else if (mode == "both") side.auth = OnvifAuth::Both;
             else fail(here, "expected \"token\", \"digest\" or \"both\"", v);
         } else if (item.key() == "replay_check") side.replay_check = read_bool(v, here);
+        else if (item.key() == "http_upload") side.http_upload = read_bool(v, here);
         else if (item.key() == "digest_algorithms") {
             if (!v.is_array() || v.empty()) fail(here, "expected a list of \"MD5\" and \"SHA-256\"", v);
             side.digest_md5 = side.digest_sha256 = false;

@@ -8,6 +8,7 @@
 #include "onvif/Namespaces.h"
 #include "onvif/Soap.h"
 #include "sim/onvif/MediaCalls.h"
+#include "sim/onvif/FirmwareAttachment.h"
 #include "sim/onvif/FirmwareUpload.h"
 #include "sim/onvif/HttpRequestReader.h"
 #include "sim/onvif/OnvifIdentity.h"
@@ -359,6 +360,7 @@ bool OnvifDeviceService::serve(Connection& connection) {
         write_http_response(connection.fd, 411, "text/plain", "a Content-Length is needed\n", false);
         return false;
     }
+    if (is_attachment_message(head)) return serve_attachment(connection, head);
     if (head.content_length > onvif::kMaxSoapBytes) {
         write_http_response(connection.fd, 413, "text/plain", "at most 1 MiB\n", false);
         linger_before_close(connection.fd);
@@ -396,26 +398,7 @@ bool OnvifDeviceService::serve_soap(Connection& connection, const HttpHead& head
     if (!media && !onvif::is_element(operation, onvif::ns::kDevice, name)) {
         answer = soap_fault_answer(500, "Receiver", "ActionNotSupported", "only the device and media services are here");
     } else if (media || !needs_no_login(name)) {
-        CameraConfig current;
-        int64_t utc_ms = 0;
-        camera.update([&](CameraView& view) {
-            current = view.current;
-            utc_ms = camera_utc_ms(view.current, view.state);
-        });
-        std::lock_guard<std::mutex> lock(m_state_mutex);
-        CameraState& state = m_states[connection.camera];
-        const OnvifLogins::Outcome login = state.logins.check(head.authorization, request.header(), current, utc_ms / 1000);
-        if (login.verdict == OnvifLogins::Verdict::challenge) {
-            answer = soap_fault_answer(401, "Sender", "NotAuthorized", "sign in with HTTP Digest");
-            answer.detail = "digest challenge: " + login.why;
-            extra = state.logins.challenge_headers(current.device.onvif, login.stale);
-        } else if (login.verdict == OnvifLogins::Verdict::refused_token) {
-            answer = soap_fault_answer(400, "Sender", "NotAuthorized", "Sender not authorized");
-            answer.detail = "token refused: " + login.why;
-        } else if (busy_now(current.device.onvif.faults, ++state.signed_calls, state.random)) {
-            answer = soap_fault_answer(503, "Receiver", "", "The device is busy");
-            answer.detail = "busy";
-        }
+        answer = admit(connection, head, request, extra);
     }
     if (answer.envelope.empty()) {
         OnvifCallContext call{camera, connection.camera, *this};
@@ -425,6 +408,52 @@ bool OnvifDeviceService::serve_soap(Connection& connection, const HttpHead& head
     const bool sent = write_http_response(connection.fd, answer.status, kSoapType, answer.envelope, keep, extra);
     if (answer.after) answer.after();
     return sent && keep;
+}
+
+OnvifAnswer OnvifDeviceService::admit(Connection& connection, const HttpHead& head, const onvif::SoapRequest& request, std::string& extra) {
+    SimCamera& camera = *m_cameras[connection.camera];
+    CameraConfig current;
+    int64_t utc_ms = 0;
+    camera.update([&](CameraView& view) {
+        current = view.current;
+        utc_ms = camera_utc_ms(view.current, view.state);
+    });
+    OnvifAnswer answer;
+    std::lock_guard<std::mutex> lock(m_state_mutex);
+    CameraState& state = m_states[connection.camera];
+    const OnvifLogins::Outcome login = state.logins.check(head.authorization, request.header(), current, utc_ms / 1000);
+    if (login.verdict == OnvifLogins::Verdict::challenge) {
+        answer = soap_fault_answer(401, "Sender", "NotAuthorized", "sign in with HTTP Digest");
+        answer.detail = "digest challenge: " + login.why;
+        extra = state.logins.challenge_headers(current.device.onvif, login.stale);
+    } else if (login.verdict == OnvifLogins::Verdict::refused_token) {
+        answer = soap_fault_answer(400, "Sender", "NotAuthorized", "Sender not authorized");
+        answer.detail = "token refused: " + login.why;
+    } else if (busy_now(current.device.onvif.faults, ++state.signed_calls, state.random)) {
+        answer = soap_fault_answer(503, "Receiver", "", "The device is busy");
+        answer.detail = "busy";
+    }
+    return answer;
+}
+
+// UpgradeSystemFirmware: the envelope and the attachment's headers are read within the
+// bounds of a call, the login checked before any of the image is taken, then the image
+// streams into the same check as the POSTed upload's.
+bool OnvifDeviceService::serve_attachment(Connection& connection, const HttpHead& head) {
+    onvif::SoapRequest request;
+    AttachmentHead attachment;
+    OnvifAnswer answer = read_attachment_head(*connection.reader, head, request, attachment);
+    std::string extra;
+    if (answer.envelope.empty()) answer = admit(connection, head, request, extra);
+    if (answer.envelope.empty()) {
+        OnvifCallContext call{*m_cameras[connection.camera], connection.camera, *this};
+        answer = receive_attachment(call, *connection.reader, attachment);
+    }
+    record(connection.camera, "UpgradeSystemFirmware", answer.detail, answer.status);
+    if (answer.status == 0) return false;  // the camera hung up
+    write_http_response(connection.fd, answer.status, kSoapType, answer.envelope, false, extra);
+    if (!attachment.all_read) linger_before_close(connection.fd);
+    return false;
 }
 
 void OnvifDeviceService::record(size_t camera_index, const std::string& operation, const std::string& detail, int status) {

@@ -20,6 +20,9 @@
 #include <vector>
 
 class HttpRequestReader;
+namespace onvif {
+class SoapRequest;
+}
 struct HttpHead;
 
 // The ONVIF device service of every camera that speaks ONVIF: SOAP 1.2 over HTTP/1.1 at
@@ -84,6 +87,9 @@ private:
     // One request from the connection; false when it is to be closed.
     bool serve(Connection& connection);
     bool serve_soap(Connection& connection, const HttpHead& head);
+    bool serve_attachment(Connection& connection, const HttpHead& head);
+    // The caller's login and the busy fault; an answer with an envelope when refused.
+    OnvifAnswer admit(Connection& connection, const HttpHead& head, const onvif::SoapRequest& request, std::string& extra);
     void record(size_t camera_index, const std::string& operation, const std::string& detail, int status);
 
     FleetConfig m_config;

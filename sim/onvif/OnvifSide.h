@@ -48,6 +48,9 @@ struct OnvifSide {
     bool replay_check = true;
     bool digest_md5 = true;                // digest challenges offered: MD5 and/or SHA-256
     bool digest_sha256 = true;
+    // The firmware POST after StartFirmwareUpgrade; without it the camera takes an image only
+    // as UpgradeSystemFirmware's attachment, as older cameras do.
+    bool http_upload = true;
     int upload_delay_s = 0;                // StartFirmwareUpgrade's UploadDelay
     int expected_down_time_s = 60;         // and ExpectedDownTime
     OnvifFaults faults;

@@ -1,8 +1,10 @@
 // Device service replies and requests: every reader on whatever body a reply carries, the
-// fault mapping, and a request's UsernameToken as a device checks it.
+// fault mapping, a request's UsernameToken as a device checks it, and the leading parts of a
+// multipart/related request as the simulated camera reads UpgradeSystemFirmware.
 #include "onvif/CapabilityMessages.h"
 #include "onvif/DeviceMessages.h"
 #include "onvif/FirmwareMessages.h"
+#include "onvif/Multipart.h"
 #include "onvif/NetworkMessages.h"
 #include "onvif/NetworkSettings.h"
 #include "onvif/Soap.h"
@@ -71,6 +73,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (request.parse(text) == XmlStatus::ok && read_username_token(request.header(), token)) {
         token_matches(token, "password");
         created_within(token, 1700000000, 5);
+    }
+
+    // The text's first line as a Content-Type, the rest as the body.
+    const size_t line = text.find('\n');
+    MultipartType type;
+    if (line != std::string_view::npos && parse_multipart_type(text.substr(0, line), type)) {
+        FUZZ_CHECK(!type.boundary.empty() && type.boundary.size() <= kMaxBoundary);
+        const std::string_view body = text.substr(line + 1);
+        std::vector<MimePart> parts;
+        size_t consumed = 0;
+        if (read_leading_parts(body, type.boundary, 2, parts, consumed) == MultipartStatus::ok) {
+            FUZZ_CHECK(parts.size() == 2 && consumed <= body.size());
+            FUZZ_CHECK(parts[0].body.data() >= body.data() && parts[0].body.data() + parts[0].body.size() <= body.data() + consumed);
+        }
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 // The calls a batch job makes, through DeviceClient's own methods, on a simulated camera in
-// the lab: the upgrade and the resets read back from the camera's answers, and the upload's
-// outcomes typed. (What each call does to the camera is the simulator's own suite; the whole
+// the lab: the upgrade (uploaded, or attached to UpgradeSystemFirmware) and the resets read
+// back from the camera's answers, and the upload's outcomes typed. (What each call does to the camera is the simulator's own suite; the whole
 // job over ONVIF is tests/cli/run_onvif_in_lab.sh.)
 #include "onvif/DeviceClient.h"
 #include "onvif/UsernameToken.h"
@@ -88,6 +88,42 @@ TEST_F(JobCallsTest, AnUploadThatCannotFinishSaysWhy) {
         const UploadResult result = c->upload_firmware(row.uri ? row.uri : upgrade.upload_uri, row.file ? row.file : firmware.path(), watch);
         EXPECT_EQ(result.status, row.status) << describe(result);
         EXPECT_EQ(result.http_status, row.http);
+    }
+}
+
+// A camera that takes no upload gets the image inside the message, whichever way it logs in;
+// the framing goes out with the file, counted in the one length announced.
+TEST_F(JobCallsTest, UpgradeSystemFirmwareStreamsTheImageAsTheMessagesAttachment) {
+    Clock::set_speed(20);
+    start(3, [](CameraConfig& c) {
+        c.device.onvif.http_upload = false;
+        c.device.onvif.auth = c.mac_address.back() == '2' ? OnvifAuth::Digest : OnvifAuth::Token;
+    });
+    const support::Firmware firmware({2, 5, 0}, 300 * 1024);
+    std::string bytes = support::file_text(firmware.path());
+    bytes[bytes.size() / 2] ^= 0x40;
+    const support::TempFile damaged(bytes);
+    ASSERT_TRUE(firmware.ok && damaged.ok);
+    const struct { size_t camera; const std::string& file; Status status; const char* version; } rows[] = {
+        {1, firmware.path(), Status::ok, "2.5.0"},      // a UsernameToken in the envelope
+        {2, firmware.path(), Status::ok, "2.5.0"},      // challenged for a digest, then sent again
+        {3, damaged.path(), Status::bad_argument, "2.4.1"},  // InvalidFirmware
+    };
+    for (const auto& row : rows) {
+        uint64_t last = 0, announced = 0;
+        const UploadWatch watch{[&](uint64_t sent, uint64_t total) { last = sent, announced = total; }, {}};
+        std::string message;
+        const Result result = client(row.camera)->upgrade_system_firmware(row.file, watch, message);
+        EXPECT_EQ(result.status, row.status) << describe(result);
+        EXPECT_EQ(last, announced);
+        EXPECT_GT(announced, bytes.size()) << "the envelope and delimiters are counted too";
+        EXPECT_EQ(message.empty(), !result.ok());
+    }
+    for (const auto& row : rows) {
+        ASSERT_TRUE(row.status != Status::ok || back_online(row.camera, 1));
+        DeviceInformation info;
+        EXPECT_TRUE(eventually([&] { return client(row.camera)->get_device_information(info).ok(); }));
+        EXPECT_EQ(info.firmware_version, row.version);
     }
 }
 

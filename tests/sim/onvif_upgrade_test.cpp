@@ -1,12 +1,16 @@
 // A firmware upgrade through a simulated camera's ONVIF side: StartFirmwareUpgrade, then the
-// file POSTed to the address it gave. The camera checks it as its own protocol's upgrade
-// does and reboots into it.
+// file POSTed to the address it gave, or the file as UpgradeSystemFirmware's attachment. The
+// camera checks it as its own protocol's upgrade does and reboots into it.
 #include "devsdk/ovix_client.h"
 #include "onvif/BoundedXml.h"
+#include "onvif/DeviceClient.h"
+#include "onvif/Multipart.h"
+#include "onvif/UsernameToken.h"
 #include "onvif/Namespaces.h"
 #include "support/OnvifFleet.h"
 #include "support/TempFile.h"
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -68,6 +72,45 @@ TEST_F(OnvifUpgradeTest, AnUploadRefusedOrAbandonedPartWayLeavesTheOldVersion) {
     EXPECT_EQ(camera(2).device_record().upgrades.back().outcome, "dropped");
     EXPECT_EQ(camera(1).device_record().reboots + camera(2).device_record().reboots, 0u);
     EXPECT_EQ(post(upload_uri(1), "application/octet-stream", good).status, 503) << "the camera is free for another try";
+}
+
+// The camera of the older kind: no upload address, the image only inside the message, its
+// login checked before any of the image is taken.
+TEST_F(OnvifUpgradeTest, ACameraWithoutTheUploadChecksTheAttachedImageAsTheUploadIs) {
+    start(1, [](CameraConfig& c) { c.device.onvif.http_upload = false; });
+    onvif::DeviceServiceCapabilities caps;
+    ASSERT_TRUE(client()->get_service_capabilities(caps).ok());
+    EXPECT_FALSE(caps.http_firmware_upgrade);
+    onvif::FirmwareUpgradeStart start;
+    EXPECT_EQ(client()->start_firmware_upgrade(start).status, onvif::Status::not_supported);
+
+    const support::Firmware firmware({2, 5, 0}, 300 * 1024);
+    std::string damaged = file_bytes(firmware);
+    damaged[damaged.size() / 2] ^= 0x40;
+    const auto message = [&](const char* href, bool sign) {
+        onvif::UsernameToken token;
+        const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+        EXPECT_TRUE(onvif::make_username_token("Admin", "", now, token));
+        const onvif::XopFraming framing =
+            onvif::xop_framing(onvif::build_request(onvif::upgrade_system_firmware(href).body, sign ? onvif::security_header(token) : ""),
+                               "UpgradeSystemFirmware", "b-1", "root@t", "image@t");
+        return post(xaddr(), framing.content_type, framing.prefix + damaged + framing.suffix);
+    };
+    const struct { const char* href; bool sign; int status; const char* says; } rows[] = {
+        {"image@t", true, 500, "InvalidFirmware"},
+        {"other@t", true, 400, "WellFormed"},      // the envelope names no part that is here
+        {"image@t", false, 401, "NotAuthorized"},  // refused before the image is read
+    };
+    for (const auto& row : rows) {
+        const onvif::HttpResponse answer = message(row.href, row.sign);
+        EXPECT_EQ(answer.status, row.status) << row.href;
+        EXPECT_NE(answer.body.find(row.says), std::string::npos) << answer.body;
+    }
+    const DeviceRecord record = camera().device_record();
+    ASSERT_EQ(record.upgrades.size(), 1u) << "only the signed message with its attachment reached the image check";
+    EXPECT_EQ(record.upgrades.back().outcome, "invalid");
+    EXPECT_EQ(record.onvif_calls.back().operation, "UpgradeSystemFirmware");
+    EXPECT_EQ(camera().current().software_ver, "2.4.1");
 }
 
 } // namespace
