@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using onvif::Reading;
@@ -63,13 +65,11 @@ TEST(CameraList, MergesOneRowPerCamera) {
         ASSERT_EQ(rows.size(), c.rows.size());
         for (size_t i = 0; i < rows.size(); ++i) {
             const Row& want = c.rows[i];
-            EXPECT_STREQ(protocol_name(rows[i].protocol), want.protocol);
-            EXPECT_EQ(rows[i].address, want.address);
-            EXPECT_EQ(rows[i].mac, want.mac);
-            EXPECT_EQ(rows[i].model, want.model);
-            EXPECT_EQ(rows[i].firmware_version, want.version);
-            EXPECT_EQ(rows[i].own.has_value(), want.protocol != std::string("onvif"));
-            EXPECT_EQ(rows[i].uuid.empty(), want.protocol == std::string("own"));
+            const std::string protocol = want.protocol;
+            EXPECT_EQ(std::tuple(std::string(protocol_name(rows[i].protocol)), rows[i].address, rows[i].mac, rows[i].model,
+                                 rows[i].firmware_version, rows[i].own.has_value(), rows[i].uuid.empty()),
+                      std::tuple(protocol, want.address, want.mac, want.model, want.version, protocol != "onvif",
+                                 protocol == "own")) << i;
         }
     }
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <tuple>
+
 namespace {
 
 DeviceRow row(const std::string& mac, const char* upgrade, const char* clock) {
@@ -23,16 +25,12 @@ TEST(WindowJobHistory, KeepsTheLaunchedRowsWithTheirMarksAndTheStepsAnyOfThemAsk
                                          row("00:1A:2B:00:00:02", kMarkFailed, kMarkDone),
                                          row("00:1A:2B:00:00:03", kMarkDone, kMarkDone)};
     const HistoryJob job = window_history_job(rows, {0, 1, 7});  // 7: a row the list no longer has
-    EXPECT_EQ(job.origin, "window");
-    EXPECT_EQ(job.steps, "upgrade, time_sync");
-    EXPECT_EQ(job.exit_code, 1);
+    EXPECT_EQ(std::tuple(job.origin, job.steps, job.exit_code), std::tuple("window", "upgrade, time_sync", 1));
     ASSERT_EQ(job.devices.size(), 2u);
-    EXPECT_EQ(job.devices[1].mac, "00:1A:2B:00:00:02");
-    EXPECT_EQ(job.devices[1].version_after, "2.5.0");
     const auto marks = nlohmann::json::parse(job.devices[1].marks);
-    EXPECT_EQ(marks["upgrade"], "failed");
-    EXPECT_EQ(marks["time_sync"], "ok");
-    EXPECT_EQ(marks["logo"], "skipped");
+    EXPECT_EQ(std::tuple(job.devices[1].mac, job.devices[1].version_after, marks["upgrade"], marks["time_sync"],
+                         marks["logo"]),
+              std::tuple("00:1A:2B:00:00:02", "2.5.0", "failed", "ok", "skipped"));
     EXPECT_EQ(window_history_job(rows, {0, 2}).exit_code, 0);
 }
 

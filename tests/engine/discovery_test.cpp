@@ -169,14 +169,12 @@ TEST_F(DiscoveryTest, ChangeRequestsAreFilledFromTheTableAndTraced) {
 TEST_F(DiscoveryTest, StartAndStopAnswerWithTheirCodes) {
     CDiscovery discovery(config);
     NETWORK_INFO_REQUEST request{};
-    EXPECT_EQ(discovery.StopDiscovery(), 7u);
-    EXPECT_EQ(discovery.RefreshDiscovery("10.77.0.1"), 7u);
-    EXPECT_EQ(discovery.ChangeIpPort(&request), 7u);
-    EXPECT_EQ(discovery.SetDiscoveryCB(nullptr, nullptr), 8u);
-    EXPECT_EQ(discovery.StartDiscovery(kForever), 0u);
-    EXPECT_EQ(discovery.StartDiscovery(kForever), 6u);
-    EXPECT_EQ(discovery.StopDiscovery(), 0u);
-    EXPECT_EQ(discovery.StopDiscovery(), 7u);
+    // In the order listed: not running (7), no callback (8), started, already running (6).
+    EXPECT_EQ((std::vector<uint32_t>{discovery.StopDiscovery(), discovery.RefreshDiscovery("10.77.0.1"),
+                                     discovery.ChangeIpPort(&request), discovery.SetDiscoveryCB(nullptr, nullptr),
+                                     discovery.StartDiscovery(kForever), discovery.StartDiscovery(kForever),
+                                     discovery.StopDiscovery(), discovery.StopDiscovery()}),
+              (std::vector<uint32_t>{7, 7, 7, 8, 0, 6, 0, 7}));
 
     // A receive port held by another program leaves discovery running but deaf.
     int holder = socket(AF_INET, SOCK_DGRAM, 0);

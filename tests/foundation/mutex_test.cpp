@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 // ThreadSanitizer reports a refused unlock as the misuse it is; the refusals are checked
 // in the other builds.
@@ -15,24 +16,18 @@
 #endif
 
 TEST(CMutex, LifecycleResultsRecursionAndLogLines) {
+    using Results = std::vector<uint32_t>;
     LogCapture log;
     CMutex m;
-    EXPECT_EQ(m.Wait(), RC_FAIL);      // not created yet
-    EXPECT_EQ(m.Release(), RC_FAIL);
-    EXPECT_EQ(m.Close(), RC_FAIL);
+    // Not created yet: all refused, each logged.
+    EXPECT_EQ((Results{m.Wait(), m.Release(), m.Close()}), (Results{RC_FAIL, RC_FAIL, RC_FAIL}));
     EXPECT_EQ(log.count("entered"), 3u);
-
-    EXPECT_EQ(m.Create(), RC_OK);
-    EXPECT_EQ(m.Create(), RC_FAIL);    // the first mutex is kept
+    // A second Create keeps the first mutex; Wait is recursive for its owner; after Close it
+    // can be created again. A braced list calls them in order.
+    EXPECT_EQ((Results{m.Create(), m.Create(), m.Wait(), m.Wait(), m.Release(), m.Release(), m.Close(), m.Close(),
+                       m.Create(), m.Close()}),
+              (Results{RC_OK, RC_FAIL, RC_OK, RC_OK, RC_OK, RC_OK, RC_OK, RC_FAIL, RC_OK, RC_OK}));
     EXPECT_TRUE(log.contains("[Mutex : CMutex::Create]"));
-    EXPECT_EQ(m.Wait(), RC_OK);
-    EXPECT_EQ(m.Wait(), RC_OK);        // recursive for its owner
-    EXPECT_EQ(m.Release(), RC_OK);
-    EXPECT_EQ(m.Release(), RC_OK);
-    EXPECT_EQ(m.Close(), RC_OK);
-    EXPECT_EQ(m.Close(), RC_FAIL);
-    EXPECT_EQ(m.Create(), RC_OK);      // can be created again after Close
-    EXPECT_EQ(m.Close(), RC_OK);
 }
 
 TEST(CMutex, ReleaseByAnotherThreadIsRefused) {
