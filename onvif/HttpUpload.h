@@ -46,8 +46,8 @@ struct UploadResult {
     uint64_t sent = 0;
     uint64_t total = 0;  // the whole body: prefix, file and suffix
     std::string text;                           // what went wrong, or the first line of the camera's answer
-    std::string answer;                         // the camera's answer, up to HttpUpload::max_answer
     std::vector<std::string> www_authenticate;  // with a 401
+    std::string answer = {};                    // the camera's answer, up to HttpUpload::max_answer
     bool ok() const { return status == UploadStatus::ok; }
 };
 // One line for the log and the report: "refused (HTTP 415, 2048 of 4096 bytes sent)".
