@@ -1,6 +1,8 @@
 // The ONVIF upgrade stage: StartFirmwareUpgrade, the file POSTed to the UploadUri, the
 // camera's ExpectedDownTime waited out, the camera found again by its UUID (it may come back
-// at another address), a new login and the version read back.
+// at another address), a new login and the version read back. A camera that takes no such
+// upload gets the file as UpgradeSystemFirmware's attachment instead, and no down time of
+// its own is known then.
 #include "batch/BatchJob.h"
 #include "batch/DeviceTable.h"
 #include "batch/OnvifPort.h"
@@ -19,6 +21,25 @@ constexpr int64_t kReconnectRetryMs = 500;
 constexpr int kDownWaitSlices = 4;  // progress stage 3 is counted once per slice
 constexpr int kHttpUnsupportedMedia = 415;
 constexpr int kHttpUnauthorized = 401;
+constexpr int kHttpBusy = 503;
+// The down time cameras commonly give for an upgrade, waited after UpgradeSystemFirmware.
+constexpr int64_t kAttachmentDownMs = 60000;
+
+// UpgradeSystemFirmware's result as the upload's, so that both end the same way.
+onvif::UploadResult as_upload(const onvif::Result& result, bool stopped) {
+    onvif::UploadResult upload;
+    upload.text = onvif::describe(result);
+    upload.http_status = result.http_status;
+    if (result.ok()) return upload;
+    upload.status = onvif::UploadStatus::refused;
+    if (stopped) upload.status = onvif::UploadStatus::stopped;
+    else if (result.status == onvif::Status::not_authorized) upload.http_status = kHttpUnauthorized;
+    // A file we cannot read, or an image the camera calls invalid.
+    else if (result.status == onvif::Status::bad_argument || result.http_status == kHttpUnsupportedMedia) upload.http_status = kHttpUnsupportedMedia;
+    else if (result.status == onvif::Status::busy) upload.http_status = kHttpBusy;
+    else upload.status = onvif::UploadStatus::dropped;
+    return upload;
+}
 
 } // namespace
 
@@ -52,12 +73,27 @@ bool OnvifPort::upload(int32_t& passes_left, int64_t& down_ms) {
     DEBUG_LOCATION(kFile, "OnvifPort::upgrade");
     debug_log("device index %d capabilities: %s, http upload %d\n", m_context.row, onvif::describe(asked).c_str(),
               static_cast<int>(capabilities.http_firmware_upgrade));
-    if (asked.ok() && !capabilities.http_firmware_upgrade) {
-        passes_left = 0;  // a camera that takes no upload never will
-        return false;
-    }
     onvif::FirmwareUpgradeStart start;
-    const onvif::Result started = asked.ok() ? m_client->start_firmware_upgrade(start) : asked;
+    const bool http_upload = !asked.ok() || capabilities.http_firmware_upgrade;
+    const onvif::Result started = !asked.ok() ? asked : http_upload ? m_client->start_firmware_upgrade(start) : onvif::Result{};
+    if (!http_upload || started.status == onvif::Status::not_supported) {
+        m_reporter.report(ST_IS_UPGRADE);
+        progress_once(0);
+        std::string message;
+        const onvif::Result result =
+            m_client->upgrade_system_firmware(m_context.upgrade_file, {{}, [this] { return !m_context.running(); }}, message);
+        debug_log("device index %d UpgradeSystemFirmware: %s %s\n", m_context.row, onvif::describe(result).c_str(), message.c_str());
+        if (result.status == onvif::Status::not_supported) {
+            passes_left = 0;  // a camera that takes firmware neither way never will
+            return false;
+        }
+        if (!result.ok()) {
+            upload_refused(as_upload(result, !m_context.running()), passes_left);
+            return false;
+        }
+        down_ms = kAttachmentDownMs;
+        return true;
+    }
     if (!started.ok()) {
         debug_log("device index %d upgrade start: %s\n", m_context.row, onvif::describe(started).c_str());
         if (started.status == onvif::Status::not_supported) passes_left = 0;
