@@ -98,12 +98,26 @@ void apply_fault_mix(std::vector<CameraConfig>& cameras, uint64_t seed) {
     uint64_t state = seed;
     for (size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[next_random(state) % i]);
 
-    const size_t busy = share(cameras.size(), 10), dropping = share(cameras.size(), 5), lost = share(cameras.size(), 2);
+    const size_t busy = share(cameras.size(), 10), dropping = share(cameras.size(), 5), lost = share(cameras.size(), 2),
+                 old_version = share(cameras.size(), 2);
+    // The ONVIF faults only add to the SDK ones, and the last group is of ONVIF cameras alone,
+    // so that a fleet of our cameras gets the very mix it always had.
+    const auto onvif = [](CameraConfig& camera) -> OnvifFaults* {
+        return speaks_onvif(camera.device.onvif.protocols) ? &camera.device.onvif.faults : nullptr;
+    };
     size_t next = 0;
     for (const size_t end = busy; next < end; ++next) {
-        auto& answers = cameras[order[next]].device.faults.answers;
-        for (const char* request : {"set_config", "device_control"}) answers.push_back(SdkFaultRule{request, -1, 17, 0, 1, 0.3});
+        CameraConfig& camera = cameras[order[next]];
+        for (const char* request : {"set_config", "device_control"})
+            camera.device.faults.answers.push_back(SdkFaultRule{request, -1, 17, 0, 1, 0.3});
+        if (OnvifFaults* f = onvif(camera)) f->busy_probability = 0.3;
     }
-    for (const size_t end = next + dropping; next < end; ++next) cameras[order[next]].device.faults.upgrade_drop_percent = 50;
+    for (const size_t end = next + dropping; next < end; ++next) {
+        CameraConfig& camera = cameras[order[next]];
+        camera.device.faults.upgrade_drop_percent = 50;
+        if (OnvifFaults* f = onvif(camera)) f->upload_abandon_percent = 50;
+    }
     for (const size_t end = next + lost; next < end; ++next) cameras[order[next]].device.faults.reboot_never_returns = true;
+    for (const size_t end = next + old_version; next < end; ++next)
+        if (onvif(cameras[order[next]])) cameras[order[next]].device.faults.upgrade_install_fails = true;
 }

@@ -28,6 +28,8 @@ void apply_demo_mix(std::vector<CameraConfig>& cameras);
 // Gives generated cameras the device SDK faults of a soak test, chosen per camera by a
 // shuffle seeded with `seed`: 10% answer set_config and device_control requests busy (17)
 // with probability 0.3, 5% drop an upgrade transfer at 50%, 2% never come back from a reboot
-// (shares rounded to whole cameras). No camera has two of them; the same seed and count give
-// the same mix.
+// (shares rounded to whole cameras). Cameras that speak ONVIF get the same groups over ONVIF
+// as well (busy_probability 0.3 on signed calls, uploads abandoned at 50%), and a further 2%
+// of the shuffle come back from an upgrade on their old version if they speak ONVIF. No camera
+// has two of them; the same seed and count give the same mix.
 void apply_fault_mix(std::vector<CameraConfig>& cameras, uint64_t seed);

@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     app.add_flag("--onvif", options.onvif, "The generated cameras speak ONVIF only");
     app.add_option("--protocols", options.protocols, "What the generated cameras speak: own (default), onvif or both")
         ->check(CLI::IsMember({"own", "onvif", "both"}));
-    app.add_option("--fault-mix", options.fault_mix_seed, "Give the generated cameras a soak test's device SDK faults, chosen by this seed");
+    app.add_option("--fault-mix", options.fault_mix_seed, "Give the generated cameras a soak test's faults, ONVIF ones too where they speak it, chosen by this seed");
     app.add_option("--spread", options.spread_ms, "Spread the fleet's answers to one request over this many ms")->check(CLI::Range(0, 600000));
     app.add_option("--device-port", options.device_port, "UDP port the cameras listen on")->check(CLI::Range(1, 65535));
     app.add_option("--tool-port", options.tool_port, "UDP port broadcast replies go to")->check(CLI::Range(1, 65535));
