@@ -175,19 +175,6 @@ TEST_F(BatchJobWindow, AllJobStepsShowsTheHiddenGroupsRunsTheirJobAndIsKept) {
     EXPECT_TRUE(ctl(TimeZoneSetButton)->isVisible()) << "kept with the inputs";
 }
 
-TEST_F(BatchJobWindow, ReportsSetMarksAndMessagesAndClearTheRow) {
-    start_fleet(1);
-    const auto status = [&](uint32_t code) { window->OnJobReport(REPORT_STATUS, pack_report(0, code)); };
-    status(ST_UPGRADE_OK);
-    EXPECT_EQ(cell(0, COL_MARK_UPGRADE), "\u221A");
-    EXPECT_EQ(cell(0, COL_MESSAGE), t("IDS_UPGRADE_OK").toStdString());
-    // Which code sets which mark and message is the status marks' table (tests/cli); here
-    // that the window shows them and clears the row.
-    status(ST_CLEAR_ROW);
-    for (int c = COL_MARK_IP; c <= COL_MESSAGE; ++c) EXPECT_EQ(cell(0, c), " ");
-    window->OnJobReport(REPORT_STATUS, pack_report(7, ST_UPGRADE_OK));  // no such row: nothing
-}
-
 // The job's steps and marks per camera are the job tests'; here what the window does around it.
 TEST_F(BatchJobWindow, AFirmwareJobRunsToTheAllFinishedBox) {
     support::Firmware firmware({2, 5, 0}, 64 * 1024);
@@ -265,7 +252,9 @@ TEST_F(BatchJobWindow, InputsAreSavedAfterALaunchThatPassedItsChecksOnly) {
 
 TEST_F(BatchJobWindow, ExportWritesEveryColumnWithMarksAndMessages) {
     start_fleet(2);
+    // Which code sets which mark and message is the status marks' table (tests/cli).
     window->OnJobReport(REPORT_STATUS, pack_report(1, ST_UPGRADE_OK));
+    window->OnJobReport(REPORT_STATUS, pack_report(7, ST_UPGRADE_OK));  // no such row: nothing
     support::TempDir dir;
     for (const char* name : {"/report.csv", "/report.json"}) {
         const QString path = QString::fromStdString(dir.path()) + name;
