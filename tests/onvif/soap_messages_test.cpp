@@ -1,6 +1,7 @@
 // SOAP replies and faults, and the device service messages, as cameras send them.
 #include "onvif/CapabilityMessages.h"
 #include "onvif/DeviceMessages.h"
+#include "onvif/Multipart.h"
 #include "onvif/NetworkMessages.h"
 #include "onvif/OnvifTestMessages.h"
 #include "onvif/Soap.h"
@@ -96,4 +97,44 @@ TEST(DeviceMessages, ReadServicesAndCapabilities) {
     DeviceServiceCapabilities service;
     ASSERT_TRUE(read_service_capabilities(body(reply, "service_capabilities.xml"), service));
     EXPECT_EQ(service, (DeviceServiceCapabilities{true, true, false, false, true, true, {"MD5", "SHA-256"}, 16}));
+}
+
+// The Content-Type of an XOP message as other clients write it: parameters quoted or not, in
+// any order and case; a boundary that is missing or too long makes it unreadable.
+TEST(Multipart, TypeParametersAsClientsWriteThem) {
+    const struct { std::string header; bool ok; const char* boundary; const char* start; } rows[] = {
+        {R"(multipart/related; type="application/xop+xml"; start="<root@x>"; boundary="uuid:0a1b-2c=3d")", true, "uuid:0a1b-2c=3d", "root@x"},
+        {"Multipart/Related;boundary=MIME_b;Start=<r>;type=application/xop+xml", true, "MIME_b", "r"},
+        {R"(multipart/related; start-info="application/soap+xml"; boundary="a\=b")", true, "a=b", ""},
+        {R"(multipart/related; boundary="q\"x")", false, "", ""},  // a quote is no boundary character
+        {R"(multipart/related; type="application/xop+xml")", false, "", ""},
+        {"multipart/related; boundary=" + std::string(71, 'b'), false, "", ""},
+        {"multipart/mixed; boundary=b", false, "", ""},
+        {R"(multipart/related; boundary="open)", false, "", ""},
+    };
+    for (const auto& row : rows) {
+        MultipartType type;
+        EXPECT_EQ(parse_multipart_type(row.header, type), row.ok) << row.header;
+        if (row.ok) {
+            EXPECT_EQ(type.boundary + " " + type.start, std::string(row.boundary) + " " + row.start);
+        }
+    }
+}
+
+// Our own framing read back part by part: every shorter prefix asks for more, never reads as
+// parts, and another boundary or an endless part header is refused.
+TEST(Multipart, LeadingPartsAreReadOnlyWhenWholeAndBounded) {
+    const XopFraming framing = xop_framing("<e/>", "act", "b-7", "root@t", "image@t");
+    std::vector<MimePart> parts;
+    size_t consumed = 0;
+    ASSERT_EQ(read_leading_parts(framing.prefix + "IMAGE", "b-7", 2, parts, consumed), MultipartStatus::ok);
+    EXPECT_EQ(parts[0].content_id + " " + std::string(parts[0].body) + " " + parts[1].content_id, "root@t <e/> image@t");
+    EXPECT_EQ(parts[0].content_type.rfind("application/xop+xml", 0), 0u);
+    EXPECT_EQ(consumed, framing.prefix.size());
+    for (size_t n = 0; n < framing.prefix.size(); ++n)
+        ASSERT_EQ(read_leading_parts(framing.prefix.substr(0, n), "b-7", 2, parts, consumed), MultipartStatus::need_more) << n;
+    EXPECT_EQ(read_leading_parts("preamble\r\n" + framing.prefix, "b-7", 2, parts, consumed), MultipartStatus::ok);
+    EXPECT_EQ(read_leading_parts(framing.prefix, "b-8", 2, parts, consumed), MultipartStatus::need_more) << "no delimiter of b-8 yet";
+    EXPECT_EQ(read_leading_parts("--b-7--\r\n", "b-7", 1, parts, consumed), MultipartStatus::bad);
+    EXPECT_EQ(read_leading_parts("--b-7\r\nX-Long: " + std::string(kMaxPartHead, 'x'), "b-7", 1, parts, consumed), MultipartStatus::bad);
 }
