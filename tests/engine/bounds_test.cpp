@@ -23,23 +23,22 @@ DEV_INFO made_up(int n) {
 TEST(HeardDevices, ACameraHeardAgainOutlivesMadeUpEntriesThatMissedTheSweep) {
     HeardDevices table(3);
     const DEV_INFO camera = make_device_record(numbered_mac(1), "10.77.1.1");
-    EXPECT_EQ(table.merge(camera, 10, 0), HeardDevices::Merge::New);
-    EXPECT_EQ(table.merge(made_up(1), 11, 0), HeardDevices::Merge::New);
-    EXPECT_EQ(table.merge(camera, 12, 0), HeardDevices::Merge::Unchanged);
-    EXPECT_EQ(table.merge(made_up(2), 13, 0), HeardDevices::Merge::New);
+    using M = HeardDevices::Merge;
     // Rebooting, the camera misses the sweep at 20. Entries heard once go first, oldest first,
     // and the table keeps its order; the camera goes when nothing else missed the sweep, and
     // once every entry has answered it newcomers are refused.
-    EXPECT_EQ(table.merge(made_up(3), 21, 20), HeardDevices::Merge::New);
-    EXPECT_EQ(table.merge(made_up(4), 22, 20), HeardDevices::Merge::New);
+    EXPECT_EQ((std::vector<M>{table.merge(camera, 10, 0), table.merge(made_up(1), 11, 0), table.merge(camera, 12, 0),
+                              table.merge(made_up(2), 13, 0), table.merge(made_up(3), 21, 20),
+                              table.merge(made_up(4), 22, 20)}),
+              (std::vector<M>{M::New, M::New, M::Unchanged, M::New, M::New, M::New}));
     std::vector<DEV_INFO> list;
     table.append_to(list);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_STREQ(list[0].mac_address, camera.mac_address);
     EXPECT_STREQ(list[2].mac_address, made_up(4).mac_address);
-    EXPECT_EQ(table.merge(made_up(5), 23, 20), HeardDevices::Merge::New);
+    EXPECT_EQ(table.merge(made_up(5), 23, 20), M::New);
     EXPECT_EQ(table.find(camera.mac_address), nullptr);
-    EXPECT_EQ(table.merge(made_up(6), 24, 20), HeardDevices::Merge::Refused);
+    EXPECT_EQ(table.merge(made_up(6), 24, 20), M::Refused);
     EXPECT_EQ(std::pair(table.dropped(), table.refused()), std::pair(uint64_t{3}, uint64_t{1}));
 }
 
