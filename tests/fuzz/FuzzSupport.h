@@ -12,9 +12,9 @@
 #include <span>
 #include <string_view>
 
-// What every fuzz target shares: a check that stays on in release builds, a silent diagnostic
-// log (a line per rejected input would cost more than the parsing), and a reader that cuts
-// the fuzzer's bytes into the pieces a target needs.
+// What every fuzz target shares: a check that stays on in release builds, a diagnostic log
+// silent from the start (a line per rejected input would cost more than the parsing), and a
+// reader that cuts the fuzzer's bytes into the pieces a target needs.
 
 #define FUZZ_CHECK(condition)                                                                       \
     do {                                                                                            \
@@ -29,6 +29,8 @@ namespace fuzz {
 inline void quiet_debug_log() {
     set_debug_log_sink([](std::string_view) {});
 }
+// Set at load, so that no target needs an LLVMFuzzerInitialize for it.
+inline const bool kLogQuiet = (quiet_debug_log(), true);
 
 // Takes leading bytes as small numbers and leaves the rest as data; past the end, zeros.
 class Input {

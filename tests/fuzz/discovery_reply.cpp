@@ -66,7 +66,6 @@ uint32_t on_device(const DEV_INFO* record, uint32_t, void*) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
     g_receiver = new private_discover();
     g_receiver->set_discovery_cb(on_device, nullptr);
     return 0;

@@ -62,11 +62,6 @@ void check_transfer(const FirmwareInfo& info, fuzz::Input& in) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
     UpgradeStart start;

@@ -8,11 +8,6 @@
 #include <set>
 #include <string>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FleetPlan plan;
     try {

@@ -56,11 +56,6 @@ bool write_all(int fd, std::span<const uint8_t> bytes) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
     const size_t read_buffer = in.byte();        // 0 to 255: every frame outgrows it

@@ -71,7 +71,6 @@ void check_entries(const IniFile& ini, std::string_view section) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
     g_file = ::memfd_create("lang-file", 0);
     FUZZ_CHECK(g_file >= 0);
     g_path = "/proc/self/fd/" + std::to_string(g_file);

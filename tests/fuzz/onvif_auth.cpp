@@ -8,11 +8,6 @@
 
 using namespace onvif;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text = fuzz::as_text({data, size});
     std::vector<DigestChallenge> challenges;

@@ -7,11 +7,6 @@
 
 using namespace onvif;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WsdMessage m;
     if (parse_discovery(fuzz::as_text({data, size}), m) != WsdStatus::ok) return 0;

@@ -93,11 +93,6 @@ void change_request(std::string_view payload) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > kRecvBufferSize) return -1;
     DiscoveryHeader header;

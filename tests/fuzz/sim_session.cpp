@@ -133,7 +133,6 @@ Bytes converse(int fd, bool log_in, const Bytes& input) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
     FUZZ_CHECK(crypto_ready());
     return 0;
 }

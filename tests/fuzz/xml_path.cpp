@@ -83,11 +83,6 @@ void check_print_and_parse(const std::string& path, const std::string& name, con
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
     const uint8_t flags = in.byte();
