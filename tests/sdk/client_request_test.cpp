@@ -1,6 +1,7 @@
 #include "SdkTest.h"
 
 #include <cstring>
+#include <vector>
 
 using namespace ovix;
 
@@ -21,10 +22,8 @@ TEST_F(ClientRequest, ShortAnswersComeBackZeroFilledLongOnesCut) {
     uint8_t buffer[100];
     std::memset(buffer, 0xEE, sizeof buffer);
     ASSERT_EQ(Network_ClientGetDeviceConfig(handle, OVIX_CMD_GET_CLOCK, 0, buffer, sizeof buffer), OVIX_OK);
-    EXPECT_EQ(buffer[0], static_cast<uint8_t>(1000 & 0xFF));
-    EXPECT_EQ(buffer[71], static_cast<uint8_t>((1000 + 71) & 0xFF));
-    EXPECT_EQ(buffer[72], 0);
-    EXPECT_EQ(buffer[99], 0);
+    EXPECT_EQ((std::vector<int>{buffer[0], buffer[71], buffer[72], buffer[99]}),
+              (std::vector<int>{1000 & 0xFF, (1000 + 71) & 0xFF, 0, 0}));
     // More than asked for is cut to the buffer.
     ASSERT_EQ(Network_ClientGetDeviceConfig(handle, OVIX_CMD_GET_CLOCK, 0, buffer, 8), OVIX_OK);
     EXPECT_EQ(buffer[8], static_cast<uint8_t>((1000 + 8) & 0xFF));  // from the previous call, untouched

@@ -18,6 +18,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <tuple>
+
 using namespace batch_ids;
 using namespace ui_test;
 
@@ -44,10 +46,9 @@ TEST_F(BatchWindow, StartStatesAfterOpening) {
     for (int id : disabled) EXPECT_TRUE(ctl(id)->isVisible() && !ctl(id)->isEnabled()) << id;
     for (int id : hidden) EXPECT_TRUE(ctl(id)->isHidden()) << id;
     EXPECT_EQ(ctl(GatewayEdit)->objectName(), QString::number(GatewayEdit));
-    EXPECT_EQ(ctl<QLineEdit>(UserNameEdit)->text(), "Admin");
-    EXPECT_EQ(ctl<QProgressBar>(ProgressBar)->maximum(), 100);
-    EXPECT_EQ(ctl<QProgressBar>(ProgressBar)->value(), 0);
-    EXPECT_TRUE(window->discovery().IsRunning());
+    EXPECT_EQ(std::tuple(ctl<QLineEdit>(UserNameEdit)->text(), ctl<QProgressBar>(ProgressBar)->maximum(),
+                         ctl<QProgressBar>(ProgressBar)->value(), window->discovery().IsRunning()),
+              std::tuple(QString("Admin"), 100, 0, true));
 }
 
 TEST_F(BatchWindow, TextsComeFromTheLanguageFile) {

@@ -56,8 +56,7 @@ TEST_F(DeviceList, RefreshEmptiesTheListAndDiscoveryFillsItAgain) {
     const uint64_t requests = fleet->discovery().stats().requests_handled;
 
     ctl<QPushButton>(RefreshButton)->click();
-    EXPECT_EQ(model()->rowCount(), 0);
-    EXPECT_EQ(window->devices().size(), 0u);
+    EXPECT_EQ(std::pair(model()->rowCount(), window->devices().size()), std::pair(0, size_t{0}));
     ASSERT_TRUE(wait_for([&] { return model()->rowCount() == 3; }));
     EXPECT_GT(fleet->discovery().stats().requests_handled, requests) << "a new search was sent";
     EXPECT_FALSE(ticked(0)) << "refilled rows start unticked";
