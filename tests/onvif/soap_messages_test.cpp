@@ -127,7 +127,8 @@ TEST(Multipart, LeadingPartsAreReadOnlyWhenWholeAndBounded) {
     const XopFraming framing = xop_framing("<e/>", "act", "b-7", "root@t", "image@t");
     std::vector<MimePart> parts;
     size_t consumed = 0;
-    ASSERT_EQ(read_leading_parts(framing.prefix + "IMAGE", "b-7", 2, parts, consumed), MultipartStatus::ok);
+    const std::string message = framing.prefix + "IMAGE";  // the parts' bodies point into it
+    ASSERT_EQ(read_leading_parts(message, "b-7", 2, parts, consumed), MultipartStatus::ok);
     EXPECT_EQ(parts[0].content_id + " " + std::string(parts[0].body) + " " + parts[1].content_id, "root@t <e/> image@t");
     EXPECT_EQ(parts[0].content_type.rfind("application/xop+xml", 0), 0u);
     EXPECT_EQ(consumed, framing.prefix.size());
