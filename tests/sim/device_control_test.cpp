@@ -23,9 +23,7 @@ TEST_F(DeviceTest, LampsSettingsAndMotionTakeEffectAndAreRecorded) {
     EXPECT_EQ(Network_ClientPlayVoiceData_test(handle, 1), OVIX_OK);
 
     const DeviceState state = camera().device_state();
-    EXPECT_FALSE(state.white_lamp);
-    EXPECT_TRUE(state.infrared_lamp);
-    EXPECT_EQ(state.ircut, 0);
+    EXPECT_EQ(std::tuple(state.white_lamp, state.infrared_lamp, state.ircut), std::tuple(false, true, 0));
     EXPECT_EQ(state.ldr, (std::map<int32_t, int32_t>{{1042, 1}, {1043, 6}, {1044, 1}, {1045, 0}, {1046, 1}}));
     const DeviceRecord record = camera().device_record();
     ASSERT_EQ(record.controls.size(), 4u);
@@ -74,6 +72,5 @@ TEST_F(DeviceTest, FactoryResetAnswersThenRebootsIntoTheDefaults) {
     EXPECT_EQ(try_login(&handle, "changed"), OVIX_ERR_PASSWORD);
     EXPECT_EQ(try_login(&handle, ""), OVIX_OK) << "the factory password is back";
     const DeviceRecord record = camera().device_record();
-    EXPECT_EQ(record.factory_resets, 1u);
-    EXPECT_EQ(record.reboots, 1u);
+    EXPECT_EQ(std::pair(record.factory_resets, record.reboots), std::pair(uint64_t{1}, uint64_t{1}));
 }

@@ -38,10 +38,8 @@ TEST_F(DeviceTest, InjectedRefusalsComeOnTheirTurnThenLoginsSucceed) {
                                    {"login", -1, OVIX_ERR_USER_LIMIT, 3, 1, 0}};
     });
     int32_t handle = -1;
-    EXPECT_EQ(try_login(&handle), OVIX_ERR_REFUSED_NOW);
-    EXPECT_EQ(try_login(&handle), OVIX_ERR_USER_UNKNOWN);
-    EXPECT_EQ(try_login(&handle), OVIX_ERR_USER_LIMIT);
-    EXPECT_EQ(try_login(&handle), OVIX_OK);
+    for (const int32_t expected : {OVIX_ERR_REFUSED_NOW, OVIX_ERR_USER_UNKNOWN, OVIX_ERR_USER_LIMIT, OVIX_OK})
+        EXPECT_EQ(try_login(&handle), expected);
     EXPECT_EQ(camera().device_state().active_logins, 1) << "refused logins hold no place";
 }
 

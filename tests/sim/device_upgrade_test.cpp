@@ -179,10 +179,9 @@ TEST_F(DeviceTest, TransfersThatStallDropOrFailReportIt) {
     for (int32_t upgrade : upgrades) Network_ClientStopUpgrade(upgrade);
 
     EXPECT_TRUE(eventually([&] { return !camera(1).device_state().upgrading; })) << "the abort frees the camera";
-    EXPECT_EQ(camera(1).device_record().upgrades.back().outcome, "stalled");
-    EXPECT_EQ(camera(2).device_record().upgrades.back().outcome, "dropped");
-    EXPECT_EQ(camera(3).device_record().upgrades.back().outcome, "failed");
-    for (size_t n = 1; n <= 3; ++n) EXPECT_EQ(camera(n).current().software_ver, "2.4.1");
+    for (const auto& [n, outcome] : {std::pair<size_t, std::string>{1, "stalled"}, {2, "dropped"}, {3, "failed"}})
+        EXPECT_EQ(std::pair(camera(n).device_record().upgrades.back().outcome, camera(n).current().software_ver),
+                  std::pair(outcome, std::string("2.4.1")));
 }
 
 TEST_F(DeviceTest, SlowLinkCarriesTheUpgradeAtItsPace) {

@@ -27,20 +27,6 @@ TEST_F(FleetTest, BroadcastRepliesCarryEachCameraFromItsOwnAddress) {
     EXPECT_TRUE(tool.drain().empty());
 }
 
-TEST_F(FleetTest, UnicastRepliesGoToTheAddressAndPortTheRequestNames) {
-    lab::Tool tool(12345, lab::kToolAddress);
-    lab::Tool broadcast_listener(12000);
-    start(numbered_fleet(2, ReplyMode::Unicast));
-
-    tool.request_devices(12345);
-    const auto replies = tool.receive_many(2);
-    ASSERT_EQ(replies.size(), 2u);
-    expect_reply_of(replies[0], numbered_camera(1));
-    expect_reply_of(replies[1], numbered_camera(2));
-    wait_handled(1);
-    EXPECT_TRUE(broadcast_listener.drain().empty());
-}
-
 TEST_F(FleetTest, BadDatagramsAreIgnoredAndTheFleetKeepsAnswering) {
     lab::Tool tool;
     start(numbered_fleet(2));

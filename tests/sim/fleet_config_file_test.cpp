@@ -22,13 +22,9 @@ TEST(FleetConfigFile, ReadsFleetSettingsCamerasAndFaults) {
         ]})", "fleet.json");
 
     const FleetConfig& fleet = plan.fleet;
-    EXPECT_EQ(fleet.reply_mode, ReplyMode::Unicast);
-    EXPECT_EQ(fleet.device_port, 13100);
-    EXPECT_EQ(fleet.tool_port, 12100);
-    EXPECT_EQ(fleet.broadcast_address, "10.77.255.255");
-    EXPECT_EQ(fleet.reply_spread_ms, 250);
-    EXPECT_EQ(plan.generate, 4u);
-    EXPECT_TRUE(plan.demo_mix);
+    EXPECT_EQ(std::tuple(fleet.reply_mode, fleet.device_port, fleet.tool_port, fleet.broadcast_address, fleet.reply_spread_ms),
+              std::tuple(ReplyMode::Unicast, 13100, 12100, "10.77.255.255", 250));
+    EXPECT_EQ(std::pair(plan.generate, plan.demo_mix), std::pair(size_t{4}, true));
     ASSERT_EQ(fleet.cameras.size(), 2u);
     // A camera's knobs override the fleet's one by one.
     const DiscoveryFaults overridden{.duplicate_replies = 2, .truncated_reply = true, .silent = false};

@@ -74,9 +74,8 @@ TEST(Program, MkfwWritesAFirmwareFileTheCamerasAccept) {
     EXPECT_EQ(mkfw.process.wait(), 0);
     ovix::FirmwareInfo info;
     ASSERT_EQ(ovix::read_firmware_header(path, info), OVIX_OK);
-    EXPECT_EQ(info.version, (ovix::FirmwareVersion{2, 5, 0}));
-    EXPECT_EQ(info.board_type, "0x3516");
-    EXPECT_EQ(info.image_length, 65536u);
+    EXPECT_EQ(std::tuple(info.version, info.board_type, info.image_length),
+              std::tuple(ovix::FirmwareVersion{2, 5, 0}, "0x3516", uint64_t{65536}));
     EXPECT_EQ(std::filesystem::file_size(path), 456u + 65536u);
 }
 
@@ -99,9 +98,8 @@ TEST(Program, RecordFileIsWrittenOnRequestAndAtExit) {
 
     const auto record = nlohmann::json::parse(read_record());
     const auto& camera = record["cameras"][0];
-    EXPECT_EQ(camera["mac_address"], "00:1A:2B:00:00:01");
-    EXPECT_EQ(camera["cloud_uid"], "UID-7");
-    EXPECT_EQ(camera["received"]["logins_accepted"], 1);
+    EXPECT_EQ(std::tuple(camera["mac_address"], camera["cloud_uid"], camera["received"]["logins_accepted"]),
+              std::tuple("00:1A:2B:00:00:01", "UID-7", 1));
     EXPECT_EQ(camera["received"]["shell_commands"][0], "echo UID-7 >/config/tuya.cfg");
     EXPECT_EQ(camera["active_logins"], 0) << "the record at exit comes after the logout";
 }
