@@ -17,47 +17,43 @@ export ANSIBLE_COLLECTIONS_PATH=$root/contrib/ansible ANSIBLE_HOME=$work/ansible
 export ANSIBLE_FORKS=2 ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0
 "$sites" start "$work" --cameras 4 --failing site-c site-a site-b site-c > /dev/null
 
-# play NAME ARGS...: the rolling upgrade playbook, every site of a batch at once; its output
-# in NAME.out, its exit code in $rc.
+# play NAME RC ARGS...: the rolling upgrade playbook, every site of a batch at once, which
+# must exit with RC ("fail": not 0); its output in NAME.out.
 play() {
-  local name=$1; shift
-  rc=0
+  local name=$1 want=$2 rc=0; shift 2
   ansible-playbook -i "$work/inventory.yml" fleetset.cameras.rolling_upgrade -e fleetset_serial=2 "$@" \
     > "$work/$name.out" 2>&1 || rc=$?
+  [ "$rc" = "$want" ] || { [ "$want" = fail ] && [ "$rc" != 0 ]; } ||
+    { cat "$work/$name.out"; fail "$name: exit $rc"; }
 }
-# recap NAME SITE: the site's line of the play recap ("ok=2 changed=1 ... failed=0 ...").
-recap() { grep -E "^$2 +:" "$work/$1.out" || echo "$2: no recap line"; }
+# recap NAME SITE PATTERN: the site's line of NAME's play recap ("ok=2 changed=1 ... failed=0 ...")
+# matches PATTERN.
+recap() {
+  grep -E "^$2 +:" "$work/$1.out" | grep "$3" > /dev/null || { cat "$work/$1.out"; fail "$1: $2's recap is not '$3'"; }
+}
 versions() { "$sites" record "$work" "$1" | jq -c '[.cameras[].software_ver] | unique'; }
 requests() { "$sites" record "$work" "$1" | jq '[.cameras[].received.requests] | add'; }
 
 before_a=$(requests site-a) before_b=$(requests site-b)
-play check --limit site-a,site-b --check
-[ "$rc" -eq 0 ] || { cat "$work/check.out"; fail "check mode: exit $rc"; }
-for site in site-a site-b; do
-  recap check $site | grep -q "changed=1 .*failed=0" || { cat "$work/check.out"; fail "check mode: $site would change nothing"; }
-done
+play check 0 --limit site-a,site-b --check
+for site in site-a site-b; do recap check $site "changed=1 .*failed=0"; done
 [ "$(requests site-a)" = "$before_a" ] && [ "$(requests site-b)" = "$before_b" ] || fail "check mode sent requests to cameras"
 [ "$(versions site-a)" = '["2.4.1"]' ] || fail "check mode changed versions"
 
-play upgrade --limit site-a,site-b
-[ "$rc" -eq 0 ] || { cat "$work/upgrade.out"; fail "upgrade: exit $rc"; }
+play upgrade 0 --limit site-a,site-b
 for site in site-a site-b; do
-  recap upgrade $site | grep -q "changed=1 .*failed=0" || { cat "$work/upgrade.out"; fail "upgrade: $site not changed"; }
+  recap upgrade $site "changed=1 .*failed=0"
   grep -q "$site: 4 upgraded, 0 already up to date, 0 failed" "$work/upgrade.out" || fail "upgrade: $site's result not shown"
   [ "$(versions $site)" = '["2.5.0"]' ] || fail "upgrade: $site runs $(versions $site)"
 done
 
-play again --limit site-a,site-b
-[ "$rc" -eq 0 ] || { cat "$work/again.out"; fail "again: exit $rc"; }
-for site in site-a site-b; do
-  recap again $site | grep -q "changed=0 .*failed=0" || { cat "$work/again.out"; fail "again: $site changed"; }
-done
+play again 0 --limit site-a,site-b
+for site in site-a site-b; do recap again $site "changed=0 .*failed=0"; done
 
 # site-c's cameras come back on their old firmware; site-a moves on to 2.6.0 meanwhile.
-play failing --limit site-a,site-c -e fleetset_firmware="$work/fw-2.6.0.update"
-[ "$rc" -ne 0 ] || fail "a failing site must fail the play"
-recap failing site-c | grep -q "failed=1" || { cat "$work/failing.out"; fail "site-c did not fail"; }
-recap failing site-a | grep -q "changed=1 .*failed=0" || { cat "$work/failing.out"; fail "site-a did not complete"; }
+play failing fail --limit site-a,site-c -e fleetset_firmware="$work/fw-2.6.0.update"
+recap failing site-c "failed=1"
+recap failing site-a "changed=1 .*failed=0"
 [ "$(versions site-a)" = '["2.6.0"]' ] || fail "site-a runs $(versions site-a)"
 grep -q "4 of the site's cameras failed" "$work/failing.out" || { cat "$work/failing.out"; fail "site-c's failure not explained"; }
 
