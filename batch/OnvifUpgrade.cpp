@@ -65,7 +65,9 @@ void OnvifPort::upgrade(int32_t& passes_left) {
     if (matches) m_reporter.report(ST_UPGRADE_OK);
 }
 
-// True when the whole file went out and the camera took it; down_ms is then its down time.
+// True when the whole file went out and the camera took it; down_ms is then its down time. A
+// camera that lacks GetServiceCapabilities or StartFirmwareUpgrade (not_supported) is asked
+// for UpgradeSystemFirmware.
 bool OnvifPort::upload(int32_t& passes_left, int64_t& down_ms) {
     if (!m_client) return false;
     onvif::DeviceServiceCapabilities capabilities;
@@ -96,7 +98,6 @@ bool OnvifPort::upload(int32_t& passes_left, int64_t& down_ms) {
     }
     if (!started.ok()) {
         debug_log("device index %d upgrade start: %s\n", m_context.row, onvif::describe(started).c_str());
-        if (started.status == onvif::Status::not_supported) passes_left = 0;
         if (passes_left == 0) return false;
         m_reporter.send(ST_UPGRADE_FAIL_RETRY_LATER);
         return false;

@@ -126,4 +126,36 @@ TEST_F(PortTest, UpgradeFindsTheCameraByItsUuidChecksTheVersionExpectedAndEndsOn
     EXPECT_FALSE(asked("GetDeviceInformation@10.0.0.9"));
 }
 
+// A camera without the upload, or whose StartFirmwareUpgrade is not supported, gets the image
+// attached to UpgradeSystemFirmware; the camera's faults end the device or ask for the pass
+// again as the upload's HTTP answers do.
+TEST_F(PortTest, WithoutTheUploadTheImageGoesAttachedAndItsFaultsEndAsTheUploads) {
+    const auto refused = [](int status, const char* subcode) {
+        onvif::UploadResult result;
+        result.status = onvif::UploadStatus::refused;
+        result.http_status = status;
+        result.answer = onvif::build_fault(status == 400 ? "Sender" : "Receiver", subcode, "scripted");
+        return result;
+    };
+    const struct { bool offered; onvif::UploadResult upload; int32_t passes; std::vector<uint32_t> codes; } rows[] = {
+        {false, refused(500, "InvalidFirmware"), 0, {ST_IS_UPGRADE, ST_INVALID_UPGRADE_FILE}},
+        {false, refused(503, ""), 5, {ST_IS_UPGRADE, ST_UPGRADE_FAIL_RETRY_LATER}},
+        {false, refused(400, "NotAuthorized"), 0, {ST_IS_UPGRADE, ST_USER_NAME_NOT_EXIST}},
+        {false, refused(500, "ActionNotSupported"), 0, {ST_IS_UPGRADE}},
+        {true, refused(500, "InvalidFirmware"), 0, {ST_IS_UPGRADE, ST_INVALID_UPGRADE_FILE}},
+    };
+    for (const auto& row : rows) {
+        codes.clear();
+        onvif::DeviceServiceCapabilities caps{};
+        caps.http_firmware_upgrade = row.offered;
+        OnvifPort& p = port({{"GetServiceCapabilities", {reply(onvif::service_capabilities_response(caps))}},
+                             {"StartFirmwareUpgrade", {ScriptedCamera::fault(500, "ActionNotSupported")}}});
+        camera->upload_result = row.upload;
+        int32_t passes = 5;
+        p.upgrade(passes);
+        EXPECT_EQ(std::make_tuple(p.upgrade_complete(), passes, codes), std::make_tuple(false, row.passes, row.codes));
+        EXPECT_TRUE(asked("upload@10.0.0.1"));
+    }
+}
+
 } // namespace
