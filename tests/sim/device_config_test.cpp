@@ -98,13 +98,11 @@ TEST_F(DeviceTest, DeviceAndCardInformationReportTheConfiguredCamera) {
     EXPECT_EQ(usb.disk_cnt, 0);
     const int32_t first = login(1);
     ASSERT_EQ(Network_ClientGetDeviceConfig(first, OVIX_CMD_USB_INFO, 0, &usb, sizeof usb), OVIX_OK);
-    EXPECT_EQ(usb.disk_cnt, 1);
-    EXPECT_STREQ(usb.description, "TF card 32 GB");
+    EXPECT_EQ(std::pair(usb.disk_cnt, std::string(usb.description)), std::pair(1, std::string("TF card 32 GB")));
     // Identity texts nobody configured differ from camera to camera.
     ovix_device_info other{};
     ASSERT_EQ(Network_ClientGetDeviceConfig(first, OVIX_CMD_DEVICE_INFO, 0, &other, sizeof other), OVIX_OK);
-    EXPECT_STREQ(other.cloud_uid, "ovx001A2B000001");
-    EXPECT_EQ(other.board_id, 0x3516u);
+    EXPECT_EQ(std::pair(std::string(other.cloud_uid), other.board_id), std::pair(std::string("ovx001A2B000001"), 0x3516u));
 }
 
 TEST_F(DeviceTest, ShellCommandsAreRecordedAndTheUidCommandSetsTheCloudUid) {
@@ -165,9 +163,8 @@ TEST_F(DeviceTest, UnknownCommandsAnswer4AndEveryRequestIsRecorded) {
     EXPECT_EQ(Network_ClientGetDeviceConfig(handle, OVIX_CMD_GET_CLOCK, 1, buffer, sizeof buffer), OVIX_ERR_BAD_REQUEST);
     const DeviceRecord record = camera().device_record();
     ASSERT_EQ(record.commands.size(), 5u);
-    EXPECT_EQ(record.commands[2].request, "set_config");
-    EXPECT_EQ(record.commands[2].command, 4321);
-    EXPECT_EQ(record.commands[2].result, OVIX_ERR_UNSUPPORTED);
+    EXPECT_EQ(std::tuple(record.commands[2].request, record.commands[2].command, record.commands[2].result),
+              std::tuple("set_config", 4321, int32_t{OVIX_ERR_UNSUPPORTED}));
     EXPECT_EQ(record.commands[3].request, "device_control");
 }
 
