@@ -74,7 +74,8 @@ public:
     // Reads the version the device runs since its reboot into the row; empty until read.
     virtual void read_back_version() = 0;
     virtual std::string version_after() const = 0;
-    // The version the upgrade must leave the device on; empty: the firmware file's header's.
+    // The version the upgrade must leave the device on; empty: the firmware file's header's as
+    // the engine reads it.
     virtual std::string expected_version() const { return {}; }
 
     // False when the protocol has no way to do any of these steps (the address steps are

@@ -246,7 +246,8 @@ StepOutcome OnvifPort::factory_reset() {
 }
 
 std::string OnvifPort::expected_version() const {
-    return BatchJob::own_header_version(m_context.upgrade_file).empty() ? m_target.expected_version : std::string();
+    const std::string header = BatchJob::own_header_version(m_context.upgrade_file);
+    return header.empty() ? m_target.expected_version : header;
 }
 
 bool OnvifPort::pause(int64_t ms) const {

@@ -44,6 +44,14 @@ onvif::UploadResult as_upload(const onvif::Result& result, bool stopped) {
 } // namespace
 
 void OnvifPort::upgrade(int32_t& passes_left) {
+    const std::string expected = expected_version();
+    if (expected.empty()) {
+        // No version to check the camera against: an upgrade that could only be taken on
+        // trust is not begun (the front ends refuse such a launch before this).
+        passes_left = 0;
+        m_reporter.report(ST_INVALID_UPGRADE_FILE);
+        return;
+    }
     int64_t down_ms = 0;
     // A login over HTTP outlives a refused upload: the pass's other steps still run.
     if (!upload(passes_left, down_ms)) return;
@@ -58,11 +66,8 @@ void OnvifPort::upgrade(int32_t& passes_left) {
     progress_once(2);
     if (!m_client || !m_context.running()) return;
     read_back_version();
-    const std::string expected = expected_version();
-    const bool matches = expected.empty() ? BatchJob::version_matches(m_context.upgrade_file, m_version_after)
-                                          : BatchJob::version_text_matches(expected, m_version_after);
     // Otherwise the engine's verdict says why not.
-    if (matches) m_reporter.report(ST_UPGRADE_OK);
+    if (BatchJob::version_text_matches(expected, m_version_after)) m_reporter.report(ST_UPGRADE_OK);
 }
 
 // True when the whole file went out and the camera took it; down_ms is then its down time. A

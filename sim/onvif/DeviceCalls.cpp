@@ -4,6 +4,7 @@
 #include "onvif/DeviceReplies.h"
 #include "onvif/Namespaces.h"
 #include "onvif/Soap.h"
+#include "onvif/TimeZone.h"
 #include "onvif/UsernameToken.h"
 #include "sim/DeviceCommands.h"
 #include "sim/Ipv4.h"
@@ -38,30 +39,6 @@ std::string mask_of(long prefix) {
 
 int64_t host_utc_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
-
-// A POSIX TZ text's offset as seconds east of UTC ("CST-8" is 8 hours east); false when
-// there is none to read.
-bool tz_seconds_east(const std::string& tz, int32_t& out) {
-    size_t i = 0;
-    while (i < tz.size() && std::isalpha(static_cast<unsigned char>(tz[i]))) ++i;
-    if (i < 3 || i == tz.size()) return false;
-    int sign = 1;
-    if (tz[i] == '+' || tz[i] == '-') sign = tz[i++] == '-' ? -1 : 1;
-    // Digits only from here (strtol would take a second sign), each field within its range, so
-    // that nothing from the network overflows.
-    if (i == tz.size() || !std::isdigit(static_cast<unsigned char>(tz[i]))) return false;
-    char* end = nullptr;
-    const long hours = std::strtol(tz.c_str() + i, &end, 10);
-    if (hours > 24) return false;
-    long minutes = 0;
-    if (*end == ':') {
-        if (!std::isdigit(static_cast<unsigned char>(end[1]))) return false;
-        minutes = std::strtol(end + 1, &end, 10);
-        if (minutes > 59) return false;
-    }
-    out = static_cast<int32_t>(-sign * (hours * 3600 + minutes * 60));
-    return true;
 }
 
 OnvifAnswer device_information(OnvifCallContext& call) {
@@ -136,12 +113,7 @@ OnvifAnswer system_date_and_time(OnvifCallContext& call) {
         clock.utc_seconds = camera_utc_ms(view.current, view.state) / 1000;
         east = view.current.device.settings.time_zone;
     });
-    // POSIX writes the offset west of UTC: 8 hours east is "UTC-8".
-    const int32_t west = -east;
-    std::string tz = "UTC";
-    if (west != 0) tz += (west < 0 ? "-" : "+") + std::to_string(std::abs(west) / 3600) +
-                      (std::abs(west) % 3600 ? ":" + std::to_string(std::abs(west) % 3600 / 60) : "");
-    clock.time_zone = tz;
+    clock.time_zone = posix_tz(east);
     return ok(system_date_and_time_response(clock));
 }
 

@@ -124,6 +124,16 @@ TEST_F(PortTest, UpgradeFindsTheCameraByItsUuidChecksTheVersionExpectedAndEndsOn
     stop_at_watch = true;  // an hour's down time, and a stop: the wait ends there
     EXPECT_EQ(upgrade({}, 3600), std::make_tuple(true, 5, std::vector<uint32_t>{ST_IS_UPGRADE, ST_WAIT_REBOOT}));
     EXPECT_FALSE(asked("GetDeviceInformation@10.0.0.9"));
+
+    // Neither our header nor a version given: nothing to check the camera against, not begun.
+    codes.clear();
+    camera->calls.clear();
+    running = true;
+    OnvifPort unsure(devices, context, *this, OnvifTarget{"urn:uuid:1", "http://10.0.0.1/x", ""}, std::make_unique<Finder>(),
+                     [this] { return camera->transport(); });
+    int32_t passes = 5;
+    unsure.upgrade(passes);
+    EXPECT_EQ(std::tuple(passes, codes, camera->calls.size()), std::tuple(0, std::vector<uint32_t>{ST_INVALID_UPGRADE_FILE}, 0u));
 }
 
 // A camera without the upload, or whose StartFirmwareUpgrade is not supported, gets the image
