@@ -15,11 +15,6 @@
 
 using namespace onvif;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::quiet_debug_log();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const int kStatuses[] = {200, 400, 401, 500, 503};
     fuzz::Input in(data, size);
