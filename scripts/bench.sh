@@ -23,19 +23,20 @@ benchmarks=(
   "onvif_discovery_bench|lab|$build/bench/onvif_discovery_bench"
   "job_bench|lab|$build/bench/job_bench"
   "cli_job_bench|lab|bench/cli_job_bench.sh"
+  "onvif_upgrade_bench|lab|bench/onvif_upgrade_bench.sh"
   "window_bench|lab|$build/bench/window_bench"
   "station_bench|lab|$build/bench/station_bench"
 )
 short_arguments() {
   case $1 in
-    cli_job_bench) echo "--short $build" ;;
+    cli_job_bench | onvif_upgrade_bench) echo "--short $build" ;;
     station_bench) echo "--seconds 5" ;;
     *) echo "--short" ;;
   esac
 }
 full_arguments() {
   case $1 in
-    cli_job_bench) echo "$build" ;;
+    cli_job_bench | onvif_upgrade_bench) echo "$build" ;;
     *) echo "" ;;
   esac
 }
