@@ -7,6 +7,7 @@
 #include "support/OnvifFleet.h"
 #include "support/TempFile.h"
 
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -89,6 +90,12 @@ TEST_F(JobCallsTest, AnUploadThatCannotFinishSaysWhy) {
         EXPECT_EQ(result.status, row.status) << describe(result);
         EXPECT_EQ(result.http_status, row.http);
     }
+    // The camera keeps its old version, says why, and is free for another try.
+    EXPECT_EQ(std::tuple(camera(1).device_record().upgrades.back().outcome, camera(2).device_record().upgrades.back().outcome,
+                         camera(1).device_record().reboots + camera(2).device_record().reboots),
+              std::tuple("failed", "dropped", 0u));
+    FirmwareUpgradeStart again;
+    EXPECT_TRUE(client(1)->start_firmware_upgrade(again).ok());
 }
 
 // A camera that takes no upload gets the image inside the message, whichever way it logs in;

@@ -60,19 +60,6 @@ TEST_F(OnvifUpgradeTest, AGoodImageRebootsIntoTheNewVersionADamagedOneIs415) {
     EXPECT_EQ(camera(1).device_record().upgrades.back().outcome, "complete");
 }
 
-TEST_F(OnvifUpgradeTest, AnUploadRefusedOrAbandonedPartWayLeavesTheOldVersion) {
-    start(2, [](CameraConfig& c) {
-        (c.mac_address.back() == '1' ? c.device.onvif.faults.upload_refuse_percent : c.device.onvif.faults.upload_abandon_percent) = 40;
-    });
-    const support::Firmware firmware({2, 5, 0}, 300 * 1024);
-    const std::string good = file_bytes(firmware);
-    EXPECT_EQ(post(upload_uri(1), "application/octet-stream", good).status, 503);
-    EXPECT_EQ(post(upload_uri(2), "application/octet-stream", good).status, 0) << "no answer at all";
-    EXPECT_EQ(camera(1).device_record().upgrades.back().outcome, "failed");
-    EXPECT_EQ(camera(2).device_record().upgrades.back().outcome, "dropped");
-    EXPECT_EQ(camera(1).device_record().reboots + camera(2).device_record().reboots, 0u);
-    EXPECT_EQ(post(upload_uri(1), "application/octet-stream", good).status, 503) << "the camera is free for another try";
-}
 
 // The camera of the older kind: no upload address, the image only inside the message, its
 // login checked before any of the image is taken.
