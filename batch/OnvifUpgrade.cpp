@@ -175,7 +175,13 @@ void OnvifPort::reconnect(const std::string& last_address) {
 void OnvifPort::read_back_version() {
     if (!m_client) return;
     onvif::DeviceInformation information;
-    if (!m_client->get_device_information(information).ok() || information.firmware_version.empty()) return;
+    // Busy says nothing of the version: asked again within the reconnect's budget, or a
+    // camera that took the image would end with its upgrade failed.
+    const int64_t deadline = Clock::now_ms() + kReconnectBudgetMs;
+    onvif::Result asked = m_client->get_device_information(information);
+    while (asked.status == onvif::Status::busy && Clock::now_ms() < deadline && pause(kReconnectRetryMs))
+        asked = m_client->get_device_information(information);
+    if (!asked.ok() || information.firmware_version.empty()) return;
     m_version_after = information.firmware_version;
     const size_t row = static_cast<size_t>(m_context.row);
     m_devices.set_cell(row, COL_VERSION, m_version_after);
