@@ -17,25 +17,36 @@ std::string xaddr_of(const onvif::WsdProber& prober, const std::string& uuid) {
 
 } // namespace
 
-WsdCameraFinder::WsdCameraFinder(onvif::ProberConfig config) : m_config(std::move(config)) {}
+void HelloListener::start() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_prober) return;
+    m_prober = std::make_unique<onvif::WsdProber>(m_config);
+    // One that cannot open its sockets leaves the finders to their probes.
+    if (!m_prober->start()) m_prober.reset();
+}
+
+std::string HelloListener::xaddr_of(const std::string& uuid) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_prober ? ::xaddr_of(*m_prober, uuid) : std::string();
+}
+
+WsdCameraFinder::WsdCameraFinder(onvif::ProberConfig config, std::shared_ptr<HelloListener> listener)
+    : m_config(std::move(config)), m_listener(listener ? std::move(listener) : std::make_shared<HelloListener>(m_config)) {}
 
 WsdCameraFinder::~WsdCameraFinder() = default;
 
 void WsdCameraFinder::watch(const std::string&) {
     // A camera's Bye removes it from the listener's table, so what is left after its reboot
     // is what its Hello said; a stale entry only costs a login that fails.
-    m_listener = std::make_unique<onvif::WsdProber>(m_config);
-    if (!m_listener->start()) m_listener.reset();
+    m_listener->start();
 }
 
 std::string WsdCameraFinder::find(const std::string& uuid, const std::string& last_address,
                                   const std::function<bool()>& stopped) {
     // What the listener heard, unless the last look gave that already: the caller then found
     // nobody there, and a Bye and Hello may both have been lost.
-    if (m_listener) {
-        std::string heard = xaddr_of(*m_listener, uuid);
-        if (!heard.empty() && heard != m_last) return m_last = heard;
-    }
+    std::string heard = m_listener->xaddr_of(uuid);
+    if (!heard.empty() && heard != m_last) return m_last = heard;
     onvif::ProberConfig config = m_config;
     onvif::ProbeRange range;
     if (!last_address.empty() && onvif::parse_probe_range(last_address + "-" + last_address, range))

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // Finds an ONVIF camera again by its endpoint UUID once it has gone away (a reboot, a new
@@ -19,12 +20,28 @@ public:
                              const std::function<bool()>& stopped) = 0;
 };
 
-// Over WS-Discovery: a prober started by watch() hears the camera's Hello (and Bye); a look
-// that finds nothing there probes the group and the last address by unicast and listens a
-// moment for the match.
+// One WS-Discovery listener for every worker of a job that waits for its camera's Hello: a
+// hundred workers with a prober each would hold two hundred threads and sockets.
+class HelloListener {
+public:
+    explicit HelloListener(onvif::ProberConfig config) : m_config(std::move(config)) {}
+    void start();  // on the first call; any thread
+    // The device service of the camera with this UUID as last heard, "" when not heard.
+    std::string xaddr_of(const std::string& uuid) const;
+
+private:
+    const onvif::ProberConfig m_config;
+    mutable std::mutex m_mutex;
+    std::unique_ptr<onvif::WsdProber> m_prober;
+};
+
+// Over WS-Discovery: the listener started by watch() hears the camera's Hello (and Bye); a
+// look that finds nothing there probes the group and the last address by unicast and listens
+// a moment for the match.
 class WsdCameraFinder : public CameraFinder {
 public:
-    explicit WsdCameraFinder(onvif::ProberConfig config = {});
+    // listener: the job's shared one; empty: one of this finder's own.
+    explicit WsdCameraFinder(onvif::ProberConfig config = {}, std::shared_ptr<HelloListener> listener = {});
     ~WsdCameraFinder() override;
 
     void watch(const std::string& uuid) override;
@@ -33,6 +50,6 @@ public:
 
 private:
     onvif::ProberConfig m_config;
-    std::unique_ptr<onvif::WsdProber> m_listener;
+    std::shared_ptr<HelloListener> m_listener;
     std::string m_last;  // what the last look gave
 };

@@ -48,12 +48,13 @@ std::unique_ptr<DevicePort> port_for(CDiscovery& discovery, DeviceTable& devices
     }
     return std::make_unique<OnvifPort>(devices, onvif_context, reporter,
                                        OnvifTarget{row.uuid, row.xaddr, choice.expected_version},
-                                       std::make_unique<WsdCameraFinder>(choice.prober));
+                                       std::make_unique<WsdCameraFinder>(choice.prober, choice.listener));
 }
 
 } // namespace
 
 BatchJob::PortMaker choose_ports(CDiscovery& discovery, DeviceTable& devices, PortChoice choice) {
+    if (!choice.listener) choice.listener = std::make_shared<HelloListener>(choice.prober);
     return [&discovery, &devices, choice = std::move(choice)](const WorkerContext& context, StepReporter& reporter) {
         return port_for(discovery, devices, choice, context, reporter);
     };

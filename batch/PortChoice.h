@@ -1,6 +1,9 @@
 #pragma once
 #include "batch/BatchJob.h"
+#include "batch/CameraFinder.h"
 #include "onvif/WsdProber.h"
+
+#include <memory>
 
 #include <string>
 
@@ -23,6 +26,7 @@ struct PortChoice {
     // What an upgrade must leave an ONVIF camera on when the file has no header of ours.
     std::string expected_version;
     onvif::ProberConfig prober;  // how a worker finds its ONVIF camera again
+    std::shared_ptr<HelloListener> listener{};  // the job's, for the cameras' Hellos; empty: made
     // The ONVIF cameras' own login, when it differs from the job's (the window keeps one).
     bool onvif_login = false;
     std::string onvif_user{};

@@ -164,6 +164,9 @@ UploadResult CurlTransport::upload(const HttpUpload& request) {
     curl_request::Received received{&response, 0};
     const HttpRequest head{request.url, request.content_type, request.authorization, {}};
     curl_slist* headers = curl_request::prepare(curl, head, "Expect: 100-continue", m_limits.connect_timeout_ms, received);
+    // curl's smallest upload buffer: a hundred uploads at once each hold one, and a larger one
+    // buys nothing on a LAN.
+    curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 16384L);
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, on_read);
     curl_easy_setopt(curl, CURLOPT_READDATA, &sending);
     curl_easy_setopt(curl, CURLOPT_SEEKFUNCTION, on_seek);

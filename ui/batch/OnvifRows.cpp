@@ -90,6 +90,7 @@ void CfleetsetDlg::choose_onvif_ports() {
     m_port_choice.onvif_login = !user.isEmpty();
     m_port_choice.onvif_user = user.toStdString();
     m_port_choice.onvif_password = password.toStdString();
+    m_port_choice.listener = std::make_shared<HelloListener>(m_port_choice.prober);
 }
 
 // An upgrade of an ONVIF camera is done only when the version it reports after its reboot is
