@@ -3,21 +3,11 @@
 # an upgrade of named devices with one that is missing, then --only-outdated over the rest as
 # a queue of 250 with --parallel 100, and an address change in rounds.
 # Usage: run_in_lab.sh FLEETSET_SIM FLEETSET_CLI
-set -euo pipefail
-sim=$1
-cli=$2
-work=$(mktemp -d)
-sim_pid=
-trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-cd "$work"
+. "$(dirname "$0")/lab_job.sh" "$@"
 export FLEETSET_TIME_SPEED=25  # --seconds 50 is two real seconds of search; faster leaves the SDK too little real time to connect on a loaded machine
-fail() { echo "FAIL: $*"; exit 1; }
 
 "$sim" mkfw --out fw-2.5.0.update --version 2.5.0 --size 64K > /dev/null
-"$sim" --count 250 --reboot-ms 2000 > sim.out 2>&1 &
-sim_pid=$!
-for _ in $(seq 100); do grep -q "250 cameras answering" sim.out && break; sleep 0.1; done
-grep -q "250 cameras answering" sim.out || { cat sim.out; fail "the simulator did not start"; }
+start_fleet 250 --count 250 --reboot-ms 2000
 
 # Two named devices and one that does not exist: those two are upgraded, the run fails.
 rc=0

@@ -3,15 +3,8 @@
 # one that speaks both in one job behind one address barrier; then the ONVIF faults that
 # decide a mark; then the password, a hard factory reset, and a job ONVIF can do nothing of.
 # Usage: run_onvif_in_lab.sh FLEETSET_SIM FLEETSET_CLI
-set -euo pipefail
-sim=$1
-cli=$2
-work=$(mktemp -d)
-sim_pid=
-trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-cd "$work"
+. "$(dirname "$0")/lab_job.sh" "$@"
 export FLEETSET_TIME_SPEED=20
-fail() { echo "FAIL: $*"; exit 1; }
 
 onvif='"protocols": "onvif", "onvif": { "upload_delay_s": 1, "expected_down_time_s": 4'
 cat > fleet.json <<JSON
@@ -32,10 +25,7 @@ cat > fleet.json <<JSON
 JSON
 "$sim" mkfw --out fw.update --version 2.5.0 --size 256K > /dev/null
 head -c 4000 /dev/zero > logo.jpg
-"$sim" --config fleet.json --record-file record.json > sim.out 2>&1 &
-sim_pid=$!
-for _ in $(seq 100); do grep -q "answering" sim.out && break; sleep 0.1; done
-grep -q "answering" sim.out || { cat sim.out; fail "the simulator did not start"; }
+start_fleet 11 --config fleet.json --record-file record.json
 run() { "$cli" run --seconds 40 --format json "$@"; }
 
 # One job over both protocols: every camera moves before any logs in, each step verified.
@@ -82,7 +72,7 @@ run --ip 10.77.3.11 --logo logo.jpg --command "echo hi" > logo.json 2> logo.err 
 jq -e '.[0].steps.logo == "unsupported" and .[0].steps.command == "unsupported"' logo.json > /dev/null \
   || { cat logo.json; fail "unsupported steps"; }
 
-kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; sim_pid=
+stop_fleet
 camera() { jq --arg mac "$1" '.cameras[] | select(.mac_address == $mac)' record.json; }
 camera 00:1A:2B:00:01:03 | jq -e '[.received.onvif[] | .operation] | index("SetUser") != null' > /dev/null || fail "no SetUser"
 camera 00:1A:2B:00:01:03 | jq -e '[.received.onvif[] | select(.operation == "SetSystemFactoryDefault") | .detail]

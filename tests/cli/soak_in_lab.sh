@@ -4,24 +4,11 @@
 # speed. Every device must end exactly once, the lost ones with a failed upgrade, and nothing
 # may hang; then the same job is interrupted at a random moment and must still end promptly
 # with a complete report. Usage: soak_in_lab.sh FLEETSET_SIM FLEETSET_CLI
-set -euo pipefail
-sim=$1
-cli=$2
-work=$(mktemp -d)
-sim_pid=
-trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-cd "$work"
+. "$(dirname "$0")/lab_job.sh" "$@"
 export FLEETSET_TIME_SPEED=50  # --seconds 100 is two real seconds of search; faster leaves the SDK too little real time to connect on a loaded machine
-fail() { echo "FAIL: $*"; exit 1; }
 job=(run --all --upgrade fw-2.5.0.update --time-zone 2 --format json --seconds 100)
 
-start_fleet() {
-  "$sim" --count 100 --fault-mix 7 --reboot-ms 3000 --record-file record.json > sim.out 2>&1 &
-  sim_pid=$!
-  for _ in $(seq 100); do grep -q "100 cameras answering" sim.out && break; sleep 0.1; done
-  grep -q "100 cameras answering" sim.out || { cat sim.out; fail "the simulator did not start"; }
-}
-stop_fleet() { kill "$sim_pid"; wait "$sim_pid" || true; sim_pid=; }
+fleet=(--count 100 --fault-mix 7 --reboot-ms 3000 --record-file record.json)
 
 # Every device of the report made exactly one end report and took some time.
 complete() {
@@ -29,7 +16,7 @@ complete() {
 }
 
 "$sim" mkfw --out fw-2.5.0.update --version 2.5.0 --size 256K > /dev/null
-start_fleet
+start_fleet 100 "${fleet[@]}"
 rc=0
 timeout 300 "$cli" "${job[@]}" > soak.json 2> soak.err || rc=$?
 [ "$rc" -ne 124 ] || fail "the job hung"
@@ -46,7 +33,7 @@ for mac in $lost; do
 done
 
 # The same job, stopped by SIGINT at a random moment after it started.
-start_fleet
+start_fleet 100 "${fleet[@]}"
 "$cli" "${job[@]}" > stopped.json 2> stopped.err &
 cli_pid=$!
 for _ in $(seq 200); do grep -q " running " stopped.err && break; sleep 0.05; done

@@ -5,35 +5,22 @@
 # mark its fault calls for; then the same job is interrupted at a random moment and must end
 # within a scaled second of the signal with a complete report.
 # Usage: soak_onvif_in_lab.sh FLEETSET_SIM FLEETSET_CLI
-set -euo pipefail
-sim=$1
-cli=$2
-work=$(mktemp -d)
-sim_pid=
-trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-cd "$work"
+. "$(dirname "$0")/lab_job.sh" "$@"
 speed=50  # as the own soak: faster leaves a loaded machine too little real time per call
 export FLEETSET_TIME_SPEED=$speed
-fail() { echo "FAIL: $*"; exit 1; }
 # A multicast probe is answered within a budget a fleet of 100 takes seconds to drain; the
 # unicast range is answered at once.
 job=(run --all --protocol onvif --probe-range 10.77.1.1-10.77.1.100 --upgrade fw.update --sync-time --format json --seconds 20)
 # The reboot (3 s) ends within the camera's own down time, so the wait is the camera's word.
 echo '{ "onvif": { "upload_delay_s": 1, "expected_down_time_s": 5 } }' > fleet.json
 
-start_fleet() {
-  "$sim" --config fleet.json --count 100 --onvif --fault-mix 7 --reboot-ms 3000 --record-file record.json > sim.out 2>&1 &
-  sim_pid=$!
-  for _ in $(seq 100); do grep -q "100 cameras answering" sim.out && break; sleep 0.1; done
-  grep -q "100 cameras answering" sim.out || { cat sim.out; fail "the simulator did not start"; }
-}
-stop_fleet() { kill "$sim_pid"; wait "$sim_pid" || true; sim_pid=; }
+fleet=(--config fleet.json --count 100 --onvif --fault-mix 7 --reboot-ms 3000 --record-file record.json)
 complete() {
   jq -e 'length == 100 and all(.[]; .end_reports == 1 and (.status_codes | length) > 0)' "$1" > /dev/null
 }
 
 "$sim" mkfw --out fw.update --version 2.5.0 --size 256K > /dev/null
-start_fleet
+start_fleet 100 "${fleet[@]}"
 rc=0
 began=$(date +%s%N)
 timeout 120 "$cli" "${job[@]}" > soak.json 2> soak.err || rc=$?
@@ -67,7 +54,7 @@ done < faults.tsv
 # The same job, stopped by SIGINT at a random moment after it started: it ends within one
 # scaled second of the signal, plus a real second for a loaded machine: the calls in flight
 # (logins, version reads, clock sets) are real time, up to 0.5 s for 100 workers.
-start_fleet
+start_fleet 100 "${fleet[@]}"
 "$cli" "${job[@]}" > stopped.json 2> stopped.err &
 cli_pid=$!
 for _ in $(seq 200); do grep -q " running " stopped.err && break; sleep 0.05; done
