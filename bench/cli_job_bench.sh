@@ -24,18 +24,10 @@ give_up() {
   echo "cli_job_bench: gave up: $*" >&2
   exit 1
 }
+. "$(dirname "$0")/start_fleet.sh"
 
 "$sim" mkfw --out "$work/fw.update" --version 2.5.0 --size 16M >/dev/null || give_up "cannot write the firmware file"
-: >"$work/sim.out"
-"$sim" --count "$fleet" --reboot-ms 20000 >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-# The simulator says when every camera's sockets are bound; a search before then finds fewer.
-for _ in $(seq 600); do
-  grep -q ' answering' "$work/sim.out" && break
-  kill -0 "$sim_pid" 2>/dev/null || give_up "fleetset-sim ended before it answered: $(tail -n 1 "$work/sim.err")"
-  sleep 0.1
-done
-grep -q ' answering' "$work/sim.out" || give_up "fleetset-sim did not answer within 60 s"
+start_fleet --count "$fleet" --reboot-ms 20000
 
 # Sets seconds, kib and ok for one run; gives up unless every chosen device was upgraded.
 run() {

@@ -31,6 +31,7 @@ give_up() {
   echo "onvif_upgrade_bench: gave up: $*" >&2
   exit 1
 }
+. "$(dirname "$0")/start_fleet.sh"
 [ "${FLEETSET_IN_LAB:-}" = 1 ] || give_up "run it inside scripts/netlab.sh"
 "$sim" mkfw --out "$work/fw.update" --version 2.5.0 --size "$size" >/dev/null || give_up "cannot write the firmware file"
 bytes=$(stat -c %s "$work/fw.update")
@@ -69,17 +70,8 @@ transfer_s=$(python3 "$work/send.py" "$work/fw.update" "$cameras" 2>"$work/send.
 wait %1 2>/dev/null || true
 
 echo "{ \"onvif\": { \"upload_delay_s\": $upload_delay_s, \"expected_down_time_s\": $down_s } }" >"$work/fleet.json"
-: >"$work/sim.out"
 # Back from the reboot within the camera's own down time: its Hello is heard during the wait.
-"$sim" --config "$work/fleet.json" --count "$cameras" --onvif --reboot-ms $((down_s * 1000 / 2)) \
-  >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-for _ in $(seq 600); do
-  grep -q ' answering' "$work/sim.out" && break
-  kill -0 "$sim_pid" 2>/dev/null || give_up "fleetset-sim ended before it answered: $(tail -n 1 "$work/sim.err")"
-  sleep 0.1
-done
-grep -q ' answering' "$work/sim.out" || give_up "fleetset-sim did not answer within 60 s"
+start_fleet --config "$work/fleet.json" --count "$cameras" --onvif --reboot-ms $((down_s * 1000 / 2))
 
 last=10.77.1.$cameras
 /usr/bin/time -f '%e %M' -o "$work/time" \
