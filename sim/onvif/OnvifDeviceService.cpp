@@ -225,16 +225,19 @@ void OnvifDeviceService::work() {
             std::lock_guard<std::mutex> lock(m_mutex);
             connection->busy = false;
             connection->last_ms = Clock::now_ms();
-            if (!keep) m_finished.push_back(fd);
+            if (!keep) {
+                m_finished.push_back(fd);
+            } else {
+                // Re-armed under the lock: once it is not busy, the accept thread may close the
+                // descriptor (idle, a reboot), and a number closed and handed out again would
+                // arm another connection.
+                epoll_event event{};
+                event.events = EPOLLIN | EPOLLONESHOT | EPOLLRDHUP;
+                event.data.u64 = kConnectionTag | static_cast<uint64_t>(fd);
+                epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &event);
+            }
         }
-        if (!keep) {
-            wake();
-            continue;
-        }
-        epoll_event event{};
-        event.events = EPOLLIN | EPOLLONESHOT | EPOLLRDHUP;
-        event.data.u64 = kConnectionTag | static_cast<uint64_t>(fd);
-        epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &event);
+        if (!keep) wake();
     }
 }
 
