@@ -122,7 +122,11 @@ TEST_F(JobCallsTest, UpgradeSystemFirmwareStreamsTheImageAsTheMessagesAttachment
         std::string message;
         const Result result = client(row.camera)->upgrade_system_firmware(row.file, watch, message);
         EXPECT_EQ(result.status, row.status) << describe(result);
-        EXPECT_EQ(last, announced);
+        // A camera that finds the image bad answers as soon as it has checked it, before the
+        // closing delimiter: only a taken image has had the whole message.
+        if (result.ok()) {
+            EXPECT_EQ(last, announced);
+        }
         EXPECT_GT(announced, bytes.size()) << "the envelope and delimiters are counted too";
         EXPECT_EQ(message.empty(), !result.ok());
     }
