@@ -24,17 +24,21 @@ JSON
 sim_pid=$!
 for _ in $(seq 100); do grep -q "cameras answering" "$work/sim.log" && break; sleep 0.1; done
 
-record() {  # the cameras' record now, as JSON
+record() {  # the cameras' record now, as JSON (the simulator writes it whole, by a rename)
+  rm -f "$work/record.json"
   kill -USR1 "$sim_pid"
-  for _ in $(seq 50); do [ -s "$work/record.json" ] && break; sleep 0.1; done
-  sleep 0.2
+  for _ in $(seq 100); do [ -e "$work/record.json" ] && break; sleep 0.1; done
   cat "$work/record.json"
 }
+# libonvif takes its Probe's MessageID from the wall clock's second, so two onvif-util runs in
+# one second send the same ID, and the cameras rightly drop the second Probe as a repeat.
+next_second() { local s; s=$(date +%s); while [ "$(date +%s)" = "$s" ]; do sleep 0.05; done; }
 camera() { jq -c --arg mac "$1" '.cameras[] | select(.mac_address == $mac)'; }
 
 # onvif-util: discovery, then a login that reads the network settings and changes the address.
 found=$(timeout 20 onvif-util -a | grep -c "Lumora IPC-3516" || true)
 [ "$found" = 3 ] || fail "onvif-util found $found of 3 cameras"
+next_second
 util=$(printf 'get network\nset ip_address 10.77.8.8\nquit\n' | timeout 20 onvif-util -u Admin -p 'pe3r s3cret' 10.77.1.2 2>&1)
 grep -q "serial: SN001A2B000002" <<<"$util" || fail "onvif-util did not log in: $util"
 grep -q "IP Address: 10.77.1.2" <<<"$util" && grep -q "Gateway: *10.77.0.254" <<<"$util" ||
